@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/skin_index.h"
+#include "image/image_buffer.h"
+#include "image/targa.h"
+#include "platform/game_location.h"
+
+namespace quorlin {
+
+// Everything the program keeps for the whole run. The front end owns one; tests
+// start each case from a fresh one.
+struct ProgramState {
+  GameLocation Game;
+  std::string CDPath;
+  SkinIndex Index;
+  int16_t SelectedSlot = 0;
+  ImageBuffer LoadedImage;
+  ImageBuffer WorkImage;
+  TgaHeader LastTgaHeader;
+  std::string LastStep;
+};
+
+// How a command ended.
+enum class Outcome {
+  Done,        // it did its work
+  Refused,     // it stopped with one of the system's messages (or the user said No)
+  EndProgram,  // the program must end (missing game, failure report)
+};
+
+}  // namespace quorlin

@@ -1,0 +1,166 @@
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "app/commands.h"
+#include "platform/error.h"
+#include "platform/paths.h"
+#include "quorlin/version.h"
+
+namespace quorlin {
+
+namespace {
+
+constexpr const char* kMissingIndexMessage = "An index of the skins must be created to be patch independent.";
+constexpr const char* kChangedIndexMessage =
+    "A change has been detected in your files, the index must be recreated now.";
+
+void Tell(Shell& shell, const std::string& text, MessageIcon icon = MessageIcon::None) {
+  shell.ShowMessage(text, kProgramTitle, icon, MessageButtons::Ok);
+}
+
+// Writes a whole small file: into a temporary file, then renamed over the name, so
+// a failed write never leaves a cut-off index behind.
+void WriteWholeFile(const std::string& nativePath, const std::vector<uint8_t>& bytes) {
+  const std::string temp = nativePath + ".partial";
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(temp.c_str(), "wb"), &std::fclose);
+  if (!file) throw ErrorFromErrno(errno, "Cannot create", temp);
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() || std::fflush(file.get()) != 0) {
+    const int err = errno ? errno : EIO;
+    file.reset();
+    std::remove(temp.c_str());
+    throw ErrorFromErrno(err, "Cannot write", nativePath);
+  }
+  if (std::fclose(file.release()) != 0) {
+    const int err = errno;
+    std::remove(temp.c_str());
+    throw ErrorFromErrno(err, "Cannot write", nativePath);
+  }
+#ifdef _WIN32
+  std::remove(nativePath.c_str());
+#endif
+  if (std::rename(temp.c_str(), nativePath.c_str()) != 0) {
+    const int err = errno;
+    std::remove(temp.c_str());
+    throw ErrorFromErrno(err, "Cannot replace", nativePath);
+  }
+}
+
+}  // namespace
+
+std::string WindowTitle() {
+  return std::string(kProgramTitle) + " [" + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) +
+         "." + std::to_string(kVersionRevision) + "]";
+}
+
+void BuildSkinIndex(ProgramState& state, Shell& shell) {
+  const ArchiveDirectory textures = ReadArchiveDirectoryNative(state.Game.NativeGamePath(kTexturesArchive));
+  IndexTextures(textures, state.Index, [&](int, int) { Tell(shell, "error getting skins"); });
+  const ArchiveDirectory props = ReadArchiveDirectoryNative(state.Game.NativeGamePath(kPropsArchive));
+  IndexProps(props, state.Index, [&](int) { Tell(shell, "error getting skins"); });
+}
+
+void SaveSkinIndex(const ProgramState& state) {
+  WriteWholeFile(state.Game.NativeGamePath(kTexturesIndexFile), EncodeTexturesIndex(state.Index));
+  WriteWholeFile(state.Game.NativeGamePath(kPropsIndexFile), EncodePropsIndex(state.Index));
+}
+
+void LoadSkinIndex(ProgramState& state, const std::string& relativeIndexFile) {
+  const std::string path = state.Game.NativeGamePath(relativeIndexFile);
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw ErrorFromErrno(errno ? errno : ENOENT, "Cannot open", path);
+  // Only the table's own bytes are looked at; a longer file's tail is ignored.
+  const size_t wanted = relativeIndexFile == kTexturesIndexFile ? kTexturesIndexFileSize : kPropsIndexFileSize;
+  std::vector<uint8_t> bytes(wanted);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(wanted));
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  if (relativeIndexFile == kTexturesIndexFile) {
+    DecodeTexturesIndex(bytes, state.Index);
+  } else {
+    DecodePropsIndex(bytes, state.Index);
+  }
+}
+
+bool SkinIndexChanged(const ProgramState& state) {
+  if (TexturesIndexStale(ReadArchiveDirectoryNative(state.Game.NativeGamePath(kTexturesArchive)), state.Index)) {
+    return true;
+  }
+  return PropsIndexStale(ReadArchiveDirectoryNative(state.Game.NativeGamePath(kPropsArchive)), state.Index);
+}
+
+void ReindexSkins(ProgramState& state, Shell& shell, const std::string& message) {
+  shell.ShowWindow();
+  Tell(shell, message);
+  shell.SetStatus("Indexing Skins", true);
+  shell.SetBusy(true);
+  try {
+    BuildSkinIndex(state, shell);
+  } catch (...) {
+    shell.SetBusy(false);
+    throw;
+  }
+  shell.SetBusy(false);
+  SaveSkinIndex(state);
+  shell.SetStatus("Ready to load texture.", true);
+}
+
+void skinl_Click(ProgramState& state, Shell& shell, int16_t Index) {
+  for (int i = kFirstMenuSlot; i <= kLastMenuSlot; ++i) shell.SetSkinItemChecked(i, i == Index);
+  state.SelectedSlot = Index;
+}
+
+Outcome Form_Load(ProgramState& state, Shell& shell, const StartupOptions& options) {
+  shell.SetTitle(WindowTitle());
+
+  if (options.GameDir) {
+    // A folder named on the command line stands for "EXE Path"; there is no CD path.
+    state.Game.Set(*options.GameDir);
+    state.CDPath = *options.GameDir;
+  } else {
+    std::string mechPath;
+    std::string cdPath;
+    const std::unique_ptr<RegistryKey> key = options.OpenKey ? options.OpenKey() : OpenGameKey();
+    if (key) {
+      if (ReadRegistryValue(*key, "EXE Path", mechPath) != 0) mechPath.clear();
+      if (ReadRegistryValue(*key, "CDPath", cdPath) != 0) cdPath.clear();
+    }
+    if (mechPath.empty() || cdPath.empty()) {
+      Tell(shell, "Problem getting Mechwarrior Path!", MessageIcon::Critical);
+      return Outcome::EndProgram;
+    }
+    state.Game.Set(mechPath);
+    state.CDPath = cdPath;
+  }
+
+  if (!state.Game.Exists(kTexturesArchive)) {
+    Tell(shell, "Mechwarrior path is invalid!", MessageIcon::Critical);
+    return Outcome::EndProgram;
+  }
+
+  try {
+    if (state.Game.Exists(kTexturesIndexFile)) {
+      LoadSkinIndex(state, kTexturesIndexFile);
+    } else {
+      ReindexSkins(state, shell, kMissingIndexMessage);
+    }
+    if (state.Game.Exists(kPropsIndexFile)) {
+      LoadSkinIndex(state, kPropsIndexFile);
+    } else {
+      ReindexSkins(state, shell, kMissingIndexMessage);
+    }
+    if (SkinIndexChanged(state)) ReindexSkins(state, shell, kChangedIndexMessage);
+  } catch (const QuorlinError& e) {
+    Tell(shell, "Error " + std::to_string(e.number()) + "\n" + e.what(), MessageIcon::Critical);
+    return Outcome::EndProgram;
+  } catch (const std::bad_alloc&) {
+    Tell(shell, "Error 7\nOut of memory", MessageIcon::Critical);
+    return Outcome::EndProgram;
+  }
+
+  skinl_Click(state, shell, kFirstMenuSlot);
+  return Outcome::Done;
+}
+
+}  // namespace quorlin

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <iosfwd>
+#include <vector>
+
+namespace quorlin {
+
+struct CliStreams {
+  std::ostream& out;
+  std::ostream& err;
+  std::istream& in;
+  bool inIsTerminal = false;
+};
+
+// Runs quorlin-cli with these arguments (argv[0] first). Returns the exit status:
+// 0 success, 1 the command failed or was refused, 2 bad usage.
+int RunCli(const std::vector<const char*>& argv, const CliStreams& streams);
+
+}  // namespace quorlin

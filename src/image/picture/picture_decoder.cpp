@@ -1,0 +1,67 @@
+#include "image/picture/picture_decoder.h"
+
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QString>
+#include <cstring>
+
+namespace quorlin {
+
+namespace {
+
+QString NativeName(const std::string& path) { return QString::fromLocal8Bit(path.c_str()); }
+
+}  // namespace
+
+bool DecodePicture(const std::string& nativePath, ImageBuffer& image, std::string& reason) {
+  // Qt refuses allocations above this limit (in MiB) whatever the decoder.
+  QImageReader::setAllocationLimit(256);
+  QImageReader reader(NativeName(nativePath));
+  reader.setAutoTransform(false);
+  const QSize size = reader.size();
+  if (size.isValid() &&
+      static_cast<long long>(size.width()) * static_cast<long long>(size.height()) > kMaxPicturePixels) {
+    reason = "Cannot read " + nativePath + ": the picture is too large (" + std::to_string(size.width()) +
+             "x" + std::to_string(size.height()) + " pixels)";
+    return false;
+  }
+  QImage decoded;
+  if (!reader.read(&decoded) || decoded.isNull()) {
+    reason = "Cannot read " + nativePath + ": " + reader.errorString().toStdString();
+    return false;
+  }
+  const QImage bgr = decoded.convertToFormat(QImage::Format_BGR888);
+  if (bgr.isNull()) {
+    reason = "Cannot read " + nativePath + ": the picture cannot be converted to 24-bit colour";
+    return false;
+  }
+  const size_t row = static_cast<size_t>(bgr.width()) * 3;
+  std::vector<uint8_t> pixels(row * static_cast<size_t>(bgr.height()));
+  for (int y = 0; y < bgr.height(); ++y) {
+    std::memcpy(pixels.data() + static_cast<size_t>(y) * row, bgr.constScanLine(y), row);
+  }
+  image.Width = bgr.width();
+  image.Height = bgr.height();
+  image.BitsPerPixel = 24;
+  image.Palette.clear();
+  image.Pixels = std::move(pixels);
+  return true;
+}
+
+bool SavePng(const std::string& nativePath, const ImageBuffer& image, std::string& reason) {
+  if (image.BitsPerPixel != 24 || PixelBytes(image.Width, image.Height) == 0 ||
+      image.Pixels.size() < PixelBytes(image.Width, image.Height)) {
+    reason = "Cannot write " + nativePath + ": no 24-bit image";
+    return false;
+  }
+  const QImage view(image.Pixels.data(), image.Width, image.Height, image.Width * 3, QImage::Format_BGR888);
+  QImageWriter writer(NativeName(nativePath), "png");
+  if (!writer.write(view)) {
+    reason = "Cannot write " + nativePath + ": " + writer.errorString().toStdString();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace quorlin

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace quorlin {
+
+// Failure numbers, after the run-time error numbers that the failure report has
+// always shown, so that a report reads the same whichever front end shows it.
+enum ErrorNumber : int {
+  kErrOverflow = 6,
+  kErrOutOfMemory = 7,
+  kErrSubscriptOutOfRange = 9,
+  kErrBadFileName = 52,
+  kErrFileNotFound = 53,
+  kErrDiskFull = 61,
+  kErrInputPastEnd = 62,
+  kErrPermissionDenied = 70,
+  kErrPathFileAccess = 75,
+  kErrPathNotFound = 76,
+  kErrDeviceIO = 57,
+  kErrBadRecord = 63,
+};
+
+// An error inside the core: a number and a description. Commands catch it at
+// their edge and turn it into the system's message.
+class QuorlinError : public std::runtime_error {
+ public:
+  QuorlinError(int number, const std::string& description)
+      : std::runtime_error(description), number_(number) {}
+  int number() const { return number_; }
+
+ private:
+  int number_;
+};
+
+// Builds an error from an errno value, naming the file it concerns.
+QuorlinError ErrorFromErrno(int err, const std::string& what, const std::string& path);
+
+}  // namespace quorlin

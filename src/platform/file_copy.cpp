@@ -1,0 +1,186 @@
+#include "platform/file_copy.h"
+
+#include <cerrno>
+#include <string>
+
+#include "platform/error.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace quorlin {
+
+namespace {
+constexpr uint64_t kChunk = 8ull * 1024 * 1024;
+}
+
+#ifdef _WIN32
+
+namespace {
+
+struct ProgressBridge {
+  const CopyProgress* progress;
+};
+
+DWORD CALLBACK OnCopyProgress(LARGE_INTEGER total, LARGE_INTEGER copied, LARGE_INTEGER, LARGE_INTEGER,
+                              DWORD, DWORD, HANDLE, HANDLE, LPVOID data) {
+  auto* bridge = static_cast<ProgressBridge*>(data);
+  if (bridge->progress && *bridge->progress &&
+      !(*bridge->progress)(static_cast<uint64_t>(copied.QuadPart), static_cast<uint64_t>(total.QuadPart))) {
+    return PROGRESS_CANCEL;
+  }
+  return PROGRESS_CONTINUE;
+}
+
+QuorlinError LastError(const std::string& what, const std::string& path) {
+  const DWORD code = GetLastError();
+  int number = kErrPathFileAccess;
+  if (code == ERROR_FILE_NOT_FOUND) number = kErrFileNotFound;
+  if (code == ERROR_PATH_NOT_FOUND) number = kErrPathNotFound;
+  if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) number = kErrPermissionDenied;
+  if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) number = kErrDiskFull;
+  char text[512] = {};
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                 sizeof text, nullptr);
+  std::string description = text;
+  while (!description.empty() && (description.back() == '\n' || description.back() == '\r')) {
+    description.pop_back();
+  }
+  return QuorlinError(number, what + " " + path + ": " + description);
+}
+
+}  // namespace
+
+void CopyWholeFile(const std::string& source, const std::string& destination, const CopyProgress& progress) {
+  const std::string temp = destination + ".quorlin-tmp";
+  ProgressBridge bridge{&progress};
+  BOOL cancel = FALSE;
+  if (!CopyFileExA(source.c_str(), temp.c_str(), OnCopyProgress, &bridge, &cancel, 0)) {
+    const QuorlinError error = LastError("Cannot copy " + source + " to", destination);
+    DeleteFileA(temp.c_str());
+    throw error;
+  }
+  SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!MoveFileExA(temp.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const QuorlinError error = LastError("Cannot replace", destination);
+    DeleteFileA(temp.c_str());
+    throw error;
+  }
+}
+
+#else
+
+namespace {
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+std::string DirectoryOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Copies up to n bytes; prefers the kernel-side copy and falls back to read/write
+// where the file systems do not support it.
+ssize_t CopyChunk(int in, int out, size_t n, bool& kernelCopy) {
+  if (kernelCopy) {
+    const ssize_t done = ::copy_file_range(in, nullptr, out, nullptr, n, 0);
+    if (done >= 0) return done;
+    if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP && errno != EPERM) {
+      return -1;
+    }
+    kernelCopy = false;
+  }
+  static thread_local std::string buffer(1024 * 1024, '\0');
+  const ssize_t got = ::read(in, buffer.data(), std::min(n, buffer.size()));
+  if (got <= 0) return got;
+  ssize_t written = 0;
+  while (written < got) {
+    const ssize_t w = ::write(out, buffer.data() + written, static_cast<size_t>(got - written));
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    written += w;
+  }
+  return got;
+}
+
+}  // namespace
+
+void CopyWholeFile(const std::string& source, const std::string& destination, const CopyProgress& progress) {
+  Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) throw ErrorFromErrno(errno, "Cannot open", source);
+  struct stat st {};
+  if (::fstat(in.get(), &st) != 0) throw ErrorFromErrno(errno, "Cannot read", source);
+  if (!S_ISREG(st.st_mode)) throw QuorlinError(kErrBadFileName, "Not an ordinary file: " + source);
+  const auto total = static_cast<uint64_t>(st.st_size);
+
+  std::string temp = destination + ".XXXXXX";
+  Fd out(::mkstemp(temp.data()));
+  if (out.get() < 0) throw ErrorFromErrno(errno, "Cannot create a file beside", destination);
+  auto fail = [&](int err, const std::string& what, const std::string& path) {
+    ::unlink(temp.c_str());
+    return ErrorFromErrno(err, what, path);
+  };
+  // The copy is an ordinary file whatever the source's mode: the owner may write it.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(out.get(), 0666 & ~mask);
+
+  uint64_t copied = 0;
+  bool kernelCopy = true;
+  if (progress && !progress(0, total)) {
+    ::unlink(temp.c_str());
+    throw QuorlinError(kErrPathFileAccess, "Copying " + source + " was cancelled");
+  }
+  while (copied < total) {
+    const ssize_t done = CopyChunk(in.get(), out.get(), static_cast<size_t>(std::min(kChunk, total - copied)), kernelCopy);
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      throw fail(errno, "Cannot copy " + source + " to", destination);
+    }
+    if (done == 0) {
+      ::unlink(temp.c_str());
+      throw QuorlinError(kErrInputPastEnd, source + " became shorter while it was copied");
+    }
+    copied += static_cast<uint64_t>(done);
+    if (progress && !progress(copied, total)) {
+      ::unlink(temp.c_str());
+      throw QuorlinError(kErrPathFileAccess, "Copying " + source + " was cancelled");
+    }
+  }
+  if (::fsync(out.get()) != 0) throw fail(errno, "Cannot flush the copy of", destination);
+  if (::close(out.release()) != 0) throw fail(errno, "Cannot write", destination);
+  if (::rename(temp.c_str(), destination.c_str()) != 0) throw fail(errno, "Cannot replace", destination);
+  // Make the rename itself durable.
+  Fd dir(::open(DirectoryOf(destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() >= 0) ::fsync(dir.get());
+}
+
+#endif
+
+}  // namespace quorlin

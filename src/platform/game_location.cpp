@@ -1,0 +1,21 @@
+#include "platform/game_location.h"
+
+#include "platform/paths.h"
+
+namespace quorlin {
+
+void GameLocation::Set(const std::string& mechPath) {
+  MechPath = mechPath;
+  const std::string trimmed = TrimSpaces(mechPath);
+  MechPathSep = (!trimmed.empty() && trimmed.back() == '\\') ? "" : "\\";
+}
+
+std::string GameLocation::NativeGamePath(const std::string& relative) const {
+  return NativePath(GamePath(relative));
+}
+
+bool GameLocation::Exists(const std::string& relative) const {
+  return FileExists(GamePath(relative), 0);
+}
+
+}  // namespace quorlin

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+namespace quorlin {
+
+// Where the game is: MechPath as read (not trimmed) and the separator that goes
+// between it and a relative name: "\" unless the trimmed MechPath ends in one.
+struct GameLocation {
+  std::string MechPath;
+  std::string MechPathSep;
+
+  // Sets MechPath and computes MechPathSep from it.
+  void Set(const std::string& mechPath);
+  // MechPath + MechPathSep + relative name, as Windows-form text.
+  std::string GamePath(const std::string& relative) const {
+    return MechPath + MechPathSep + relative;
+  }
+  // The same, mapped to a native path.
+  std::string NativeGamePath(const std::string& relative) const;
+  // FileExists(GamePath(relative), 0).
+  bool Exists(const std::string& relative) const;
+};
+
+}  // namespace quorlin

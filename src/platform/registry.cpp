@@ -1,0 +1,366 @@
+#include "platform/registry.h"
+
+#include <cctype>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "platform/paths.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace quorlin {
+
+void MemoryRegistryKey::Set(const std::string& name, uint32_t type, std::vector<uint8_t> data) {
+  values_[LowerAscii(name)] = Value{type, std::move(data)};
+}
+
+void MemoryRegistryKey::SetString(const std::string& name, const std::string& text) {
+  std::vector<uint8_t> data(text.begin(), text.end());
+  data.push_back(0);
+  Set(name, kRegSz, std::move(data));
+}
+
+void MemoryRegistryKey::SetDword(const std::string& name, uint32_t number) {
+  std::vector<uint8_t> data(4);
+  for (int i = 0; i < 4; ++i) data[i] = static_cast<uint8_t>(number >> (8 * i));
+  Set(name, kRegDword, std::move(data));
+}
+
+long MemoryRegistryKey::Query(const std::string& valueName, uint32_t* type, uint8_t* data,
+                              uint32_t* size) const {
+  const auto it = values_.find(LowerAscii(valueName));
+  if (it == values_.end()) return kRegFileNotFound;
+  const Value& value = it->second;
+  if (type) *type = value.type;
+  const auto needed = static_cast<uint32_t>(value.data.size());
+  if (data == nullptr) {
+    if (size) *size = needed;
+    return kRegSuccess;
+  }
+  if (size == nullptr || *size < needed) {
+    if (size) *size = needed;
+    return kRegMoreData;
+  }
+  if (needed) std::memcpy(data, value.data.data(), needed);
+  *size = needed;
+  return kRegSuccess;
+}
+
+long ReadRegistryValue(const RegistryKey& key, const std::string& valueName, std::string& value) {
+  uint32_t type = 0;
+  uint32_t size = 0;
+  long code = key.Query(valueName, &type, nullptr, &size);
+  if (code != kRegSuccess) return code;
+  if (type == kRegSz) {
+    std::vector<uint8_t> buffer(size == 0 ? 1 : size);
+    uint32_t got = size;
+    code = key.Query(valueName, &type, buffer.data(), &got);
+    if (code != kRegSuccess) {
+      value.clear();
+      return code;
+    }
+    // The buffer's first size - 1 characters: the terminating zero dropped.
+    value.assign(reinterpret_cast<const char*>(buffer.data()), size == 0 ? 0 : size - 1);
+    return kRegSuccess;
+  }
+  if (type == kRegDword) {
+    uint8_t bytes[4] = {};
+    uint32_t got = sizeof bytes;
+    code = key.Query(valueName, &type, bytes, &got);
+    if (code == kRegSuccess) {
+      const uint32_t number = static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
+                              (static_cast<uint32_t>(bytes[2]) << 16) |
+                              (static_cast<uint32_t>(bytes[3]) << 24);
+      // A 32-bit signed number, written in decimal.
+      value = std::to_string(static_cast<int32_t>(number));
+    }
+    return code;
+  }
+  return -1;
+}
+
+// ---- Wine's system.reg ---------------------------------------------------------
+//
+//   WINE REGISTRY Version 2
+//   [Software\\Microsoft\\Microsoft Games\\Mechwarrior Vengeance] 1700000000
+//   #time=1d9...
+//   "EXE Path"="C:\\Games\\MW4\\"
+//   "Count"=dword:0000000a
+//   "Other"=str(2):"%ProgramFiles%"     (REG_EXPAND_SZ)
+//   "Blob"=hex:01,02,\                  (continued on the next line)
+//     03
+//   @="default value"
+
+namespace {
+
+// Reads a quoted string starting at text[pos] == '"'; handles \\ \" \n \r \t \0
+// and \xNNNN. Code units above 255 become '?'. Returns false when unterminated.
+bool ReadQuoted(const std::string& text, size_t& pos, std::string& out) {
+  if (pos >= text.size() || text[pos] != '"') return false;
+  ++pos;
+  out.clear();
+  while (pos < text.size()) {
+    const char c = text[pos++];
+    if (c == '"') return true;
+    if (c != '\\') {
+      out.push_back(c);
+      continue;
+    }
+    if (pos >= text.size()) return false;
+    const char e = text[pos++];
+    switch (e) {
+      case 'n': out.push_back('\n'); break;
+      case 'r': out.push_back('\r'); break;
+      case 't': out.push_back('\t'); break;
+      case 'a': out.push_back('\a'); break;
+      case 'b': out.push_back('\b'); break;
+      case 'e': out.push_back('\x1b'); break;
+      case 'f': out.push_back('\f'); break;
+      case 'v': out.push_back('\v'); break;
+      case 'x': {
+        unsigned value = 0;
+        int digits = 0;
+        while (digits < 4 && pos < text.size() && std::isxdigit(static_cast<unsigned char>(text[pos]))) {
+          const char h = static_cast<char>(std::tolower(static_cast<unsigned char>(text[pos++])));
+          value = value * 16 + static_cast<unsigned>(h <= '9' ? h - '0' : h - 'a' + 10);
+          ++digits;
+        }
+        if (digits == 0) {
+          out.push_back('x');
+        } else {
+          out.push_back(value < 256 ? static_cast<char>(value) : '?');
+        }
+        break;
+      }
+      default:
+        if (e >= '0' && e <= '7') {
+          unsigned value = static_cast<unsigned>(e - '0');
+          for (int i = 0; i < 2 && pos < text.size() && text[pos] >= '0' && text[pos] <= '7'; ++i) {
+            value = value * 8 + static_cast<unsigned>(text[pos++] - '0');
+          }
+          out.push_back(value < 256 ? static_cast<char>(value) : '?');
+        } else {
+          out.push_back(e);  // \\ and \" and anything unknown: the character itself
+        }
+        break;
+    }
+  }
+  return false;
+}
+
+bool ParseHexBytes(const std::string& text, std::vector<uint8_t>& out) {
+  std::string digits;
+  for (char c : text) {
+    if (std::isxdigit(static_cast<unsigned char>(c))) {
+      digits.push_back(c);
+      if (digits.size() > 2) return false;
+    } else if (c == ',') {
+      if (digits.empty()) return false;
+      out.push_back(static_cast<uint8_t>(std::stoul(digits, nullptr, 16)));
+      digits.clear();
+    } else if (c != ' ' && c != '\t') {
+      return false;
+    }
+  }
+  if (!digits.empty()) out.push_back(static_cast<uint8_t>(std::stoul(digits, nullptr, 16)));
+  return true;
+}
+
+// Turns the value part after '=' into a type and bytes. False for a line that
+// does not parse; such a value is skipped.
+bool ParseValueData(const std::string& data, uint32_t& type, std::vector<uint8_t>& bytes) {
+  size_t pos = 0;
+  if (!data.empty() && data[0] == '"') {
+    std::string text;
+    if (!ReadQuoted(data, pos, text)) return false;
+    type = kRegSz;
+    bytes.assign(text.begin(), text.end());
+    bytes.push_back(0);
+    return true;
+  }
+  if (data.rfind("str(", 0) == 0) {
+    const size_t close = data.find("):");
+    if (close == std::string::npos) return false;
+    try {
+      type = static_cast<uint32_t>(std::stoul(data.substr(4, close - 4), nullptr, 16));
+    } catch (...) {
+      return false;
+    }
+    pos = close + 2;
+    std::string text;
+    if (!ReadQuoted(data, pos, text)) return false;
+    bytes.assign(text.begin(), text.end());
+    bytes.push_back(0);
+    return true;
+  }
+  if (data.rfind("dword:", 0) == 0) {
+    const std::string hex = data.substr(6);
+    if (hex.empty() || hex.size() > 8) return false;
+    for (char c : hex) {
+      if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    }
+    const auto number = static_cast<uint32_t>(std::stoul(hex, nullptr, 16));
+    type = kRegDword;
+    bytes.resize(4);
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(number >> (8 * i));
+    return true;
+  }
+  if (data.rfind("hex", 0) == 0) {
+    size_t colon = data.find(':');
+    if (colon == std::string::npos) return false;
+    type = kRegBinary;
+    if (data.compare(0, 4, "hex(") == 0) {
+      const size_t close = data.find(')');
+      if (close == std::string::npos || close > colon) return false;
+      try {
+        type = static_cast<uint32_t>(std::stoul(data.substr(4, close - 4), nullptr, 16));
+      } catch (...) {
+        return false;
+      }
+    } else if (colon != 3) {
+      return false;
+    }
+    if (!ParseHexBytes(data.substr(colon + 1), bytes)) return false;
+    if (type == kRegSz) {
+      // Wine keeps strings as UTF-16; hand them out as single-byte text.
+      std::vector<uint8_t> narrow;
+      for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const unsigned unit = bytes[i] | (bytes[i + 1] << 8);
+        narrow.push_back(unit < 256 ? static_cast<uint8_t>(unit) : static_cast<uint8_t>('?'));
+      }
+      bytes = std::move(narrow);
+    }
+    return true;
+  }
+  return false;
+}
+
+std::string RightTrim(std::string s) {
+  while (!s.empty() && (s.back() == '\r' || s.back() == ' ' || s.back() == '\t')) s.pop_back();
+  return s;
+}
+
+}  // namespace
+
+std::optional<MemoryRegistryKey> ParseWineRegistryKey(const std::string& regText,
+                                                      const std::string& keyPath) {
+  const std::string wanted = LowerAscii(keyPath);
+  std::optional<MemoryRegistryKey> key;
+  bool inKey = false;
+  std::istringstream in(regText);
+  std::string line;
+  while (std::getline(in, line)) {
+    line = RightTrim(line);
+    // Hex values continue on the next line after a trailing backslash.
+    while (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string::npos) {
+      std::string next;
+      if (!std::getline(in, next)) break;
+      line.pop_back();
+      const size_t start = next.find_first_not_of(" \t");
+      line += RightTrim(start == std::string::npos ? std::string() : next.substr(start));
+    }
+    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    if (line[0] == '[') {
+      if (inKey) break;  // the key's section has ended
+      // The key name, with "\\" between parts inside the brackets.
+      std::string name;
+      size_t i = 1;
+      bool closed = false;
+      for (; i < line.size(); ++i) {
+        if (line[i] == '\\' && i + 1 < line.size()) {
+          name.push_back(line[++i]);
+        } else if (line[i] == ']') {
+          closed = true;
+          break;
+        } else {
+          name.push_back(line[i]);
+        }
+      }
+      inKey = closed && LowerAscii(name) == wanted;
+      if (inKey) key.emplace();
+      continue;
+    }
+    if (!inKey) continue;
+    std::string valueName;
+    size_t pos = 0;
+    if (line[0] == '@') {
+      pos = 1;
+    } else if (!ReadQuoted(line, pos, valueName)) {
+      continue;
+    }
+    if (pos >= line.size() || line[pos] != '=') continue;
+    uint32_t type = 0;
+    std::vector<uint8_t> bytes;
+    if (ParseValueData(line.substr(pos + 1), type, bytes)) key->Set(valueName, type, std::move(bytes));
+  }
+  return key;
+}
+
+namespace {
+
+std::unique_ptr<RegistryKey> KeyFromWineText(const std::string& text) {
+  const std::string plain = kGameRegistryKey;
+  const std::string wow = "Software\\Wow6432Node\\" + plain.substr(std::string("Software\\").size());
+  for (const std::string& path : {wow, plain}) {
+    if (auto key = ParseWineRegistryKey(text, path)) {
+      return std::make_unique<MemoryRegistryKey>(std::move(*key));
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<RegistryKey> OpenGameKeyInWinePrefix(const std::string& winePrefix) {
+  std::ifstream file(winePrefix + "/system.reg", std::ios::binary);
+  if (!file) return nullptr;
+  std::ostringstream text;
+  text << file.rdbuf();
+  return KeyFromWineText(text.str());
+}
+
+#ifdef _WIN32
+
+namespace {
+
+class WindowsRegistryKey : public RegistryKey {
+ public:
+  explicit WindowsRegistryKey(HKEY key) : key_(key) {}
+  ~WindowsRegistryKey() override { RegCloseKey(key_); }
+  long Query(const std::string& valueName, uint32_t* type, uint8_t* data,
+             uint32_t* size) const override {
+    DWORD t = 0;
+    DWORD s = size ? *size : 0;
+    const LONG code = RegQueryValueExA(key_, valueName.c_str(), nullptr, &t, data, size ? &s : nullptr);
+    if (type) *type = t;
+    if (size) *size = s;
+    return code;
+  }
+
+ private:
+  HKEY key_;
+};
+
+}  // namespace
+
+std::unique_ptr<RegistryKey> OpenGameKey() {
+  // The game is a 32-bit program: its key lives in the 32-bit view.
+  for (REGSAM view : {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)}) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kGameRegistryKey, 0, KEY_READ | view, &key) == ERROR_SUCCESS) {
+      return std::make_unique<WindowsRegistryKey>(key);
+    }
+  }
+  return nullptr;
+}
+
+#else
+
+std::unique_ptr<RegistryKey> OpenGameKey() { return OpenGameKeyInWinePrefix(DefaultWinePrefix()); }
+
+#endif
+
+}  // namespace quorlin

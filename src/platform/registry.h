@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorlin {
+
+inline constexpr const char* kGameRegistryKey =
+    "Software\\Microsoft\\Microsoft Games\\Mechwarrior Vengeance";
+
+inline constexpr uint32_t kRegSz = 1;
+inline constexpr uint32_t kRegExpandSz = 2;
+inline constexpr uint32_t kRegBinary = 3;
+inline constexpr uint32_t kRegDword = 4;
+
+inline constexpr long kRegSuccess = 0;
+inline constexpr long kRegFileNotFound = 2;
+inline constexpr long kRegMoreData = 234;
+
+// One open registry key. On Windows it wraps an HKEY; elsewhere it holds the
+// values of the key as parsed from a Wine prefix's system.reg.
+class RegistryKey {
+ public:
+  virtual ~RegistryKey() = default;
+  // RegQueryValueExA semantics: with data == nullptr only type and size are
+  // reported; otherwise up to *size bytes are copied, and kRegMoreData is
+  // returned (with *size set) when the buffer is too small.
+  virtual long Query(const std::string& valueName, uint32_t* type, uint8_t* data,
+                     uint32_t* size) const = 0;
+};
+
+// A key held in memory: the form system.reg parsing yields, and what tests use.
+class MemoryRegistryKey : public RegistryKey {
+ public:
+  struct Value {
+    uint32_t type = 0;
+    std::vector<uint8_t> data;
+  };
+  void Set(const std::string& name, uint32_t type, std::vector<uint8_t> data);
+  void SetString(const std::string& name, const std::string& text);  // REG_SZ, with its zero
+  void SetDword(const std::string& name, uint32_t number);
+  long Query(const std::string& valueName, uint32_t* type, uint8_t* data,
+             uint32_t* size) const override;
+
+ private:
+  std::map<std::string, Value> values_;  // keyed by lower-cased name
+};
+
+// Reads one value as text: REG_SZ without its terminating zero, REG_DWORD as its
+// decimal number. Returns 0 on success, the registry's code on failure, and -1 for
+// a value of any other type (value untouched). Never throws.
+long ReadRegistryValue(const RegistryKey& key, const std::string& valueName, std::string& value);
+
+// Parses the text of a Wine system.reg and returns the values of the key at
+// keyPath (relative to HKEY_LOCAL_MACHINE, e.g. "Software\\Microsoft\\..."), or
+// nothing when the key is not there. Key names compare case-insensitively.
+std::optional<MemoryRegistryKey> ParseWineRegistryKey(const std::string& regText,
+                                                      const std::string& keyPath);
+
+// Opens the game's key for reading: on Windows the 32-bit view first, then the
+// 64-bit view; elsewhere <prefix>/system.reg under Software\Wow6432Node\... first,
+// then Software\.... Returns nullptr when the key does not open.
+std::unique_ptr<RegistryKey> OpenGameKey();
+
+// The same lookup against an explicit Wine prefix (used by tests and tools).
+std::unique_ptr<RegistryKey> OpenGameKeyInWinePrefix(const std::string& winePrefix);
+
+}  // namespace quorlin

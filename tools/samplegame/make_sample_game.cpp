@@ -1,0 +1,43 @@
+// make-sample-game DIR [--wine-prefix PREFIX] [options]
+// Writes a game folder whose archives are prepared the way the tool expects, for
+// the demo, manual checks and benchmarks.
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "archive/skin_index.h"
+#include "samplegame/sample_game.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Writes a sample Mechwarrior Vengeance game folder with prepared archives", "make-sample-game"};
+  std::string dir;
+  std::string prefix;
+  quorlin::sample::GameOptions options;
+  std::vector<int> unprepared;
+  std::vector<int> unpreparedProps;
+  std::vector<std::string> drop;
+  app.add_option("DIR", dir, "Game folder to write (it gets resource\\textures.mw4 and props.mw4)")->required();
+  app.add_option("--wine-prefix", prefix, "Also write a minimal Wine prefix that finds the game");
+  app.add_option("--seed", options.seed, "Seed for entry order and contents; another seed moves the entries");
+  app.add_option("--fillers", options.fillerEntries, "Other entries per archive")->check(CLI::Range(0, 20000));
+  app.add_option("--unprepared", unprepared, "Slots left unprepared in both archives")->check(CLI::Range(1, 37));
+  app.add_option("--unprepared-props", unpreparedProps, "Slots whose lobby entry is left unprepared")
+      ->check(CLI::Range(1, 37));
+  app.add_option("--drop", drop, "Entry names to leave out, e.g. textures\\skin_3.tga");
+  app.add_flag("--mixed-case", options.mixedCaseNames, "Store some skin names upper-cased with trailing spaces");
+  CLI11_PARSE(app, argc, argv);
+
+  options.unpreparedTextures.insert(unprepared.begin(), unprepared.end());
+  options.unpreparedProps.insert(unprepared.begin(), unprepared.end());
+  options.unpreparedProps.insert(unpreparedProps.begin(), unpreparedProps.end());
+  options.dropNames.insert(drop.begin(), drop.end());
+  try {
+    quorlin::sample::WriteSampleGame(dir, options);
+    if (!prefix.empty()) quorlin::sample::WriteWinePrefix(prefix, dir);
+  } catch (const std::exception& e) {
+    std::cerr << "make-sample-game: " << e.what() << '\n';
+    return 1;
+  }
+  std::cout << "Sample game written to " << dir << " (picture: " << dir << "/sample-skin.bmp)\n";
+  if (!prefix.empty()) std::cout << "Wine prefix written to " << prefix << " (run with WINEPREFIX=" << prefix << ")\n";
+  return 0;
+}

@@ -1,0 +1,257 @@
+#include "samplegame/sample_game.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <numeric>
+#include <random>
+#include <stdexcept>
+
+#include "archive/byte_source.h"
+#include "archive/patch.h"
+#include "archive/skin_index.h"
+#include "image/targa.h"
+
+namespace fs = std::filesystem;
+
+namespace quorlin::sample {
+
+std::vector<uint8_t> BuildArchive(std::vector<EntrySpec> entries, const ArchiveOptions& options) {
+  std::mt19937 rng(options.seed);
+  if (options.shuffleDirectory) std::shuffle(entries.begin(), entries.end(), rng);
+
+  size_t directorySize = 0;
+  for (const EntrySpec& e : entries) directorySize += kDirEntryFixedSize + e.skip + e.name.size();
+
+  // Data order: a permutation of the directory order.
+  std::vector<size_t> dataOrder(entries.size());
+  std::iota(dataOrder.begin(), dataOrder.end(), size_t{0});
+  if (options.shuffleData) std::shuffle(dataOrder.begin(), dataOrder.end(), rng);
+  std::vector<uint32_t> offsets(entries.size());
+  uint32_t next = 0;
+  for (size_t i : dataOrder) {
+    offsets[i] = next;
+    next += static_cast<uint32_t>(entries[i].data.size()) + static_cast<uint32_t>(rng() % 8);  // small gaps
+  }
+
+  ArchiveHeader header;
+  header.Tag = {'M', 'W', '4', 'A'};
+  header.Unknown4 = 0x00010002;
+  header.Unknown8 = static_cast<uint32_t>(entries.size());
+  header.DataBase = static_cast<uint32_t>(kArchiveHeaderSize + directorySize + options.dataBasePadding);
+  header.EntryCount = static_cast<int16_t>(entries.size() + 1);
+  header.Unknown18 = 0xBEEF;
+
+  std::vector<uint8_t> out = EncodeArchiveHeader(header);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    DirEntry d;
+    for (size_t k = 0; k < d.Unknown0.size(); ++k) d.Unknown0[k] = static_cast<uint8_t>(rng());
+    d.DataLength = static_cast<uint32_t>(entries[i].data.size());
+    d.DataOffset = offsets[i];
+    d.Unknown20 = {static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng())};
+    d.NameLength = static_cast<uint8_t>(entries[i].name.size());
+    d.Name = entries[i].name;
+    std::vector<uint8_t> skipped(entries[i].skip);
+    for (auto& b : skipped) b = static_cast<uint8_t>(rng());
+    const auto record = EncodeDirEntry(d, skipped);
+    out.insert(out.end(), record.begin(), record.end());
+  }
+  out.resize(header.DataBase, 0xAA);
+  out.resize(header.DataBase + static_cast<size_t>(next), 0x55);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    std::copy(entries[i].data.begin(), entries[i].data.end(), out.begin() + header.DataBase + offsets[i]);
+  }
+  return out;
+}
+
+ImageBuffer SamplePicture(int side) {
+  ImageBuffer image;
+  image.Width = side;
+  image.Height = side;
+  image.BitsPerPixel = 24;
+  image.Pixels.resize(static_cast<size_t>(side) * static_cast<size_t>(side) * 3);
+  const int c = side / 2;
+  for (int y = 0; y < side; ++y) {
+    for (int x = 0; x < side; ++x) {
+      uint8_t* p = image.Pixels.data() + image.Offset(x, y);
+      const int dx = x - c;
+      const int dy = y - c;
+      const bool ring = dx * dx + dy * dy < (side / 3) * (side / 3) && dx * dx + dy * dy > (side / 4) * (side / 4);
+      const bool checker = ((x / 32) + (y / 32)) % 2 == 0;
+      p[0] = static_cast<uint8_t>(ring ? 40 : (x * 255) / side);           // blue
+      p[1] = static_cast<uint8_t>(ring ? 200 : (checker ? 90 : 150));      // green
+      p[2] = static_cast<uint8_t>(ring ? 250 : (y * 255) / side);          // red
+      // Every pixel distinct enough that sampling mistakes show: mix in x and y.
+      p[0] = static_cast<uint8_t>(p[0] ^ (y & 7));
+      p[1] = static_cast<uint8_t>(p[1] ^ (x & 7));
+    }
+  }
+  // A marked top-left corner, so an upside-down picture is obvious.
+  for (int y = 0; y < side / 16; ++y) {
+    for (int x = 0; x < side / 16; ++x) {
+      uint8_t* p = image.Pixels.data() + image.Offset(x, y);
+      p[0] = 255;
+      p[1] = 255;
+      p[2] = 255;
+    }
+  }
+  return image;
+}
+
+std::vector<uint8_t> EncodeBmp(const ImageBuffer& image) {
+  const uint32_t row = (static_cast<uint32_t>(image.Width) * 3 + 3) & ~3u;
+  const uint32_t pixels = row * static_cast<uint32_t>(image.Height);
+  std::vector<uint8_t> out = {'B', 'M'};
+  PutU32(out, 54 + pixels);
+  PutU32(out, 0);
+  PutU32(out, 54);
+  PutU32(out, 40);
+  PutU32(out, static_cast<uint32_t>(image.Width));
+  PutU32(out, static_cast<uint32_t>(image.Height));  // positive: bottom-up
+  PutU16(out, 1);
+  PutU16(out, 24);
+  for (int i = 0; i < 6; ++i) PutU32(out, 0);
+  for (int y = image.Height - 1; y >= 0; --y) {
+    const uint8_t* p = image.Pixels.data() + image.Offset(0, y);
+    out.insert(out.end(), p, p + image.Width * 3);
+    out.resize(out.size() + (row - static_cast<uint32_t>(image.Width) * 3), 0);
+  }
+  return out;
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+namespace {
+
+std::vector<uint8_t> RandomBytes(std::mt19937& rng, size_t n) {
+  std::vector<uint8_t> bytes(n);
+  for (auto& b : bytes) b = static_cast<uint8_t>(rng());
+  return bytes;
+}
+
+// A stored Targa image of a solid colour: what a prepared entry holds before a
+// skin is inserted.
+std::vector<uint8_t> SolidTarga(int side, uint8_t b, uint8_t g, uint8_t r) {
+  ImageBuffer image;
+  image.Width = side;
+  image.Height = side;
+  image.BitsPerPixel = 24;
+  image.Pixels.resize(static_cast<size_t>(side) * static_cast<size_t>(side) * 3);
+  for (size_t i = 0; i < image.Pixels.size(); i += 3) {
+    image.Pixels[i] = b;
+    image.Pixels[i + 1] = g;
+    image.Pixels[i + 2] = r;
+  }
+  return EncodeTGA(image);
+}
+
+std::string StoredName(const std::string& expected, bool mixedCase, std::mt19937& rng) {
+  if (!mixedCase || rng() % 4 != 0) return expected;
+  std::string upper = expected;
+  for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  return upper + "  ";
+}
+
+std::vector<EntrySpec> Fillers(std::mt19937& rng, int count, const std::string& folder) {
+  std::vector<EntrySpec> entries;
+  for (int i = 0; i < count; ++i) {
+    EntrySpec e;
+    e.name = folder + "\\item" + std::to_string(i) + (i % 3 ? ".tga" : ".dds");
+    e.data = RandomBytes(rng, 16 + rng() % 1500);
+    e.skip = static_cast<uint16_t>(i % 5 == 0 ? 1 + rng() % 40 : 0);
+    entries.push_back(std::move(e));
+  }
+  return entries;
+}
+
+}  // namespace
+
+void WriteSampleGame(const std::string& dir, const GameOptions& options) {
+  std::mt19937 rng(options.seed);
+  fs::create_directories(fs::path(dir) / "resource");
+  auto prepared = [&](int slot) { return options.preparedSlots.empty() || options.preparedSlots.count(slot) > 0; };
+
+  std::vector<EntrySpec> textures = Fillers(rng, options.fillerEntries, "textures");
+  std::vector<EntrySpec> props = Fillers(rng, options.fillerEntries, "shellscripts\\graphics\\misc");
+  for (int slot = 1; slot <= kSlotCount; ++slot) {
+    const auto shade = static_cast<uint8_t>(slot * 6);
+    for (int level = 0; level < kLevelCount; ++level) {
+      const std::string name = ExpectedTextureName(slot, level);
+      if (options.dropNames.count(name)) continue;
+      EntrySpec e;
+      e.name = StoredName(name, options.mixedCaseNames, rng);
+      if (prepared(slot) && !options.unpreparedTextures.count(slot)) {
+        e.data = SolidTarga(512 >> level, shade, static_cast<uint8_t>(255 - shade), static_cast<uint8_t>(level * 40));
+      } else {
+        // What an unprepared entry looks like: a compressed image of another length.
+        e.data = RandomBytes(rng, RequiredTextureLength(level) / 6 + 1);
+      }
+      e.skip = static_cast<uint16_t>(slot % 7 == 0 ? 3 + level : 0);
+      textures.push_back(std::move(e));
+    }
+    const std::string lobby = ExpectedLobbyName(slot);
+    if (!options.dropNames.count(lobby)) {
+      EntrySpec e;
+      e.name = StoredName(lobby, options.mixedCaseNames, rng);
+      if (prepared(slot) && !options.unpreparedProps.count(slot)) {
+        e.data = SolidTarga(kLobbySide, static_cast<uint8_t>(255 - shade), shade, 128);
+      } else {
+        e.data = RandomBytes(rng, 1200);
+      }
+      e.skip = static_cast<uint16_t>(slot % 5 == 0 ? 2 : 0);
+      props.push_back(std::move(e));
+    }
+  }
+  ArchiveOptions archive;
+  archive.seed = options.seed;
+  WriteFile((fs::path(dir) / "resource" / "textures.mw4").string(), BuildArchive(std::move(textures), archive));
+  archive.seed = options.seed + 1000;
+  WriteFile((fs::path(dir) / "resource" / "props.mw4").string(), BuildArchive(std::move(props), archive));
+
+  if (options.writePictures) {
+    const ImageBuffer picture = SamplePicture();
+    WriteFile((fs::path(dir) / "sample-skin.bmp").string(), EncodeBmp(picture));
+    WriteFile((fs::path(dir) / "sample-skin.tga").string(), EncodeTGA(picture));
+  }
+}
+
+void WriteWinePrefix(const std::string& prefix, const std::string& gameDir) {
+  const fs::path root(prefix);
+  fs::create_directories(root / "drive_c" / "Games");
+  fs::create_directories(root / "dosdevices");
+  std::error_code ec;
+  fs::remove(root / "dosdevices" / "c:", ec);
+  fs::create_directory_symlink("../drive_c", root / "dosdevices" / "c:");
+  const fs::path link = root / "drive_c" / "Games" / "Mechwarrior Vengeance";
+  fs::remove(link, ec);
+  fs::create_directory_symlink(fs::absolute(gameDir), link);
+
+  // The registry path's letter case differs from the folders on purpose: Windows
+  // paths are case-insensitive, and so is their mapping here.
+  const std::string reg =
+      "WINE REGISTRY Version 2\n"
+      ";; All keys relative to \\\\Machine\n"
+      "\n"
+      "#arch=win64\n"
+      "\n"
+      "[Software\\\\Wow6432Node\\\\Microsoft\\\\Microsoft Games\\\\Mechwarrior Vengeance] 1733475600\n"
+      "#time=1db47c0a1b2c3d4\n"
+      "\"CDPath\"=\"D:\\\\\"\n"
+      "\"EXE Path\"=\"C:\\\\GAMES\\\\Mechwarrior Vengeance\\\\\"\n"
+      "\"Version\"=dword:00000001\n"
+      "\n";
+  WriteFile((root / "system.reg").string(), std::vector<uint8_t>(reg.begin(), reg.end()));
+}
+
+}  // namespace quorlin::sample
