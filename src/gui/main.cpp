@@ -1,0 +1,16 @@
+#include <QApplication>
+
+#include "gui/frm_quorlin.h"
+#include "gui/test_aids.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  quorlin::gui::frmQuorlin window(quorlin::gui::HooksFromEnvironment());
+  // Start-up runs before the window is first shown; a missing game ends the
+  // program without it.
+  if (window.Form_Load() == quorlin::Outcome::EndProgram) return 1;
+  window.show();
+  quorlin::gui::StartTestAids(window);
+  const int code = app.exec();
+  return code != 0 ? code : window.ExitStatus();
+}
