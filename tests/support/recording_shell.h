@@ -23,9 +23,9 @@ class RecordingShell : public Shell {
     events.push_back(std::string(repaintNow ? "status! " : "status ") + text);
     status = text;
   }
-  MessageAnswer ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
+  MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
                             MessageButtons buttons) override {
-    messages.push_back({text, title, icon, buttons});
+    messages.push_back({text, caption, icon, buttons});
     events.push_back("message " + text);
     if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
     if (answers.empty()) return MessageAnswer::No;
@@ -33,9 +33,9 @@ class RecordingShell : public Shell {
     answers.pop_front();
     return a;
   }
-  void SetBusy(bool busy) override {
-    events.push_back(busy ? "busy" : "idle");
-    this->busy = busy;
+  void SetBusy(bool on) override {
+    events.push_back(on ? "busy" : "idle");
+    busy = on;
   }
   void SetTitle(const std::string& text) override {
     events.push_back("title " + text);
