@@ -1,0 +1,129 @@
+// Fuzzes the archive header and directory reader with arbitrary archive bytes.
+//
+// Besides "no crash, no sanitizer report", every input is checked for:
+//   - the shape of the result: max(EntryCount - 1, 1) records then one empty one,
+//     no name longer than its stored length;
+//   - the file form (ReadArchiveDirectoryNative over a memfd, buffered reads)
+//     reading exactly what the memory form reads;
+//   - a directory read without running off the end encoding back to bytes that
+//     read as the same directory;
+//   - Find returning the first position with the same normalised name, and At
+//     refusing positions outside the directory.
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "archive/archive.h"
+#include "archive/byte_source.h"
+#include "fuzz_support.h"
+#include "platform/error.h"
+
+using namespace quorlin;
+
+namespace {
+
+bool SameEntry(const DirEntry& a, const DirEntry& b) {
+  return a.Unknown0 == b.Unknown0 && a.DataLength == b.DataLength && a.DataOffset == b.DataOffset &&
+         a.Unknown20 == b.Unknown20 && a.NameLength == b.NameLength && a.Name == b.Name;
+}
+
+bool SameHeader(const ArchiveHeader& a, const ArchiveHeader& b) {
+  return a.Tag == b.Tag && a.Unknown4 == b.Unknown4 && a.Unknown8 == b.Unknown8 && a.DataBase == b.DataBase &&
+         a.EntryCount == b.EntryCount && a.Unknown18 == b.Unknown18;
+}
+
+bool SameDirectory(const ArchiveDirectory& a, const ArchiveDirectory& b) {
+  if (!SameHeader(a.Header, b.Header) || a.Directory.size() != b.Directory.size()) return false;
+  for (size_t i = 0; i < a.Directory.size(); ++i) {
+    if (!SameEntry(a.Directory[i], b.Directory[i])) return false;
+  }
+  return true;
+}
+
+// One memory-backed file per process, rewritten for every input.
+int InputFile() {
+  static const int fd = memfd_create("quorlin-fuzz-archive", 0);
+  return fd;
+}
+
+bool WriteInputFile(const uint8_t* data, size_t size) {
+  const int fd = InputFile();
+  if (fd < 0 || ftruncate(fd, 0) != 0) return false;
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::span<const uint8_t> bytes(data, size);
+
+  MemorySource source(bytes);
+  int hookCalls = 0;
+  const ArchiveDirectory dir = ParseArchiveDirectory(source, [&](int i) {
+    QUORLIN_FUZZ_CHECK(i == hookCalls, "records are announced in order");
+    ++hookCalls;
+  });
+  const bool ranOff = source.Exhausted();
+
+  // Shape.
+  const int records = dir.Header.EntryCount < 2 ? 1 : dir.Header.EntryCount - 1;
+  QUORLIN_FUZZ_CHECK(dir.Directory.size() == static_cast<size_t>(records) + 1, "directory size");
+  QUORLIN_FUZZ_CHECK(hookCalls <= records, "no more hook calls than records");
+  QUORLIN_FUZZ_CHECK(ranOff || hookCalls == records, "every record read when the bytes last");
+  QUORLIN_FUZZ_CHECK(SameEntry(dir.Directory.back(), DirEntry{}), "the last position is empty");
+  for (const DirEntry& e : dir.Directory) {
+    QUORLIN_FUZZ_CHECK(e.Name.size() <= e.NameLength, "name no longer than its length");
+    QUORLIN_FUZZ_CHECK(ranOff || e.Name.size() == e.NameLength || &e == &dir.Directory.back(),
+                       "whole names when the bytes last");
+  }
+
+  // The span overload reads the same.
+  QUORLIN_FUZZ_CHECK(SameDirectory(dir, ParseArchiveDirectory(bytes)), "span form equals source form");
+
+  // The file form reads the same.
+  if (WriteInputFile(data, size)) {
+    const std::string path = "/proc/self/fd/" + std::to_string(InputFile());
+    QUORLIN_FUZZ_CHECK(SameDirectory(dir, ReadArchiveDirectoryNative(path)), "file form equals memory form");
+  }
+
+  // Round trip: encoded without the skipped bytes, the directory reads back equal.
+  if (!ranOff) {
+    const std::vector<uint8_t> again = fuzz::EncodeDirectory(dir);
+    QUORLIN_FUZZ_CHECK(SameDirectory(dir, ParseArchiveDirectory(again)), "encode then read gives the same");
+  }
+
+  // Find: a handful of positions (Find is linear, the directory may hold 32766).
+  const int searchable = dir.SearchablePositions();
+  QUORLIN_FUZZ_CHECK(searchable >= 0 && static_cast<size_t>(searchable) < dir.Directory.size(),
+                     "searchable positions inside the directory");
+  for (int k = 0; k < 4 && searchable > 0; ++k) {
+    const int p = static_cast<int>((static_cast<unsigned>(k) * 7919u + size) % static_cast<unsigned>(searchable));
+    const std::string wanted = NormalizeEntryName(dir.Directory[static_cast<size_t>(p)].Name);
+    const long found = dir.Find(wanted);
+    QUORLIN_FUZZ_CHECK(found >= 0 && found <= p, "Find returns the first match");
+    QUORLIN_FUZZ_CHECK(NormalizeEntryName(dir.At(found).Name) == wanted, "Find's position holds the name");
+  }
+
+  // At refuses positions outside the directory.
+  for (const long outside : {-1L, static_cast<long>(dir.Directory.size())}) {
+    bool threw = false;
+    try {
+      (void)dir.At(outside);
+    } catch (const QuorlinError& e) {
+      threw = e.number() == kErrSubscriptOutOfRange;
+    }
+    QUORLIN_FUZZ_CHECK(threw, "At throws subscript out of range outside the directory");
+  }
+  return 0;
+}
