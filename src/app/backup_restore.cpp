@@ -19,14 +19,7 @@ constexpr ArchiveTexts kRestoreTexts[] = {
 };
 
 void CopyWithProgress(Shell& shell, const std::string& title, const std::string& from, const std::string& to) {
-  shell.SetBusy(true);
-  try {
-    CopyWholeFile(from, to, [&](uint64_t copied, uint64_t total) { return shell.CopyProgress(title, copied, total); });
-  } catch (...) {
-    shell.SetBusy(false);
-    throw;
-  }
-  shell.SetBusy(false);
+  CopyWholeFile(from, to, [&](uint64_t copied, uint64_t total) { return shell.CopyProgress(title, copied, total); });
 }
 
 }  // namespace

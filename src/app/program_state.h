@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "archive/skin_index.h"
@@ -20,7 +21,15 @@ struct ProgramState {
   ImageBuffer LoadedImage;
   ImageBuffer WorkImage;
   TgaHeader LastTgaHeader;
+  // The step Insert Skin has reached; only the failure report shows it.
   std::string LastStep;
+  // Told of every step text as it is set (tests and diagnostics).
+  std::function<void(const std::string&)> StepObserver;
+
+  void SetStep(std::string text) {
+    LastStep = std::move(text);
+    if (StepObserver) StepObserver(LastStep);
+  }
 };
 
 // How a command ended.

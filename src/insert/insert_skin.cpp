@@ -40,15 +40,15 @@ void PatchArchive(ProgramState& state, LevelFilter filter, const std::string& re
                   const std::function<void(int)>& recordSteps, const std::vector<EntryPlan>& plans,
                   const std::string& closeStep) {
   const std::string fullPath = state.Game.GamePath(relative);
-  state.LastStep = openStep;
+  state.SetStep(openStep);
   ArchiveFile archive(NativePath(fullPath), fullPath);
-  if (!openedStep.empty()) state.LastStep = openedStep;
+  if (!openedStep.empty()) state.SetStep(openedStep);
   const ArchiveDirectory dir = archive.ReadDirectory(recordSteps);
   const uint64_t fileLength = archive.Length();
 
   std::vector<EncodedEntry> encoded;
   for (const EntryPlan& plan : plans) {
-    state.LastStep = plan.lengthStep;
+    state.SetStep(plan.lengthStep);
     const DirEntry& entry = dir.At(plan.position);
     const uint64_t position = ArchiveDirectory::DataPosition(dir.Header, entry);
     if (!EntryInsideFile(dir.Header, entry, fileLength)) {
@@ -57,18 +57,18 @@ void PatchArchive(ProgramState& state, LevelFilter filter, const std::string& re
                                                std::to_string(position + entry.DataLength) + ", past the end of " +
                                                fullPath + " (" + std::to_string(fileLength) + " bytes)");
     }
-    state.LastStep = plan.bufferStep;
-    state.LastStep = plan.copyStep;
+    state.SetStep(plan.bufferStep);
+    state.SetStep(plan.copyStep);
     CopyImage(state.LoadedImage, state.WorkImage);
     if (!plan.resizeStep.empty()) {
-      state.LastStep = plan.resizeStep;
+      state.SetStep(plan.resizeStep);
       if (filter == LevelFilter::Box) {
         BoxResizeImage(state.WorkImage, plan.side, plan.side);
       } else {
         ResizeImage(state.WorkImage, plan.side, plan.side);
       }
     }
-    state.LastStep = plan.writeStep;
+    state.SetStep(plan.writeStep);
     std::vector<uint8_t> bytes = EncodeTGA(state.WorkImage);
     if (bytes.size() != entry.DataLength) {
       // The directory changed since the patch check: never write a mismatched image.
@@ -79,10 +79,10 @@ void PatchArchive(ProgramState& state, LevelFilter filter, const std::string& re
     encoded.push_back({position, std::move(bytes), &plan});
   }
   for (const EncodedEntry& e : encoded) {
-    state.LastStep = e.plan->writeStep;
+    state.SetStep(e.plan->writeStep);
     archive.WriteAt(e.position, e.bytes);
   }
-  if (!closeStep.empty()) state.LastStep = closeStep;
+  if (!closeStep.empty()) state.SetStep(closeStep);
   archive.Close();
 }
 
@@ -142,11 +142,11 @@ Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filte
   }
   shell.SetBusy(true);
   try {
-    state.LastStep = "Before Check Patch";
+    state.SetStep("Before Check Patch");
     bool prepared = CheckPatch(state);
-    state.LastStep = "After Check Patch";
-    state.LastStep = "Alloc directory";
-    state.LastStep = "after Alloc directory";
+    state.SetStep("After Check Patch");
+    state.SetStep("Alloc directory");
+    state.SetStep("after Alloc directory");
     if (!prepared) return NotPatched(shell, "textures.mw4 not patched!");
 
     shell.SetStatus("Quick Patching resource\\textures.mw4", false);
@@ -154,8 +154,8 @@ Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filte
     PatchArchive(
         state, filter, kTexturesArchive, "Before Open " + texturesPath, "After Open " + texturesPath,
         [&](int i) {
-          state.LastStep = "Dynamic Alloc Directory " + std::to_string(i + 1);
-          state.LastStep = "After Dynamic Alloc Directory " + std::to_string(i + 1);
+          state.SetStep("Dynamic Alloc Directory " + std::to_string(i + 1));
+          state.SetStep("After Dynamic Alloc Directory " + std::to_string(i + 1));
         },
         TexturePlans(state), "Out of TGA 5");
 
@@ -169,16 +169,16 @@ Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filte
       }
     }
     shell.SetBusy(true);
-    state.LastStep = "Checking Patched Props";
+    state.SetStep("Checking Patched Props");
     prepared = CheckPatchedProps(state);
-    state.LastStep = "Clearing Directory";
+    state.SetStep("Clearing Directory");
     if (!prepared) return NotPatched(shell, "props.mw4 not patched!");
 
     shell.SetStatus("Quick Patching resource\\props.mw4", true);
     const std::string propsPath = state.Game.GamePath(kPropsArchive);
     PatchArchive(
         state, filter, kPropsArchive, "Open File " + propsPath, "",
-        [&](int i) { state.LastStep = "Alloc Directory" + std::to_string(i + 1); }, PropsPlans(state), "");
+        [&](int i) { state.SetStep("Alloc Directory" + std::to_string(i + 1)); }, PropsPlans(state), "");
     shell.SetBusy(false);
     shell.SetStatus("Done.", true);
     return Outcome::Done;

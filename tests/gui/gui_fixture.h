@@ -1,0 +1,128 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QString>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gui/frm_quorlin.h"
+#include "image/image_buffer.h"
+#include "samplegame/sample_game.h"
+#include "support/temp_dir.h"
+
+namespace quorlin::test {
+
+struct RecordedMessage {
+  std::string text;
+  std::string title;
+  MessageIcon icon;
+  MessageButtons buttons;
+};
+
+// A small generated game (slots 9 and 12 prepared) in a temp folder, and a window
+// over it whose message boxes and Open dialog are answered by the test.
+class WindowFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sample::GameOptions options;
+    options.preparedSlots = {9, 12};
+    options.fillerEntries = 20;
+    sample::WriteSampleGame(GameDir(), options);
+  }
+
+  void TearDown() override {
+    window.reset();
+    // Whatever a test did, the pointer is back to normal and no box is waiting.
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  }
+
+  std::string GameDir() const { return temp / "game"; }
+  std::string TexturesPath() const { return temp / "game/resource/textures.mw4"; }
+  std::string PropsPath() const { return temp / "game/resource/props.mw4"; }
+
+  gui::WindowHooks Hooks() {
+    gui::WindowHooks hooks;
+    hooks.answerMessage = [this](const std::string& text, const std::string& title, MessageIcon icon,
+                                 MessageButtons buttons) {
+      messages.push_back({text, title, icon, buttons});
+      if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+      if (answers.empty()) {
+        ADD_FAILURE() << "a question nobody expected: " << text;
+        return MessageAnswer::No;
+      }
+      const MessageAnswer answer = answers.front();
+      answers.pop_front();
+      return answer;
+    };
+    hooks.choosePicture = [this] {
+      ++dialogsOpened;
+      return chosenPicture;
+    };
+    hooks.firstShown = [this] { ++timesShown; };
+    hooks.startup.GameDir = GameDir();
+    return hooks;
+  }
+
+  // A window after a successful start-up, with the start-up messages forgotten.
+  gui::frmQuorlin& StartWindow() {
+    window = std::make_unique<gui::frmQuorlin>(Hooks());
+    EXPECT_EQ(window->Form_Load(), Outcome::Done);
+    window->show();
+    messages.clear();
+    return *window;
+  }
+
+  template <typename T>
+  T* Child(const char* name) const {
+    T* child = window->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << "no " << name;
+    return child;
+  }
+  void Trigger(const char* actionName) {
+    if (QAction* action = Child<QAction>(actionName)) action->trigger();
+  }
+  QString Status() const { return window->findChild<QLabel*>(QStringLiteral("lblStatus"))->text(); }
+
+  std::vector<std::string> MessageTexts() const {
+    std::vector<std::string> texts;
+    for (const RecordedMessage& m : messages) texts.push_back(m.text);
+    return texts;
+  }
+
+  TempDir temp;
+  std::vector<RecordedMessage> messages;
+  std::deque<MessageAnswer> answers;
+  QString chosenPicture;
+  int dialogsOpened = 0;
+  int timesShown = 0;
+  std::unique_ptr<gui::frmQuorlin> window;  // last: goes before the folder
+};
+
+// A picture in which every pixel differs: blue = x mod 256, green = y mod 256,
+// red from the upper bits of x and y. A flip, shift or channel swap shows.
+inline ImageBuffer TestPicture(int side) {
+  ImageBuffer image;
+  image.Width = side;
+  image.Height = side;
+  image.BitsPerPixel = 24;
+  image.Pixels.resize(static_cast<size_t>(side) * static_cast<size_t>(side) * 3);
+  for (int y = 0; y < side; ++y) {
+    for (int x = 0; x < side; ++x) {
+      uint8_t* p = image.Pixels.data() + image.Offset(x, y);
+      p[0] = static_cast<uint8_t>(x & 255);
+      p[1] = static_cast<uint8_t>(y & 255);
+      p[2] = static_cast<uint8_t>(17 + 64 * (x >> 8) + 128 * (y >> 8));
+    }
+  }
+  return image;
+}
+
+}  // namespace quorlin::test
