@@ -13,6 +13,8 @@
 # timeout inputs land in $FUZZ_WORK/<target>/artifacts/; copy a real one to
 # fuzz/regressions/<target>/ so that the replay tests keep running it.
 # A summary line per target is printed at the end; logs are in $FUZZ_WORK.
+# $FUZZ_FLAGS adds libFuzzer flags to every run, e.g. FUZZ_FLAGS="-fork=1
+# -ignore_crashes=1" to keep fuzzing past a known crash (fork mode).
 set -u
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -33,7 +35,7 @@ run_one() {
   mkdir -p "$work/$t/corpus" "$work/$t/artifacts"
   "$build/fuzz/quorlin_fuzz_$t" \
     -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=25 -print_final_stats=1 \
-    -artifact_prefix="$work/$t/artifacts/" \
+    -artifact_prefix="$work/$t/artifacts/" ${FUZZ_FLAGS:-} \
     "$work/$t/corpus" "$here/corpus/$t" >"$work/$t/log.txt" 2>&1
   echo $? >"$work/$t/exit"
 }
@@ -56,6 +58,7 @@ for t in "${targets[@]}"; do
   code="$(cat "$work/$t/exit" 2>/dev/null || echo '?')"
   runs="$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$')"
   last="$(grep -E '^#[0-9]+' "$log" | tail -1)"
+  [ -n "$runs" ] || runs="$(sed -n 's/^#\([0-9]*\).*/\1/p' <<<"$last")"
   cov="$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")"
   ft="$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")"
   corp="$(sed -n 's/.* corp: \([0-9]*\/[0-9a-zA-Z]*\).*/\1/p' <<<"$last")"
