@@ -6,6 +6,7 @@
 
 #include "app/commands.h"
 #include "platform/error.h"
+#include "platform/file_copy.h"
 #include "platform/paths.h"
 #include "quorlin/version.h"
 
@@ -19,33 +20,6 @@ constexpr const char* kChangedIndexMessage =
 
 void Tell(Shell& shell, const std::string& text, MessageIcon icon = MessageIcon::None) {
   shell.ShowMessage(text, kProgramTitle, icon, MessageButtons::Ok);
-}
-
-// Writes a whole small file: into a temporary file, then renamed over the name, so
-// a failed write never leaves a cut-off index behind.
-void WriteWholeFile(const std::string& nativePath, const std::vector<uint8_t>& bytes) {
-  const std::string temp = nativePath + ".partial";
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(temp.c_str(), "wb"), &std::fclose);
-  if (!file) throw ErrorFromErrno(errno, "Cannot create", temp);
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() || std::fflush(file.get()) != 0) {
-    const int err = errno ? errno : EIO;
-    file.reset();
-    std::remove(temp.c_str());
-    throw ErrorFromErrno(err, "Cannot write", nativePath);
-  }
-  if (std::fclose(file.release()) != 0) {
-    const int err = errno;
-    std::remove(temp.c_str());
-    throw ErrorFromErrno(err, "Cannot write", nativePath);
-  }
-#ifdef _WIN32
-  std::remove(nativePath.c_str());
-#endif
-  if (std::rename(temp.c_str(), nativePath.c_str()) != 0) {
-    const int err = errno;
-    std::remove(temp.c_str());
-    throw ErrorFromErrno(err, "Cannot replace", nativePath);
-  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/error.h"
+#include "platform/file_copy.h"
 #include "platform/paths.h"
 
 namespace quorlin {
@@ -80,33 +81,7 @@ void SaveTGA(std::FILE* file, const ImageBuffer& image) {
 }
 
 void SaveTGAFile(const std::string& nativePath, const ImageBuffer& image) {
-  const std::vector<uint8_t> bytes = EncodeTGA(image);
-  const std::string temp = nativePath + ".partial";
-  {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(temp.c_str(), "wb"), &std::fclose);
-    if (!file) throw ErrorFromErrno(errno, "Cannot create", temp);
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
-                    std::fflush(file.get()) == 0;
-    if (!ok) {
-      const int err = errno ? errno : EIO;
-      file.reset();
-      std::remove(temp.c_str());
-      throw ErrorFromErrno(err, "Cannot write", nativePath);
-    }
-    if (std::fclose(file.release()) != 0) {
-      const int err = errno;
-      std::remove(temp.c_str());
-      throw ErrorFromErrno(err, "Cannot write", nativePath);
-    }
-  }
-#ifdef _WIN32
-  std::remove(nativePath.c_str());
-#endif
-  if (std::rename(temp.c_str(), nativePath.c_str()) != 0) {
-    const int err = errno;
-    std::remove(temp.c_str());
-    throw ErrorFromErrno(err, "Cannot replace", nativePath);
-  }
+  WriteWholeFile(nativePath, EncodeTGA(image));
 }
 
 bool CheckTGA(std::span<const uint8_t> bytes, TgaHeader& header) {

@@ -1,6 +1,7 @@
 #include "platform/file_copy.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
 
 #include "platform/error.h"
@@ -14,6 +15,27 @@
 #endif
 
 namespace quorlin {
+
+void WriteWholeFile(const std::string& nativePath, std::span<const uint8_t> bytes) {
+  const std::string temp = nativePath + ".partial";
+  std::FILE* file = std::fopen(temp.c_str(), "wb");
+  if (!file) throw ErrorFromErrno(errno, "Cannot create", temp);
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
+  const int writeError = errno ? errno : EIO;
+  if (std::fclose(file) != 0 || !written) {
+    const int err = written ? errno : writeError;
+    std::remove(temp.c_str());
+    throw ErrorFromErrno(err, "Cannot write", nativePath);
+  }
+#ifdef _WIN32
+  std::remove(nativePath.c_str());
+#endif
+  if (std::rename(temp.c_str(), nativePath.c_str()) != 0) {
+    const int err = errno;
+    std::remove(temp.c_str());
+    throw ErrorFromErrno(err, "Cannot replace", nativePath);
+  }
+}
 
 namespace {
 constexpr uint64_t kChunk = 8ull * 1024 * 1024;
