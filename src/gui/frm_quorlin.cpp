@@ -219,7 +219,7 @@ void frmQuorlin::SetTitle(const std::string& title) { setWindowTitle(Text(title)
 void frmQuorlin::ShowWindow() { show(); }
 
 void frmQuorlin::SetSkinItemChecked(int index, bool checked) {
-  if (const auto item = skinl.find(index); item != skinl.end()) item->second->setChecked(true);
+  if (const auto item = skinl.find(index); item != skinl.end()) item->second->setChecked(checked);
 }
 
 void frmQuorlin::ShowPicture(const ImageBuffer* image) {

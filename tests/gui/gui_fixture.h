@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@
 #include "image/image_buffer.h"
 #include "samplegame/sample_game.h"
 #include "support/temp_dir.h"
+
+// Readable QStrings in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace quorlin::test {
 

@@ -1,15 +1,21 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFrame>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QAbstractButton>
 #include <QProgressDialog>
 #include <QSet>
 #include <QThread>
 #include <QTimer>
+#include <QWindow>
 #include <filesystem>
+#include <functional>
 
 #include "gui_fixture.h"
 #include "platform/registry.h"
@@ -218,16 +224,20 @@ TEST_F(WindowTest, TheRealOpenDialogHandsItsChoiceToTheCore) {
   window->show();
   const QString picture = QString::fromStdString(GameDir() + "/sample-skin.bmp");
 
-  // Answers the dialog as soon as it is up; a second timer rejects any modal
-  // widget still open later, so the test can never hang on it.
+  // Answers the dialog once it is up; a backstop rejects any modal widget still
+  // open later, so the test can never hang on it.
   bool answered = false;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
     auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
     if (!dialog || answered) return;
-    answered = true;
     EXPECT_EQ(dialog->windowTitle(), "Open 512x512 Skin");
-    dialog->selectFile(picture);
+    // The user types the file's full name into the dialog's name field.
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+    name->setText(picture);
+    if (dialog->selectedFiles() != QStringList{picture}) return;
+    answered = true;
     QMetaObject::invokeMethod(dialog, "accept");  // as the Open button does
   });
   poll.start(20);
@@ -245,6 +255,81 @@ TEST_F(WindowTest, TheRealOpenDialogHandsItsChoiceToTheCore) {
   EXPECT_FALSE(Child<QLabel>("Picture1")->pixmap().isNull());
 }
 
+// What a real message box showed, and the button the "user" pressed on it.
+struct SeenBox {
+  bool seen = false;
+  QString title;
+  QString text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons;
+  bool modal = false;
+};
+
+// Runs ask(), which is to bring up a message box, and presses `press` on the box
+// once it is up. A backstop closes any modal widget left after ten seconds.
+MessageAnswer PressOnBox(const std::function<MessageAnswer()>& ask, QMessageBox::StandardButton press, SeenBox& seen) {
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || seen.seen) return;
+    seen = {true, box->windowTitle(), box->text(), box->icon(), box->standardButtons(), box->isModal()};
+    if (QAbstractButton* button = box->button(press)) button->click();
+  });
+  poll.start(20);
+  QTimer backstop;
+  backstop.setSingleShot(true);
+  QObject::connect(&backstop, &QTimer::timeout, [] {
+    if (auto* stuck = qobject_cast<QDialog*>(QApplication::activeModalWidget())) stuck->reject();
+  });
+  backstop.start(10000);
+  return ask();
+}
+
+TEST_F(WindowTest, RealMessageBoxesCarryTheTitleIconButtonsAndAnswer) {
+  // Without the answering hook the window shows real boxes.
+  gui::WindowHooks hooks = Hooks();
+  hooks.answerMessage = nullptr;
+  window = std::make_unique<gui::frmQuorlin>(hooks);
+  window->show();
+  auto askReal = [this](const char* text, const char* title, MessageIcon icon, MessageButtons buttons) {
+    return std::function<MessageAnswer()>(
+        [this, text, title, icon, buttons] { return window->ShowMessage(text, title, icon, buttons); });
+  };
+
+  SeenBox box;
+  EXPECT_EQ(PressOnBox(askReal("Mechwarrior path is invalid!", "Quorlin", MessageIcon::Critical, MessageButtons::Ok),
+                       QMessageBox::Ok, box),
+            MessageAnswer::Ok);
+  EXPECT_TRUE(box.seen);
+  EXPECT_EQ(box.title, "Quorlin");
+  EXPECT_EQ(box.text, "Mechwarrior path is invalid!");
+  EXPECT_EQ(box.icon, QMessageBox::Critical);
+  EXPECT_EQ(box.buttons, QMessageBox::Ok);
+  EXPECT_TRUE(box.modal);
+
+  box = {};
+  EXPECT_EQ(PressOnBox(askReal("Do you wish to continue?", "Continue?", MessageIcon::Information, MessageButtons::YesNo),
+                       QMessageBox::Yes, box),
+            MessageAnswer::Yes);
+  EXPECT_EQ(box.title, "Continue?");
+  EXPECT_EQ(box.icon, QMessageBox::Information);
+  EXPECT_EQ(box.buttons, QMessageBox::Yes | QMessageBox::No);
+
+  box = {};
+  EXPECT_EQ(PressOnBox(askReal("Do you wish to continue?", "Continue?", MessageIcon::Information, MessageButtons::YesNo),
+                       QMessageBox::No, box),
+            MessageAnswer::No);
+  EXPECT_TRUE(box.seen);
+
+  box = {};
+  EXPECT_EQ(PressOnBox(askReal("The Zandel is required to use the Quorlin tool!", "textures.mw4 not patched!",
+                               MessageIcon::None, MessageButtons::Ok),
+                       QMessageBox::Ok, box),
+            MessageAnswer::Ok);
+  EXPECT_EQ(box.title, "textures.mw4 not patched!");
+  EXPECT_EQ(box.icon, QMessageBox::NoIcon);
+}
+
 TEST_F(WindowTest, BusyPointerStaysBalanced) {
   StartWindow();
   window->SetBusy(true);
@@ -257,12 +342,39 @@ TEST_F(WindowTest, BusyPointerStaysBalanced) {
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(WindowTest, StatusLineShowsTheTextAtOnce) {
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+TEST_F(WindowTest, StatusLineShowsTheTextAndRepaintsAtOnceWhenAsked) {
   StartWindow();
+  QElapsedTimer waited;
+  waited.start();
+  while (!(window->windowHandle() && window->windowHandle()->isExposed()) && waited.elapsed() < 5000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  }
+  ASSERT_TRUE(window->windowHandle()->isExposed());
+  QCoreApplication::processEvents();
+
+  auto* status = Child<QLabel>("lblStatus");
+  PaintCounter counter;
+  status->installEventFilter(&counter);
+  // Painted before SetStatus returns, with no event loop in between.
   window->SetStatus("Indexing Skins", true);
   EXPECT_EQ(Status(), "Indexing Skins");
+  EXPECT_GE(counter.paints, 1);
+  // Without the request the label is painted later, by the event loop.
+  const int before = counter.paints;
   window->SetStatus("Texture Loaded ready to insert", false);
   EXPECT_EQ(Status(), "Texture Loaded ready to insert");
+  EXPECT_EQ(counter.paints, before);
+  status->removeEventFilter(&counter);
 }
 
 TEST_F(WindowTest, CopyProgressIsModalAppearsOnlyForLongCopiesAndCanBeCancelled) {
