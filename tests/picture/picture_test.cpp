@@ -185,6 +185,21 @@ TEST_F(OpenPictureTest, AHugePictureIsRefusedFromItsHeader) {
   EXPECT_EQ(image.Pixels.size(), 0u);
 }
 
+TEST_F(OpenPictureTest, ABitmapHeaderWithAbsurdSizesIsRefused) {
+  auto bmp = sample::EncodeBmp(Picture(16, 16));
+  for (const uint32_t size : {0x7FFFFFFFu, 0x80000000u, 0x01000001u}) {
+    for (int at : {18, 22}) {
+      auto bytes = bmp;
+      for (int k = 0; k < 4; ++k) bytes[static_cast<size_t>(at + k)] = static_cast<uint8_t>(size >> (8 * k));
+      Write("absurd.bmp", bytes);
+      ImageBuffer image;
+      std::string reason;
+      EXPECT_FALSE(DecodePicture(tmp / "absurd.bmp", image, reason)) << size << " at " << at;
+      EXPECT_TRUE(image.Pixels.empty());
+    }
+  }
+}
+
 TEST(PngWriter, WritesThePixelsItIsGiven) {
   TempDir tmp;
   const ImageBuffer picture = Picture(64, 64);

@@ -33,6 +33,9 @@ bool BitmapLongEnough(QIODevice* device) {
   const long long width = static_cast<int32_t>(u32(18));
   const long long height = static_cast<int32_t>(u32(22));
   const int bits = static_cast<uint8_t>(head[28]) | (static_cast<uint8_t>(head[29]) << 8);
+  // Sizes beyond any picture we load are left to the reader's size limit; this
+  // also keeps the arithmetic below far from overflow.
+  if (width < -(1LL << 24) || width > (1LL << 24) || height < -(1LL << 24) || height > (1LL << 24)) return true;
   const long long stride = ((width < 0 ? -width : width) * bits + 31) / 32 * 4;
   const long long needed = static_cast<long long>(u32(10)) + stride * (height < 0 ? -height : height);
   return device->size() >= needed;
