@@ -1,0 +1,109 @@
+// Image work of the insert command on a 512x512 picture: resampling to the
+// smaller texture levels and the lobby preview, and Targa encoding and decoding.
+//
+// ResizeImage and BoxResizeImage work in place, so each timed iteration copies
+// the picture first, as the insert command does (CopyImage, then resize);
+// BM_CopyImage512 times that copy alone so it can be told apart.
+
+#include <benchmark/benchmark.h>
+
+#include "image/image_buffer.h"
+#include "image/targa.h"
+#include "samplegame/sample_game.h"
+
+using namespace quorlin;
+
+namespace {
+
+const ImageBuffer& Picture512() {
+  static const ImageBuffer picture = sample::SamplePicture(512);
+  return picture;
+}
+
+void BM_CopyImage512(benchmark::State& state) {
+  ImageBuffer work;
+  for (auto _ : state) {
+    CopyImage(Picture512(), work);
+    benchmark::DoNotOptimize(work.Pixels.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 512 * 512 * 3);
+}
+BENCHMARK(BM_CopyImage512)->Unit(benchmark::kMicrosecond);
+
+// 512 -> side (the texture levels 1..5 are 256..16; the lobby preview is 32).
+void BM_CopyAndResizeImage(benchmark::State& state) {
+  const auto side = static_cast<int32_t>(state.range(0));
+  ImageBuffer work;
+  for (auto _ : state) {
+    CopyImage(Picture512(), work);
+    ResizeImage(work, side, side);
+    benchmark::DoNotOptimize(work.Pixels.data());
+  }
+  if (work.Width != side || work.Pixels.size() != static_cast<size_t>(side) * side * 3) {
+    state.SkipWithError("wrong output size");
+  }
+}
+BENCHMARK(BM_CopyAndResizeImage)->Arg(256)->Arg(128)->Arg(64)->Arg(32)->Arg(16)->Unit(benchmark::kMicrosecond);
+
+void BM_CopyAndBoxResizeImage(benchmark::State& state) {
+  const auto side = static_cast<int32_t>(state.range(0));
+  ImageBuffer work;
+  for (auto _ : state) {
+    CopyImage(Picture512(), work);
+    BoxResizeImage(work, side, side);
+    benchmark::DoNotOptimize(work.Pixels.data());
+  }
+  if (work.Width != side || work.Pixels.size() != static_cast<size_t>(side) * side * 3) {
+    state.SkipWithError("wrong output size");
+  }
+}
+BENCHMARK(BM_CopyAndBoxResizeImage)->Arg(256)->Arg(128)->Arg(64)->Arg(32)->Arg(16)->Unit(benchmark::kMicrosecond);
+
+// Every image one insert makes from the picture: levels 1..5 and the preview.
+void BM_AllInsertLevels(benchmark::State& state) {
+  const bool box = state.range(0) != 0;
+  ImageBuffer work;
+  for (auto _ : state) {
+    for (const int32_t side : {256, 128, 64, 32, 16, 32}) {
+      CopyImage(Picture512(), work);
+      if (box) {
+        BoxResizeImage(work, side, side);
+      } else {
+        ResizeImage(work, side, side);
+      }
+      benchmark::DoNotOptimize(work.Pixels.data());
+    }
+  }
+  state.SetLabel(box ? "box" : "nearest");
+}
+BENCHMARK(BM_AllInsertLevels)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+void BM_EncodeTGA512(benchmark::State& state) {
+  const ImageBuffer& picture = Picture512();
+  for (auto _ : state) {
+    std::vector<uint8_t> bytes = EncodeTGA(picture);
+    benchmark::DoNotOptimize(bytes.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * TgaImageBytes(512));
+}
+BENCHMARK(BM_EncodeTGA512)->Unit(benchmark::kMicrosecond);
+
+// arg 0x20: rows stored top first (as written here); arg 0: bottom first;
+// arg 0x30: top first, right to left (the per-pixel path).
+void BM_DecodeTGA512(benchmark::State& state) {
+  std::vector<uint8_t> bytes = EncodeTGA(Picture512());
+  bytes[17] = static_cast<uint8_t>(state.range(0));
+  ImageBuffer image;
+  TgaHeader header;
+  for (auto _ : state) {
+    if (DecodeTGA(bytes, image, header) != TgaStatus::Ok) {
+      state.SkipWithError("the encoded picture does not decode");
+      break;
+    }
+    benchmark::DoNotOptimize(image.Pixels.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
+}
+BENCHMARK(BM_DecodeTGA512)->Arg(0x20)->Arg(0x00)->Arg(0x30)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
