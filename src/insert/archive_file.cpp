@@ -9,11 +9,11 @@ namespace quorlin {
 
 namespace {
 
-int Seek(std::FILE* file, uint64_t position) {
+int Seek(std::FILE* file, uint64_t position, int whence = SEEK_SET) {
 #ifdef _WIN32
-  return _fseeki64(file, static_cast<long long>(position), SEEK_SET);
+  return _fseeki64(file, static_cast<long long>(position), whence);
 #else
-  return fseeko(file, static_cast<off_t>(position), SEEK_SET);
+  return fseeko(file, static_cast<off_t>(position), whence);
 #endif
 }
 
@@ -43,7 +43,7 @@ ArchiveDirectory ArchiveFile::ReadDirectory(const RecordHook& beforeRecord) {
 }
 
 uint64_t ArchiveFile::Length() {
-  if (std::fseek(file_, 0, SEEK_END) != 0) throw ErrorFromErrno(errno, "Cannot read", display_);
+  if (Seek(file_, 0, SEEK_END) != 0) throw ErrorFromErrno(errno, "Cannot read", display_);
   const long long end = Tell(file_);
   if (end < 0) throw ErrorFromErrno(errno, "Cannot read", display_);
   return static_cast<uint64_t>(end);
