@@ -190,6 +190,21 @@ TEST_F(WindowTest, StartUpBuildingTheIndexShowsTheWindowFirstAndEndsReady) {
   EXPECT_TRUE(std::filesystem::exists(temp / "game/resource/textures.inx"));
 }
 
+TEST_F(WindowTest, StartUpFailingAfterShowingTheWindowHidesItAgain) {
+  // A folder where the index file belongs: re-indexing, which shows the window
+  // first, cannot write the index.
+  std::filesystem::create_directories(temp / "game/resource/textures.inx/in-the-way");
+  window = std::make_unique<gui::frmQuorlin>(Hooks());
+  EXPECT_EQ(window->Form_Load(), Outcome::EndProgram);
+  EXPECT_EQ(timesShown, 1);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(window->ExitStatus(), 1);
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].text, "An index of the skins must be created to be patch independent.");
+  EXPECT_THAT(messages[1].text, ::testing::StartsWith("Error "));
+  EXPECT_EQ(messages[1].icon, MessageIcon::Critical);
+}
+
 TEST_F(WindowTest, ExitAndClosingEndWithStatusZeroAndNoQuestion) {
   StartWindow();
   ASSERT_TRUE(window->isVisible());
