@@ -87,6 +87,7 @@ void skinl_Click(ProgramState& state, Shell& shell, int16_t Index) {
 
 Outcome Form_Load(ProgramState& state, Shell& shell, const StartupOptions& options) {
   shell.SetTitle(WindowTitle());
+  if (options.WinePrefix) state.Game.WinePrefix = *options.WinePrefix;
 
   if (options.GameDir) {
     // A folder named on the command line stands for "EXE Path"; there is no CD path.
@@ -95,7 +96,16 @@ Outcome Form_Load(ProgramState& state, Shell& shell, const StartupOptions& optio
   } else {
     std::string mechPath;
     std::string cdPath;
-    const std::unique_ptr<RegistryKey> key = options.OpenKey ? options.OpenKey() : OpenGameKey();
+    std::unique_ptr<RegistryKey> key;
+    if (options.OpenKey) {
+      key = options.OpenKey();
+    } else {
+#ifdef _WIN32
+      key = OpenGameKey();
+#else
+      key = options.WinePrefix ? OpenGameKeyInWinePrefix(*options.WinePrefix) : OpenGameKey();
+#endif
+    }
     if (key) {
       if (ReadRegistryValue(*key, "EXE Path", mechPath) != 0) mechPath.clear();
       if (ReadRegistryValue(*key, "CDPath", cdPath) != 0) cdPath.clear();

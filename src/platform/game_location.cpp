@@ -11,11 +11,12 @@ void GameLocation::Set(const std::string& mechPath) {
 }
 
 std::string GameLocation::NativeGamePath(const std::string& relative) const {
-  return NativePath(GamePath(relative));
+  return MapToNative(GamePath(relative), WinePrefix.empty() ? DefaultWinePrefix() : WinePrefix);
 }
 
 bool GameLocation::Exists(const std::string& relative) const {
-  return FileExists(GamePath(relative), 0);
+  // FileExists with attributes 0, through this location's prefix.
+  return NativeFileExists(NativeGamePath(relative));
 }
 
 }  // namespace quorlin

@@ -9,6 +9,9 @@ namespace quorlin {
 struct GameLocation {
   std::string MechPath;
   std::string MechPathSep;
+  // The Wine prefix whose drive links map drive letters; empty means
+  // $WINEPREFIX, else ~/.wine. Unused on Windows.
+  std::string WinePrefix;
 
   // Sets MechPath and computes MechPathSep from it.
   void Set(const std::string& mechPath);

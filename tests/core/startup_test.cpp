@@ -186,6 +186,24 @@ TEST_F(StartupTest, FindsTheGameThroughAWinePrefix) {
   EXPECT_TRUE(std::filesystem::exists(Resource("textures.inx")));
 }
 
+TEST_F(StartupTest, AnExplicitWinePrefixIsUsedForTheKeyAndEveryPath) {
+  MakeGame();
+  test::TempDir prefix;
+  sample::WriteWinePrefix(prefix.str(), dir.str());
+  test::TempDir elsewhere;  // $WINEPREFIX points at a prefix without the game
+  const char* old = std::getenv("WINEPREFIX");
+  const std::string saved = old ? old : "";
+  ::setenv("WINEPREFIX", elsewhere.str().c_str(), 1);
+  StartupOptions options;
+  options.WinePrefix = prefix.str();
+  const Outcome outcome = Form_Load(state, shell, options);
+  if (old) ::setenv("WINEPREFIX", saved.c_str(), 1); else ::unsetenv("WINEPREFIX");
+  ASSERT_EQ(outcome, Outcome::Done);
+  EXPECT_TRUE(std::filesystem::exists(Resource("props.inx")));
+  EXPECT_EQ(state.Game.NativeGamePath("resource\\props.inx"),
+            prefix / "dosdevices/c:/Games/Mechwarrior Vengeance/resource/props.inx");
+}
+
 TEST_F(StartupTest, AnIndexThatCannotBeWrittenEndsTheProgramWithAReport) {
   MakeGame();
   std::filesystem::create_directory(Resource("textures.inx.partial"));  // blocks the index writer
