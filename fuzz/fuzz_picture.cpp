@@ -1,8 +1,9 @@
 // Fuzzes the picture decoder (DecodePicture over Qt's image reader) with arbitrary
 // file bytes. DecodePicture reads from a path, so each input is written to a file
-// in a private temporary folder; its name ends in .png, .bmp or .jpg after the
-// input's signature (PNG, "BM", JPEG), and otherwise after the input's length, so
-// that both the matching and the mismatching name are met.
+// in a private temporary folder, removed after the input. The file's name ends in
+// .png, .bmp or .jpg after the input's signature (PNG, "BM", JPEG), and otherwise
+// after the input's length, so that both the matching and the mismatching name
+// are met.
 //
 // Checked: no crash or sanitizer report in our code; on success the buffer holds a
 // 24-bit image whose byte count matches its size and whose size is within the
@@ -31,16 +32,6 @@ using namespace quorlin;
 
 namespace {
 
-std::string& Folder() {
-  static std::string folder;
-  return folder;
-}
-
-void RemoveFolder() {
-  std::error_code ec;
-  if (!Folder().empty()) std::filesystem::remove_all(Folder(), ec);
-}
-
 const char* Extension(const uint8_t* data, size_t size) {
   if (size >= 4 && data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G') return ".png";
   if (size >= 2 && data[0] == 'B' && data[1] == 'M') return ".bmp";
@@ -49,27 +40,39 @@ const char* Extension(const uint8_t* data, size_t size) {
   return kAll[size % 3];
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "quorlin-fuzz-picture-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    std::perror("mkdtemp");
-    std::abort();
-  }
-  Folder() = pattern;
-  std::atexit(RemoveFolder);
-  return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string path = Folder() + "/input" + Extension(data, size);
-  {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+// A private folder holding one input file, removed with it when the input has
+// been run. Made afresh for every input: libFuzzer ends its runs with _Exit, so
+// nothing left for an exit handler would ever be cleaned up.
+class InputFile {
+ public:
+  InputFile(const uint8_t* data, size_t size) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quorlin-fuzz-picture-XXXXXX").string();
+    QUORLIN_FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr, "a scratch folder can be made");
+    folder_ = pattern;
+    path_ = folder_ + "/input" + Extension(data, size);
+    std::FILE* f = std::fopen(path_.c_str(), "wb");
     QUORLIN_FUZZ_CHECK(f != nullptr, "the input file opens");
     QUORLIN_FUZZ_CHECK(std::fwrite(data, 1, size, f) == size, "the input file is written");
     std::fclose(f);
   }
+  ~InputFile() {
+    std::error_code ec;
+    std::filesystem::remove_all(folder_, ec);
+  }
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string folder_;
+  std::string path_;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const InputFile file(data, size);
+  const std::string& path = file.path();
 
   ImageBuffer image;
   image.Width = 7;
