@@ -50,7 +50,6 @@ class WindowFixture : public ::testing::Test {
 
   std::string GameDir() const { return temp / "game"; }
   std::string TexturesPath() const { return temp / "game/resource/textures.mw4"; }
-  std::string PropsPath() const { return temp / "game/resource/props.mw4"; }
 
   gui::WindowHooks Hooks() {
     gui::WindowHooks hooks;
@@ -92,6 +91,11 @@ class WindowFixture : public ::testing::Test {
   }
   void Trigger(const char* actionName) {
     if (QAction* action = Child<QAction>(actionName)) action->trigger();
+  }
+  // File > Open with the dialog answering `path` (empty: Cancel).
+  void Open(const std::string& path) {
+    chosenPicture = QString::fromStdString(path);
+    Trigger("mnufileopen");
   }
   QString Status() const { return window->findChild<QLabel*>(QStringLiteral("lblStatus"))->text(); }
 
