@@ -1,6 +1,9 @@
+// The window itself: menus, layout, start-up showing and hiding it, the real
+// dialogs and message boxes, and the Shell's pointer, status line and progress.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFrame>
@@ -8,7 +11,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QAbstractButton>
 #include <QProgressDialog>
 #include <QSet>
 #include <QThread>
@@ -18,21 +20,16 @@
 #include <functional>
 
 #include "gui_fixture.h"
-#include "platform/registry.h"
 
 namespace quorlin::test {
 namespace {
 
 using ::testing::ElementsAre;
 
-struct Item {
-  QString caption;  // empty for a separator
-  QString name;
-};
-
-std::vector<Item> Items(const QMenu* menu) {
-  std::vector<Item> items;
-  for (const QAction* a : menu->actions()) items.push_back({a->isSeparator() ? QString() : a->text(), a->objectName()});
+// A menu's items as "caption=objectName", a separator with an empty caption.
+QStringList Items(const QMenu* menu) {
+  QStringList items;
+  for (const QAction* a : menu->actions()) items << (a->isSeparator() ? QString() : a->text()) + '=' + a->objectName();
   return items;
 }
 
@@ -44,48 +41,54 @@ std::vector<QString> CheckedSkinItems(const gui::frmQuorlin& window) {
   return checked;
 }
 
+// Runs `run`, which brings up a modal dialog, and hands that dialog to `answer`
+// until it says it has answered. A backstop rejects any modal dialog still open
+// after ten seconds, so a test never hangs on one.
+void AnswerModal(const std::function<bool(QWidget*)>& answer, const std::function<void()>& run) {
+  bool answered = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && !answered) answered = answer(modal);
+  });
+  poll.start(20);
+  QTimer backstop;
+  backstop.setSingleShot(true);
+  QObject::connect(&backstop, &QTimer::timeout, [] {
+    if (auto* stuck = qobject_cast<QDialog*>(QApplication::activeModalWidget())) stuck->reject();
+  });
+  backstop.start(10000);
+  run();
+  EXPECT_TRUE(answered) << "the dialog never came up or was never answered";
+}
+
 using WindowTest = WindowFixture;
 
 TEST_F(WindowTest, MenusHaveTheirCaptionsOrderAndAccessKeysAndNoShortcuts) {
   StartWindow();
-  std::vector<QString> bar;
-  for (const QAction* a : window->menuBar()->actions()) bar.push_back(a->text());
-  EXPECT_THAT(bar, ElementsAre("&File", "&Edit", "&Skin"));
-  EXPECT_EQ(window->menuBar()->actions()[0]->menu(), Child<QMenu>("mnufile"));
-  EXPECT_EQ(window->menuBar()->actions()[1]->menu(), Child<QMenu>("mnuedit"));
-  EXPECT_EQ(window->menuBar()->actions()[2]->menu(), Child<QMenu>("mnuskin"));
-
-  const auto file = Items(Child<QMenu>("mnufile"));
-  ASSERT_EQ(file.size(), 3u);
-  EXPECT_EQ(file[0].caption, "&Open");
-  EXPECT_EQ(file[0].name, "mnufileopen");
-  EXPECT_EQ(file[1].caption, "");
-  EXPECT_EQ(file[1].name, "mnufilesep1");
-  EXPECT_EQ(file[2].caption, "E&xit");
-  EXPECT_EQ(file[2].name, "mnufileexit");
-
-  const auto edit = Items(Child<QMenu>("mnuedit"));
-  ASSERT_EQ(edit.size(), 3u);
-  EXPECT_EQ(edit[0].caption, "&Insert Skin");
-  EXPECT_EQ(edit[0].name, "mnueditInsert");
-  EXPECT_EQ(edit[1].caption, "");
-  EXPECT_EQ(edit[1].name, "mnueditsep1");
-  EXPECT_EQ(edit[2].caption, "&Restore to Original");
-  EXPECT_EQ(edit[2].name, "mnueditRestore");
-
-  const auto skin = Items(Child<QMenu>("mnuskin"));
-  ASSERT_EQ(skin.size(), 29u);
-  for (int i = 0; i < 29; ++i) {
-    EXPECT_EQ(skin[static_cast<size_t>(i)].caption, QString::number(9 + i));
-    EXPECT_EQ(skin[static_cast<size_t>(i)].name, QStringLiteral("skinl_%1").arg(9 + i));
-    EXPECT_TRUE(Child<QMenu>("mnuskin")->actions()[i]->isCheckable());
+  QStringList skin;
+  for (int slot = 9; slot <= 37; ++slot) skin << QStringLiteral("%1=skinl_%1").arg(slot);
+  const struct {
+    const char* title;
+    const char* name;
+    QStringList items;
+  } menus[] = {{"&File", "mnufile", {"&Open=mnufileopen", "=mnufilesep1", "E&xit=mnufileexit"}},
+               {"&Edit", "mnuedit", {"&Insert Skin=mnueditInsert", "=mnueditsep1", "&Restore to Original=mnueditRestore"}},
+               {"&Skin", "mnuskin", skin}};
+  const QList<QAction*> bar = window->menuBar()->actions();
+  ASSERT_EQ(bar.size(), 3);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(bar[i]->text(), menus[i].title);
+    ASSERT_NE(bar[i]->menu(), nullptr);
+    EXPECT_EQ(bar[i]->menu()->objectName(), menus[i].name);
+    EXPECT_EQ(Items(bar[i]->menu()), menus[i].items);
   }
+  for (const QAction* a : Child<QMenu>("mnuskin")->actions()) EXPECT_TRUE(a->isCheckable()) << a->text().toStdString();
 
   // No item of any menu, nor a menu title, carries a shortcut key.
   const auto actions = window->findChildren<QAction*>();
   EXPECT_GE(actions.size(), 3 + 3 + 29);
   for (const QAction* a : actions) EXPECT_TRUE(a->shortcuts().isEmpty()) << a->text().toStdString();
-  for (const QAction* a : window->menuBar()->actions()) EXPECT_TRUE(a->shortcuts().isEmpty());
+  for (const QAction* a : bar) EXPECT_TRUE(a->shortcuts().isEmpty()) << a->text().toStdString();
 }
 
 TEST_F(WindowTest, SkinMenuHoldsExactlyOneCheckThatFollowsTheChoice) {
@@ -93,19 +96,13 @@ TEST_F(WindowTest, SkinMenuHoldsExactlyOneCheckThatFollowsTheChoice) {
   EXPECT_TRUE(CheckedSkinItems(*window).empty());
   ASSERT_EQ(window->Form_Load(), Outcome::Done);
   EXPECT_THAT(CheckedSkinItems(*window), ElementsAre("9"));
-  EXPECT_EQ(window->State().SelectedSlot, 9);
-
-  Trigger("skinl_37");
-  EXPECT_THAT(CheckedSkinItems(*window), ElementsAre("37"));
-  EXPECT_EQ(window->State().SelectedSlot, 37);
-
-  Trigger("skinl_9");
-  EXPECT_THAT(CheckedSkinItems(*window), ElementsAre("9"));
-  EXPECT_EQ(window->State().SelectedSlot, 9);
-
-  // Choosing the checked item again leaves it checked.
-  Trigger("skinl_9");
-  EXPECT_THAT(CheckedSkinItems(*window), ElementsAre("9"));
+  // Choosing the checked item again (which toggles a checkable action) leaves it
+  // checked.
+  for (const char* choice : {"37", "9", "9"}) {
+    Trigger(("skinl_" + std::string(choice)).c_str());
+    EXPECT_THAT(CheckedSkinItems(*window), ElementsAre(choice));
+    EXPECT_EQ(window->State().SelectedSlot, std::stoi(choice));
+  }
 }
 
 TEST_F(WindowTest, TitleIconAndControlsAreWhereTheFormPutsThem) {
@@ -126,73 +123,22 @@ TEST_F(WindowTest, TitleIconAndControlsAreWhereTheFormPutsThem) {
   EXPECT_TRUE(frame->rect().contains(status->geometry()));
   EXPECT_EQ(status->text(), "Ready to load texture.");
 
-  // Our own icon: a 32x32 image with a drawing on it, not a blank square.
-  const QIcon icon = window->windowIcon();
-  ASSERT_FALSE(icon.isNull());
-  const QImage image = icon.pixmap(32, 32).toImage();
-  EXPECT_EQ(image.size(), QSize(32, 32));
+  // Our own 32x32 icon with a drawing on it, not a blank square.
+  const QImage icon = window->windowIcon().pixmap(32, 32).toImage();
+  ASSERT_EQ(icon.size(), QSize(32, 32));
   QSet<QRgb> colours;
   for (int y = 0; y < 32; ++y) {
-    for (int x = 0; x < 32; ++x) colours.insert(image.pixel(x, y));
+    for (int x = 0; x < 32; ++x) colours.insert(icon.pixel(x, y));
   }
   EXPECT_GE(colours.size(), 4);
 
   // The window keeps its size.
   window->show();
   EXPECT_EQ(window->minimumSize(), window->maximumSize());
-  EXPECT_EQ(window->centralWidget()->geometry().topLeft().x(), 0);
 }
 
-TEST_F(WindowTest, StartUpWithoutTheGameEndsBeforeTheWindowIsShown) {
-  // An empty Wine prefix: no system.reg, so no game key.
-  TempDir emptyPrefix;
-  gui::WindowHooks hooks = Hooks();
-  hooks.startup.GameDir.reset();
-  hooks.startup.OpenKey = [&] { return OpenGameKeyInWinePrefix(emptyPrefix.str()); };
-  window = std::make_unique<gui::frmQuorlin>(hooks);
-  EXPECT_EQ(window->Form_Load(), Outcome::EndProgram);
-  EXPECT_EQ(window->ExitStatus(), 1);
-  EXPECT_FALSE(window->isVisible());
-  EXPECT_EQ(timesShown, 0);
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].text, "Problem getting Mechwarrior Path!");
-  EXPECT_EQ(messages[0].title, "Quorlin");
-  EXPECT_EQ(messages[0].icon, MessageIcon::Critical);
-  EXPECT_EQ(messages[0].buttons, MessageButtons::Ok);
-}
-
-TEST_F(WindowTest, StartUpWithAFolderWithoutTheArchiveEndsBeforeTheWindowIsShown) {
-  gui::WindowHooks hooks = Hooks();
-  hooks.startup.GameDir = temp / "not-a-game";
-  std::filesystem::create_directories(*hooks.startup.GameDir);
-  window = std::make_unique<gui::frmQuorlin>(hooks);
-  EXPECT_EQ(window->Form_Load(), Outcome::EndProgram);
-  EXPECT_FALSE(window->isVisible());
-  EXPECT_EQ(timesShown, 0);
-  EXPECT_THAT(MessageTexts(), ElementsAre("Mechwarrior path is invalid!"));
-  EXPECT_EQ(messages[0].icon, MessageIcon::Critical);
-}
-
-TEST_F(WindowTest, StartUpBuildingTheIndexShowsTheWindowFirstAndEndsReady) {
-  std::vector<std::string> order;
-  gui::WindowHooks hooks = Hooks();
-  const auto record = hooks.answerMessage;
-  hooks.answerMessage = [&](const std::string& text, const std::string& title, MessageIcon icon,
-                            MessageButtons buttons) {
-    order.push_back((window->isVisible() ? "visible: " : "hidden: ") + text);
-    return record(text, title, icon, buttons);
-  };
-  window = std::make_unique<gui::frmQuorlin>(hooks);
-  ASSERT_EQ(window->Form_Load(), Outcome::Done);
-  EXPECT_THAT(order, ElementsAre("visible: An index of the skins must be created to be patch independent."));
-  EXPECT_EQ(timesShown, 1);
-  EXPECT_EQ(Status(), "Ready to load texture.");
-  EXPECT_TRUE(std::filesystem::exists(temp / "game/resource/textures.inx"));
-}
-
-TEST_F(WindowTest, StartUpFailingAfterShowingTheWindowHidesItAgain) {
-  // A folder where the index file belongs: re-indexing, which shows the window
-  // first, cannot write the index.
+TEST_F(WindowTest, StartUpShowsTheWindowToIndexAndHidesItAgainWhenThatFails) {
+  // A folder where the index file belongs: indexing, with the window up, fails.
   std::filesystem::create_directories(temp / "game/resource/textures.inx/in-the-way");
   window = std::make_unique<gui::frmQuorlin>(Hooks());
   EXPECT_EQ(window->Form_Load(), Outcome::EndProgram);
@@ -200,38 +146,27 @@ TEST_F(WindowTest, StartUpFailingAfterShowingTheWindowHidesItAgain) {
   EXPECT_FALSE(window->isVisible());
   EXPECT_EQ(window->ExitStatus(), 1);
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(messages[0].text, "An index of the skins must be created to be patch independent.");
   EXPECT_THAT(messages[1].text, ::testing::StartsWith("Error "));
-  EXPECT_EQ(messages[1].icon, MessageIcon::Critical);
+
+  // With the way clear the index message comes with the window already up.
+  std::filesystem::remove_all(temp / "game/resource/textures.inx");
+  messages.clear();
+  timesShown = 0;
+  std::vector<bool> visibleAtMessage;
+  gui::WindowHooks hooks = Hooks();
+  hooks.answerMessage = [&, record = hooks.answerMessage](auto&&... args) {
+    visibleAtMessage.push_back(window->isVisible());
+    return record(args...);
+  };
+  window = std::make_unique<gui::frmQuorlin>(hooks);
+  ASSERT_EQ(window->Form_Load(), Outcome::Done);
+  EXPECT_THAT(MessageTexts(), ElementsAre("An index of the skins must be created to be patch independent."));
+  EXPECT_THAT(visibleAtMessage, ElementsAre(true));
+  EXPECT_EQ(timesShown, 1);
+  EXPECT_EQ(Status(), "Ready to load texture.");
 }
 
-TEST_F(WindowTest, ExitAndClosingEndWithStatusZeroAndNoQuestion) {
-  StartWindow();
-  ASSERT_TRUE(window->isVisible());
-  Trigger("mnufileexit");
-  EXPECT_FALSE(window->isVisible());
-  EXPECT_EQ(window->ExitStatus(), 0);
-  EXPECT_TRUE(messages.empty());
-
-  StartWindow();
-  EXPECT_TRUE(window->close());
-  EXPECT_FALSE(window->isVisible());
-  EXPECT_EQ(window->ExitStatus(), 0);
-  EXPECT_TRUE(messages.empty());
-}
-
-TEST_F(WindowTest, OpenDialogAsksForAnExistingPictureOfTheKnownFormats) {
-  StartWindow();
-  const auto dialog = gui::MakeOpenDialog(window.get());
-  EXPECT_EQ(dialog->windowTitle(), "Open 512x512 Skin");
-  EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
-  EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
-  EXPECT_EQ(dialog->nameFilters(),
-            QStringList({"All Formats (*.bmp *.tga *.jpg *.png)", "Windows Bitmap (*.bmp)", "Jpeg File (*.jpg)",
-                         "Targa File (*.tga)", "PNG Image (*.png)"}));
-}
-
-TEST_F(WindowTest, TheRealOpenDialogHandsItsChoiceToTheCore) {
+TEST_F(WindowTest, TheRealOpenDialogAsksForAPictureAndHandsItOn) {
   gui::WindowHooks hooks = Hooks();
   hooks.choosePicture = nullptr;  // the real dialog
   window = std::make_unique<gui::frmQuorlin>(hooks);
@@ -239,110 +174,71 @@ TEST_F(WindowTest, TheRealOpenDialogHandsItsChoiceToTheCore) {
   window->show();
   const QString picture = QString::fromStdString(GameDir() + "/sample-skin.bmp");
 
-  // Answers the dialog once it is up; a backstop rejects any modal widget still
-  // open later, so the test can never hang on it.
-  bool answered = false;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    if (!dialog || answered) return;
-    EXPECT_EQ(dialog->windowTitle(), "Open 512x512 Skin");
-    // The user types the file's full name into the dialog's name field.
-    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    ASSERT_NE(name, nullptr);
-    name->setText(picture);
-    if (dialog->selectedFiles() != QStringList{picture}) return;
-    answered = true;
-    QMetaObject::invokeMethod(dialog, "accept");  // as the Open button does
-  });
-  poll.start(20);
-  QTimer backstop;
-  backstop.setSingleShot(true);
-  QObject::connect(&backstop, &QTimer::timeout, [] {
-    if (auto* stuck = qobject_cast<QDialog*>(QApplication::activeModalWidget())) stuck->reject();
-  });
-  backstop.start(10000);
-  Trigger("mnufileopen");
-  poll.stop();
-  EXPECT_TRUE(answered);
+  AnswerModal(
+      [&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        if (!dialog) return false;
+        EXPECT_EQ(dialog->windowTitle(), "Open 512x512 Skin");
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
+        EXPECT_EQ(dialog->nameFilters(),
+                  QStringList({"All Formats (*.bmp *.tga *.jpg *.png)", "Windows Bitmap (*.bmp)", "Jpeg File (*.jpg)",
+                               "Targa File (*.tga)", "PNG Image (*.png)"}));
+        // The user types the file's full name into the name field and presses Open.
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (name == nullptr) return false;
+        name->setText(picture);
+        if (dialog->selectedFiles() != QStringList{picture}) return false;
+        QMetaObject::invokeMethod(dialog, "accept");
+        return true;
+      },
+      [&] { Trigger("mnufileopen"); });
   EXPECT_EQ(Status(), "Texture Loaded ready to insert");
   EXPECT_EQ(window->State().LoadedImage.Width, 512);
   EXPECT_FALSE(Child<QLabel>("Picture1")->pixmap().isNull());
 }
 
-// What a real message box showed, and the button the "user" pressed on it.
-struct SeenBox {
-  bool seen = false;
-  QString title;
-  QString text;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-  QMessageBox::StandardButtons buttons;
-  bool modal = false;
-};
-
-// Runs ask(), which is to bring up a message box, and presses `press` on the box
-// once it is up. A backstop closes any modal widget left after ten seconds.
-MessageAnswer PressOnBox(const std::function<MessageAnswer()>& ask, QMessageBox::StandardButton press, SeenBox& seen) {
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || seen.seen) return;
-    seen = {true, box->windowTitle(), box->text(), box->icon(), box->standardButtons(), box->isModal()};
-    if (QAbstractButton* button = box->button(press)) button->click();
-  });
-  poll.start(20);
-  QTimer backstop;
-  backstop.setSingleShot(true);
-  QObject::connect(&backstop, &QTimer::timeout, [] {
-    if (auto* stuck = qobject_cast<QDialog*>(QApplication::activeModalWidget())) stuck->reject();
-  });
-  backstop.start(10000);
-  return ask();
-}
-
 TEST_F(WindowTest, RealMessageBoxesCarryTheTitleIconButtonsAndAnswer) {
-  // Without the answering hook the window shows real boxes.
   gui::WindowHooks hooks = Hooks();
-  hooks.answerMessage = nullptr;
+  hooks.answerMessage = nullptr;  // real boxes
   window = std::make_unique<gui::frmQuorlin>(hooks);
   window->show();
-  auto askReal = [this](const char* text, const char* title, MessageIcon icon, MessageButtons buttons) {
-    return std::function<MessageAnswer()>(
-        [this, text, title, icon, buttons] { return window->ShowMessage(text, title, icon, buttons); });
-  };
-
-  SeenBox box;
-  EXPECT_EQ(PressOnBox(askReal("Mechwarrior path is invalid!", "Quorlin", MessageIcon::Critical, MessageButtons::Ok),
-                       QMessageBox::Ok, box),
-            MessageAnswer::Ok);
-  EXPECT_TRUE(box.seen);
-  EXPECT_EQ(box.title, "Quorlin");
-  EXPECT_EQ(box.text, "Mechwarrior path is invalid!");
-  EXPECT_EQ(box.icon, QMessageBox::Critical);
-  EXPECT_EQ(box.buttons, QMessageBox::Ok);
-  EXPECT_TRUE(box.modal);
-
-  box = {};
-  EXPECT_EQ(PressOnBox(askReal("Do you wish to continue?", "Continue?", MessageIcon::Information, MessageButtons::YesNo),
-                       QMessageBox::Yes, box),
-            MessageAnswer::Yes);
-  EXPECT_EQ(box.title, "Continue?");
-  EXPECT_EQ(box.icon, QMessageBox::Information);
-  EXPECT_EQ(box.buttons, QMessageBox::Yes | QMessageBox::No);
-
-  box = {};
-  EXPECT_EQ(PressOnBox(askReal("Do you wish to continue?", "Continue?", MessageIcon::Information, MessageButtons::YesNo),
-                       QMessageBox::No, box),
-            MessageAnswer::No);
-  EXPECT_TRUE(box.seen);
-
-  box = {};
-  EXPECT_EQ(PressOnBox(askReal("The Zandel is required to use the Quorlin tool!", "textures.mw4 not patched!",
-                               MessageIcon::None, MessageButtons::Ok),
-                       QMessageBox::Ok, box),
-            MessageAnswer::Ok);
-  EXPECT_EQ(box.title, "textures.mw4 not patched!");
-  EXPECT_EQ(box.icon, QMessageBox::NoIcon);
+  const struct {
+    const char* text;
+    const char* title;
+    MessageIcon icon;
+    MessageButtons buttons;
+    QMessageBox::Icon qtIcon;
+    QMessageBox::StandardButtons qtButtons;
+    QMessageBox::StandardButton press;
+    MessageAnswer answer;
+  } cases[] = {
+      {"Mechwarrior path is invalid!", "Quorlin", MessageIcon::Critical, MessageButtons::Ok, QMessageBox::Critical,
+       QMessageBox::Ok, QMessageBox::Ok, MessageAnswer::Ok},
+      {"Do you wish to continue?", "Continue?", MessageIcon::Information, MessageButtons::YesNo,
+       QMessageBox::Information, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, MessageAnswer::Yes},
+      {"Do you wish to continue?", "Continue?", MessageIcon::Information, MessageButtons::YesNo,
+       QMessageBox::Information, QMessageBox::Yes | QMessageBox::No, QMessageBox::No, MessageAnswer::No},
+      {"The Zandel is required to use the Quorlin tool!", "textures.mw4 not patched!", MessageIcon::None,
+       MessageButtons::Ok, QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok, MessageAnswer::Ok}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    MessageAnswer answer{};
+    AnswerModal(
+        [&](QWidget* modal) {
+          auto* box = qobject_cast<QMessageBox*>(modal);
+          if (!box) return false;
+          EXPECT_EQ(box->windowTitle(), c.title);
+          EXPECT_EQ(box->text(), c.text);
+          EXPECT_EQ(box->icon(), c.qtIcon);
+          EXPECT_EQ(box->standardButtons(), c.qtButtons);
+          EXPECT_TRUE(box->isModal());
+          if (QAbstractButton* button = box->button(c.press)) button->click();
+          return true;
+        },
+        [&] { answer = window->ShowMessage(c.text, c.title, c.icon, c.buttons); });
+    EXPECT_EQ(answer, c.answer);
+  }
 }
 
 TEST_F(WindowTest, BusyPointerStaysBalanced) {
@@ -367,7 +263,7 @@ class PaintCounter : public QObject {
   }
 };
 
-TEST_F(WindowTest, StatusLineShowsTheTextAndRepaintsAtOnceWhenAsked) {
+TEST_F(WindowTest, StatusLineRepaintsAtOnceOnlyWhenAsked) {
   StartWindow();
   QElapsedTimer waited;
   waited.start();
@@ -377,9 +273,8 @@ TEST_F(WindowTest, StatusLineShowsTheTextAndRepaintsAtOnceWhenAsked) {
   ASSERT_TRUE(window->windowHandle()->isExposed());
   QCoreApplication::processEvents();
 
-  auto* status = Child<QLabel>("lblStatus");
   PaintCounter counter;
-  status->installEventFilter(&counter);
+  Child<QLabel>("lblStatus")->installEventFilter(&counter);
   // Painted before SetStatus returns, with no event loop in between.
   window->SetStatus("Indexing Skins", true);
   EXPECT_EQ(Status(), "Indexing Skins");
@@ -389,7 +284,7 @@ TEST_F(WindowTest, StatusLineShowsTheTextAndRepaintsAtOnceWhenAsked) {
   window->SetStatus("Texture Loaded ready to insert", false);
   EXPECT_EQ(Status(), "Texture Loaded ready to insert");
   EXPECT_EQ(counter.paints, before);
-  status->removeEventFilter(&counter);
+  Child<QLabel>("lblStatus")->removeEventFilter(&counter);
 }
 
 TEST_F(WindowTest, CopyProgressIsModalAppearsOnlyForLongCopiesAndCanBeCancelled) {
