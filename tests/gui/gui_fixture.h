@@ -23,13 +23,6 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 
 namespace quorlin::test {
 
-struct RecordedMessage {
-  std::string text;
-  std::string title;
-  MessageIcon icon;
-  MessageButtons buttons;
-};
-
 // A small generated game (slots 9 and 12 prepared) in a temp folder, and a window
 // over it whose message boxes and Open dialog are answered by the test.
 class WindowFixture : public ::testing::Test {
@@ -51,11 +44,12 @@ class WindowFixture : public ::testing::Test {
   std::string GameDir() const { return temp / "game"; }
   std::string TexturesPath() const { return temp / "game/resource/textures.mw4"; }
 
+  // Message boxes are recorded and answered from `answers` (Ok boxes need none);
+  // the Open dialog answers `chosenPicture`.
   gui::WindowHooks Hooks() {
     gui::WindowHooks hooks;
-    hooks.answerMessage = [this](const std::string& text, const std::string& title, MessageIcon icon,
-                                 MessageButtons buttons) {
-      messages.push_back({text, title, icon, buttons});
+    hooks.answerMessage = [this](const std::string& text, const std::string&, MessageIcon, MessageButtons buttons) {
+      messages.push_back({text, buttons});
       if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
       if (answers.empty()) {
         ADD_FAILURE() << "a question nobody expected: " << text;
@@ -75,12 +69,11 @@ class WindowFixture : public ::testing::Test {
   }
 
   // A window after a successful start-up, with the start-up messages forgotten.
-  gui::frmQuorlin& StartWindow() {
+  void StartWindow() {
     window = std::make_unique<gui::frmQuorlin>(Hooks());
     EXPECT_EQ(window->Form_Load(), Outcome::Done);
     window->show();
     messages.clear();
-    return *window;
   }
 
   template <typename T>
@@ -101,12 +94,16 @@ class WindowFixture : public ::testing::Test {
 
   std::vector<std::string> MessageTexts() const {
     std::vector<std::string> texts;
-    for (const RecordedMessage& m : messages) texts.push_back(m.text);
+    for (const auto& m : messages) texts.push_back(m.text);
     return texts;
   }
 
   TempDir temp;
-  std::vector<RecordedMessage> messages;
+  struct Message {
+    std::string text;
+    MessageButtons buttons;
+  };
+  std::vector<Message> messages;
   std::deque<MessageAnswer> answers;
   QString chosenPicture;
   int dialogsOpened = 0;
@@ -118,8 +115,7 @@ class WindowFixture : public ::testing::Test {
 // red from the upper bits of x and y. A flip, shift or channel swap shows.
 inline ImageBuffer TestPicture(int side) {
   ImageBuffer image;
-  image.Width = side;
-  image.Height = side;
+  image.Width = image.Height = side;
   image.BitsPerPixel = 24;
   image.Pixels.resize(static_cast<size_t>(side) * static_cast<size_t>(side) * 3);
   for (int y = 0; y < side; ++y) {

@@ -203,24 +203,26 @@ TEST_F(WindowTest, RealMessageBoxesCarryTheTitleIconButtonsAndAnswer) {
   hooks.answerMessage = nullptr;  // real boxes
   window = std::make_unique<gui::frmQuorlin>(hooks);
   window->show();
+  using Box = QMessageBox;
+  const char* const question = "Do you wish to continue?";
   const struct {
     const char* text;
     const char* title;
     MessageIcon icon;
     MessageButtons buttons;
-    QMessageBox::Icon qtIcon;
-    QMessageBox::StandardButtons qtButtons;
-    QMessageBox::StandardButton press;
+    Box::Icon qtIcon;
+    Box::StandardButtons qtButtons;
+    Box::StandardButton press;
     MessageAnswer answer;
   } cases[] = {
-      {"Mechwarrior path is invalid!", "Quorlin", MessageIcon::Critical, MessageButtons::Ok, QMessageBox::Critical,
-       QMessageBox::Ok, QMessageBox::Ok, MessageAnswer::Ok},
-      {"Do you wish to continue?", "Continue?", MessageIcon::Information, MessageButtons::YesNo,
-       QMessageBox::Information, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, MessageAnswer::Yes},
-      {"Do you wish to continue?", "Continue?", MessageIcon::Information, MessageButtons::YesNo,
-       QMessageBox::Information, QMessageBox::Yes | QMessageBox::No, QMessageBox::No, MessageAnswer::No},
-      {"The Zandel is required to use the Quorlin tool!", "textures.mw4 not patched!", MessageIcon::None,
-       MessageButtons::Ok, QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok, MessageAnswer::Ok}};
+      {"Mechwarrior path is invalid!", "Quorlin", MessageIcon::Critical, MessageButtons::Ok, Box::Critical, Box::Ok,
+       Box::Ok, MessageAnswer::Ok},
+      {question, "Continue?", MessageIcon::Information, MessageButtons::YesNo, Box::Information, Box::Yes | Box::No,
+       Box::Yes, MessageAnswer::Yes},
+      {question, "Continue?", MessageIcon::Information, MessageButtons::YesNo, Box::Information, Box::Yes | Box::No,
+       Box::No, MessageAnswer::No},
+      {"The Zandel is required!", "textures.mw4 not patched!", MessageIcon::None, MessageButtons::Ok, Box::NoIcon,
+       Box::Ok, Box::Ok, MessageAnswer::Ok}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     MessageAnswer answer{};
@@ -239,18 +241,6 @@ TEST_F(WindowTest, RealMessageBoxesCarryTheTitleIconButtonsAndAnswer) {
         [&] { answer = window->ShowMessage(c.text, c.title, c.icon, c.buttons); });
     EXPECT_EQ(answer, c.answer);
   }
-}
-
-TEST_F(WindowTest, BusyPointerStaysBalanced) {
-  StartWindow();
-  window->SetBusy(true);
-  window->SetBusy(true);
-  ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
-  EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-  window->SetBusy(false);
-  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-  window->SetBusy(false);
-  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 // Counts the paint events a widget receives.
@@ -287,7 +277,7 @@ TEST_F(WindowTest, StatusLineRepaintsAtOnceOnlyWhenAsked) {
   Child<QLabel>("lblStatus")->removeEventFilter(&counter);
 }
 
-TEST_F(WindowTest, CopyProgressIsModalAppearsOnlyForLongCopiesAndCanBeCancelled) {
+TEST_F(WindowTest, CopyProgressShowsForLongCopiesOnlyAndTheBusyPointerStaysBalanced) {
   StartWindow();
   // A short copy: no dialog ever shows, none is left behind.
   EXPECT_TRUE(window->CopyProgress("Backing Up", 0, 100));
@@ -314,11 +304,18 @@ TEST_F(WindowTest, CopyProgressIsModalAppearsOnlyForLongCopiesAndCanBeCancelled)
   EXPECT_FALSE(window->CopyProgress("Restoring", 20, 1000));
   EXPECT_EQ(window->findChild<QProgressDialog*>(), nullptr);
 
-  // A copy that fails half-way: the end of the busy state takes the dialog away.
+  // The busy pointer stays balanced when asked for twice, and a copy that fails
+  // half-way leaves no dialog once the busy state ends.
   window->SetBusy(true);
+  window->SetBusy(true);
+  ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
   EXPECT_TRUE(window->CopyProgress("Backing Up", 0, 1000));
   window->SetBusy(false);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(window->findChild<QProgressDialog*>(), nullptr);
+  window->SetBusy(false);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace
