@@ -42,16 +42,10 @@ std::vector<uint8_t> Targa(const ImageBuffer& image, bool topFirst) {
   return out;
 }
 
-// The picture saved through Qt's own pixel setter in a Qt format.
+// The picture saved by Qt in one of its formats (PNG, JPEG).
 bool SaveThroughQt(const ImageBuffer& image, const std::string& path, const char* format) {
-  QImage q(image.Width, image.Height, QImage::Format_RGB32);
-  for (int y = 0; y < image.Height; ++y) {
-    for (int x = 0; x < image.Width; ++x) {
-      const uint8_t* p = image.Pixels.data() + image.Offset(x, y);
-      q.setPixel(x, y, qRgb(p[2], p[1], p[0]));
-    }
-  }
-  return q.save(QString::fromStdString(path), format, 100);
+  const QImage view(image.Pixels.data(), image.Width, image.Height, image.Width * 3, QImage::Format_BGR888);
+  return view.save(QString::fromStdString(path), format, 100);
 }
 
 // The data of one archive entry, empty when the entry is missing or cut short.

@@ -49,7 +49,7 @@ class WindowFixture : public ::testing::Test {
   gui::WindowHooks Hooks() {
     gui::WindowHooks hooks;
     hooks.answerMessage = [this](const std::string& text, const std::string&, MessageIcon, MessageButtons buttons) {
-      messages.push_back({text, buttons, window && window->isVisible()});
+      messages.push_back({text, buttons});
       if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
       if (answers.empty()) {
         ADD_FAILURE() << "a question nobody expected: " << text;
@@ -102,7 +102,6 @@ class WindowFixture : public ::testing::Test {
   struct Message {
     std::string text;
     MessageButtons buttons;
-    bool windowVisible;  // whether the window was up when the box came
   };
   std::vector<Message> messages;
   std::deque<MessageAnswer> answers;

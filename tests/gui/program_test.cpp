@@ -42,21 +42,16 @@ Finished RunProgram(const QString& program, const QStringList& arguments, const 
   process.setProcessEnvironment(environment);
   process.start(program, arguments);
   Finished result;
-  if (!process.waitForStarted(10000)) {
-    result.errors = "could not start " + program.toStdString();
-    return result;
-  }
-  result.inTime = process.waitForFinished(timeoutMs);
-  if (!result.inTime) {
+  result.inTime = process.waitForStarted(10000) && process.waitForFinished(timeoutMs);
+  if (process.state() != QProcess::NotRunning) {
     process.terminate();  // xvfb-run takes its server down on this signal
-    if (!process.waitForFinished(5000)) {
-      process.kill();
-      process.waitForFinished(5000);
-    }
+    if (!process.waitForFinished(5000)) process.kill();
+    process.waitForFinished(5000);
   }
   result.crashed = process.exitStatus() == QProcess::CrashExit;
   result.exitCode = process.exitCode();
   result.errors = QString::fromLocal8Bit(process.readAllStandardError()).toStdString();
+  if (process.error() == QProcess::FailedToStart) result.errors += "could not start " + program.toStdString();
   return result;
 }
 
