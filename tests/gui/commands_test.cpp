@@ -29,6 +29,24 @@ constexpr Spot kSpots[] = {{"top-left corner", 0, 0},      {"top-right corner", 
                            {"bottom-right corner", 511, 511}, {"centre", 256, 256},       {"second row", 300, 1},
                            {"low on the left", 37, 450},   {"right of the middle", 400, 200}};
 
+// A picture in which every pixel differs: blue = x mod 256, green = y mod 256,
+// red from the upper bits of x and y. A flip, shift or channel swap shows.
+inline ImageBuffer TestPicture(int side) {
+  ImageBuffer image;
+  image.Width = image.Height = side;
+  image.BitsPerPixel = 24;
+  image.Pixels.resize(static_cast<size_t>(side) * static_cast<size_t>(side) * 3);
+  for (int y = 0; y < side; ++y) {
+    for (int x = 0; x < side; ++x) {
+      uint8_t* p = image.Pixels.data() + image.Offset(x, y);
+      p[0] = static_cast<uint8_t>(x & 255);
+      p[1] = static_cast<uint8_t>(y & 255);
+      p[2] = static_cast<uint8_t>(17 + 64 * (x >> 8) + 128 * (y >> 8));
+    }
+  }
+  return image;
+}
+
 // An uncompressed 24-bit Targa of the picture, its rows stored top first or (as
 // most painting programs write them) bottom first.
 std::vector<uint8_t> Targa(const ImageBuffer& image, bool topFirst) {

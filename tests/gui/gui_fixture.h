@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QString>
-#include <cstdint>
 #include <deque>
 #include <memory>
 #include <ostream>
@@ -14,7 +13,6 @@
 #include <vector>
 
 #include "gui/frm_quorlin.h"
-#include "image/image_buffer.h"
 #include "samplegame/sample_game.h"
 #include "support/temp_dir.h"
 
@@ -110,23 +108,5 @@ class WindowFixture : public ::testing::Test {
   int timesShown = 0;
   std::unique_ptr<gui::frmQuorlin> window;  // last: goes before the folder
 };
-
-// A picture in which every pixel differs: blue = x mod 256, green = y mod 256,
-// red from the upper bits of x and y. A flip, shift or channel swap shows.
-inline ImageBuffer TestPicture(int side) {
-  ImageBuffer image;
-  image.Width = image.Height = side;
-  image.BitsPerPixel = 24;
-  image.Pixels.resize(static_cast<size_t>(side) * static_cast<size_t>(side) * 3);
-  for (int y = 0; y < side; ++y) {
-    for (int x = 0; x < side; ++x) {
-      uint8_t* p = image.Pixels.data() + image.Offset(x, y);
-      p[0] = static_cast<uint8_t>(x & 255);
-      p[1] = static_cast<uint8_t>(y & 255);
-      p[2] = static_cast<uint8_t>(17 + 64 * (x >> 8) + 128 * (y >> 8));
-    }
-  }
-  return image;
-}
 
 }  // namespace quorlin::test
