@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 #include "archive/archive.h"
 #include "archive/skin_index.h"
@@ -106,8 +107,9 @@ class CommandsTest : public WindowFixture {
 TEST_F(CommandsTest, OpenShowsEachFormatPixelForPixelAndCancelKeepsIt) {
   StartWindow();
   ImageBuffer plain = picture;  // JPEG keeps a plain colour within a few steps
-  const uint8_t bgr[] = {50, 100, 200};
-  for (size_t i = 0; i < plain.Pixels.size(); i += 3) std::copy_n(bgr, 3, plain.Pixels.begin() + static_cast<long>(i));
+  for (size_t i = 0; i < plain.Pixels.size(); i += 3) {
+    std::tie(plain.Pixels[i], plain.Pixels[i + 1], plain.Pixels[i + 2]) = std::tuple(50, 100, 200);  // blue, green, red
+  }
   sample::WriteFile(temp / "skin.bmp", sample::EncodeBmp(picture));
   sample::WriteFile(temp / "bottom-up.tga", Targa(picture, false));
   sample::WriteFile(temp / "top-first.tga", Targa(picture, true));

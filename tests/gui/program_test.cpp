@@ -93,7 +93,8 @@ TEST(ProgramTest, OnASamplePrefixTheScreenShowsTheWindowWithItsPicture) {
   // Start-up showed the window before its one message, and the picture loaded
   // without complaint.
   const auto shown = run.errors.find("window shown");
-  const auto index = run.errors.find("message: Quorlin: An index of the skins must be created to be patch independent.\n");
+  const auto index =
+      run.errors.find("message: Quorlin: An index of the skins must be created to be patch independent.\n");
   ASSERT_NE(shown, std::string::npos) << run.errors;
   ASSERT_NE(index, std::string::npos) << run.errors;
   EXPECT_LT(shown, index);

@@ -1,5 +1,6 @@
-// The window itself: menus, layout, start-up showing and hiding it, the real
-// dialogs and message boxes, and the Shell's pointer, status line and progress.
+// The window itself: menus, layout, a failed start-up hiding it again, the real
+// Open dialog and message boxes, and the Shell's pointer, status line and copy
+// progress.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -74,9 +75,10 @@ TEST_F(WindowTest, MenusHaveTheirCaptionsOrderAndAccessKeysNoShortcutsAndOneSkin
     const char* title;
     const char* name;
     QStringList items;
-  } menus[] = {{"&File", "mnufile", {"&Open=mnufileopen", "=mnufilesep1", "E&xit=mnufileexit"}},
-               {"&Edit", "mnuedit", {"&Insert Skin=mnueditInsert", "=mnueditsep1", "&Restore to Original=mnueditRestore"}},
-               {"&Skin", "mnuskin", skin}};
+  } menus[] = {
+      {"&File", "mnufile", {"&Open=mnufileopen", "=mnufilesep1", "E&xit=mnufileexit"}},
+      {"&Edit", "mnuedit", {"&Insert Skin=mnueditInsert", "=mnueditsep1", "&Restore to Original=mnueditRestore"}},
+      {"&Skin", "mnuskin", skin}};
   const QList<QAction*> bar = window->menuBar()->actions();
   ASSERT_EQ(bar.size(), 3);
   for (int i = 0; i < 3; ++i) {
