@@ -19,6 +19,7 @@
 #include "archive/skin_index.h"
 #include "fuzz_support.h"
 #include "image/targa.h"
+#include "samplegame/sample_game.h"
 
 namespace fs = std::filesystem;
 using namespace quorlin;
@@ -156,19 +157,9 @@ void TargaSeeds() {
 
 void RegistrySeeds() {
   WriteText("registry", "wow6432node.reg",
-            "WINE REGISTRY Version 2\n"
-            ";; All keys relative to \\\\Machine\n"
-            "\n"
-            "#arch=win64\n"
-            "\n"
-            "[Software\\\\Wow6432Node\\\\Microsoft\\\\Microsoft Games\\\\Mechwarrior Vengeance] 1733475600\n"
-            "#time=1db47c0a1b2c3d4\n"
-            "\"CDPath\"=\"D:\\\\\"\n"
-            "\"EXE Path\"=\"C:\\\\GAMES\\\\Mechwarrior Vengeance\\\\\"\n"
-            "\"Version\"=dword:00000001\n"
-            "\n"
-            "[Software\\\\Wow6432Node\\\\Other] 1733475601\n"
-            "\"EXE Path\"=\"wrong\"\n");
+            quorlin::sample::SampleSystemReg() +
+                "[Software\\\\Wow6432Node\\\\Other] 1733475601\n"
+                "\"EXE Path\"=\"wrong\"\n");
   WriteText("registry", "plain-key-all-forms.reg",
             "WINE REGISTRY Version 2\r\n"
             "[Software\\\\Microsoft\\\\Microsoft Games\\\\MechWarrior Vengeance] 1700000000\r\n"

@@ -230,20 +230,10 @@ void WriteSampleGame(const std::string& dir, const GameOptions& options) {
   }
 }
 
-void WriteWinePrefix(const std::string& prefix, const std::string& gameDir) {
-  const fs::path root(prefix);
-  fs::create_directories(root / "drive_c" / "Games");
-  fs::create_directories(root / "dosdevices");
-  std::error_code ec;
-  fs::remove(root / "dosdevices" / "c:", ec);
-  fs::create_directory_symlink("../drive_c", root / "dosdevices" / "c:");
-  const fs::path link = root / "drive_c" / "Games" / "Mechwarrior Vengeance";
-  fs::remove(link, ec);
-  fs::create_directory_symlink(fs::absolute(gameDir), link);
-
+std::string SampleSystemReg() {
   // The registry path's letter case differs from the folders on purpose: Windows
   // paths are case-insensitive, and so is their mapping here.
-  const std::string reg =
+  return
       "WINE REGISTRY Version 2\n"
       ";; All keys relative to \\\\Machine\n"
       "\n"
@@ -255,6 +245,20 @@ void WriteWinePrefix(const std::string& prefix, const std::string& gameDir) {
       "\"EXE Path\"=\"C:\\\\GAMES\\\\Mechwarrior Vengeance\\\\\"\n"
       "\"Version\"=dword:00000001\n"
       "\n";
+}
+
+void WriteWinePrefix(const std::string& prefix, const std::string& gameDir) {
+  const fs::path root(prefix);
+  fs::create_directories(root / "drive_c" / "Games");
+  fs::create_directories(root / "dosdevices");
+  std::error_code ec;
+  fs::remove(root / "dosdevices" / "c:", ec);
+  fs::create_directory_symlink("../drive_c", root / "dosdevices" / "c:");
+  const fs::path link = root / "drive_c" / "Games" / "Mechwarrior Vengeance";
+  fs::remove(link, ec);
+  fs::create_directory_symlink(fs::absolute(gameDir), link);
+
+  const std::string reg = SampleSystemReg();
   WriteFile((root / "system.reg").string(), std::vector<uint8_t>(reg.begin(), reg.end()));
 }
 

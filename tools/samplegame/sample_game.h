@@ -52,6 +52,11 @@ std::vector<uint8_t> EncodeBmp(const ImageBuffer& image);
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadFile(const std::string& path);
 
+// The text of the sample prefix's system.reg: the game's key under
+// Software\Wow6432Node, "EXE Path" C:\GAMES\Mechwarrior Vengeance\ (letter case
+// differing from the folders on purpose), "CDPath" D:\ and a dword.
+std::string SampleSystemReg();
+
 // A minimal Wine prefix: system.reg with the game's key under
 // Software\Wow6432Node, dosdevices/c: linking to drive_c, and the game folder
 // reachable as C:\Games\Mechwarrior Vengeance (a link to gameDir).
