@@ -18,9 +18,7 @@ using namespace quorlin;
 namespace {
 
 // Bytes of header and directory (the part the reader walks).
-size_t DirectoryBytes(const std::vector<uint8_t>& archive) {
-  return ParseArchiveDirectory(archive).Header.DataBase;
-}
+size_t DirectoryBytes(const std::vector<uint8_t>& archive) { return ParseArchiveDirectory(archive).Header.DataBase; }
 
 void BM_ParseArchiveDirectory_Memory(benchmark::State& state) {
   const std::vector<uint8_t> archive = bench::ArchiveBytes(bench::TextureEntries(static_cast<int>(state.range(0))));
@@ -87,7 +85,8 @@ void BM_IndexTexturesByLinearFind(benchmark::State& state) {
   for (auto _ : state) {
     SkinIndex index;
     for (int s = 1; s <= kSlotCount; ++s) {
-      for (int l = 0; l < kLevelCount; ++l) index.TexturesSkinIndex[s][l] = static_cast<int16_t>(dir.Find(ExpectedTextureName(s, l)));
+      for (int l = 0; l < kLevelCount; ++l)
+        index.TexturesSkinIndex[s][l] = static_cast<int16_t>(dir.Find(ExpectedTextureName(s, l)));
     }
     benchmark::DoNotOptimize(index);
   }

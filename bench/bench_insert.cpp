@@ -62,7 +62,8 @@ PreparedGame& Game(int fillers) {
     g.error = "the first insert failed: " + g.shell.lastMessage;
     return g;
   }
-  if (!g.state.Game.Exists(std::string(kTexturesArchive) + "b") || !g.state.Game.Exists(std::string(kPropsArchive) + "b")) {
+  if (!g.state.Game.Exists(std::string(kTexturesArchive) + "b") ||
+      !g.state.Game.Exists(std::string(kPropsArchive) + "b")) {
     g.error = "the first insert made no backups";
     return g;
   }

@@ -53,8 +53,8 @@ inline std::vector<sample::EntrySpec> PropsEntries(int total) {
     entries.push_back({ExpectedLobbyName(slot), std::vector<uint8_t>(16, 0x33), 0});
   }
   for (int i = static_cast<int>(entries.size()); i < total; ++i) {
-    entries.push_back({"shellscripts\\graphics\\misc\\item" + std::to_string(i) + ".tga",
-                       std::vector<uint8_t>(16, 0x44), 0});
+    entries.push_back(
+        {"shellscripts\\graphics\\misc\\item" + std::to_string(i) + ".tga", std::vector<uint8_t>(16, 0x44), 0});
   }
   return entries;
 }

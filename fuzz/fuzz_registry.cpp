@@ -63,9 +63,9 @@ void CheckValue(const MemoryRegistryKey& key, const std::string& name) {
   } else if (type == kRegDword) {
     if (size == 4) {
       QUORLIN_FUZZ_CHECK(r.code == kRegSuccess, "a dword reads");
-      const auto n = static_cast<int32_t>(static_cast<uint32_t>(stored[0]) | (static_cast<uint32_t>(stored[1]) << 8) |
-                                          (static_cast<uint32_t>(stored[2]) << 16) |
-                                          (static_cast<uint32_t>(stored[3]) << 24));
+      const auto n =
+          static_cast<int32_t>(static_cast<uint32_t>(stored[0]) | (static_cast<uint32_t>(stored[1]) << 8) |
+                               (static_cast<uint32_t>(stored[2]) << 16) | (static_cast<uint32_t>(stored[3]) << 24));
       QUORLIN_FUZZ_CHECK(r.text == std::to_string(n), "a dword reads as its signed decimal number");
     }
   } else {

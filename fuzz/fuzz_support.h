@@ -15,13 +15,12 @@
 namespace quorlin::fuzz {
 
 // Aborts with a message when an expected property does not hold.
-#define QUORLIN_FUZZ_CHECK(condition, what)                                                 \
-  do {                                                                                      \
-    if (!(condition)) {                                                                     \
-      std::fprintf(stderr, "fuzz check failed at %s:%d: %s (%s)\n", __FILE__, __LINE__, \
-                   what, #condition);                                                       \
-      std::abort();                                                                         \
-    }                                                                                       \
+#define QUORLIN_FUZZ_CHECK(condition, what)                                                                \
+  do {                                                                                                     \
+    if (!(condition)) {                                                                                    \
+      std::fprintf(stderr, "fuzz check failed at %s:%d: %s (%s)\n", __FILE__, __LINE__, what, #condition); \
+      std::abort();                                                                                        \
+    }                                                                                                      \
   } while (0)
 
 inline DirEntry NamedEntry(const std::string& name, uint32_t length, uint32_t offset) {

@@ -85,8 +85,7 @@ void CheckBoxResize(const ImageBuffer& source, int32_t bw, int32_t bh) {
   CopyImage(source, out);
   BoxResizeImage(out, w2, h2);
   QUORLIN_FUZZ_CHECK(out.Width == w2 && out.Height == h2, "box-resized size");
-  QUORLIN_FUZZ_CHECK(out.Pixels.size() == static_cast<size_t>(w2) * static_cast<size_t>(h2) * 3,
-                     "box-resized bytes");
+  QUORLIN_FUZZ_CHECK(out.Pixels.size() == static_cast<size_t>(w2) * static_cast<size_t>(h2) * 3, "box-resized bytes");
   const uint64_t count = static_cast<uint64_t>(bw) * static_cast<uint64_t>(bh);
   for (int32_t y = 0; y < h2; ++y) {
     for (int32_t x = 0; x < w2; ++x) {

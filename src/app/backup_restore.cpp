@@ -34,8 +34,8 @@ bool BackupArchive(ProgramState& state, Shell& shell, const std::string& relativ
   try {
     CopyWithProgress(shell, "Backing Up", archive, backup);
   } catch (const QuorlinError& e) {
-    shell.ShowMessage("Could not back up " + relativeArchive + ":\n" + e.what() +
-                          "\nNothing has been written to " + relativeArchive + ".",
+    shell.ShowMessage("Could not back up " + relativeArchive + ":\n" + e.what() + "\nNothing has been written to " +
+                          relativeArchive + ".",
                       kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
     return false;
   }

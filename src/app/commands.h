@@ -43,20 +43,17 @@ void skinl_Click(ProgramState& state, Shell& shell, int16_t Index);
 
 // Decodes a bitmap, JPEG or PNG file into a 24-bit top-down buffer; on failure
 // returns false with the decoder's reason and leaves the buffer alone.
-using PictureDecoder =
-    std::function<bool(const std::string& nativePath, ImageBuffer& image, std::string& reason)>;
+using PictureDecoder = std::function<bool(const std::string& nativePath, ImageBuffer& image, std::string& reason)>;
 
 // File > Open after the dialog: loads the picture at a native path into
 // LoadedImage, checks it is 512x512, and on success copies it to WorkImage.
-Outcome OpenPicture(ProgramState& state, Shell& shell, const std::string& nativePath,
-                    const PictureDecoder& decoder);
+Outcome OpenPicture(ProgramState& state, Shell& shell, const std::string& nativePath, const PictureDecoder& decoder);
 
 // How the smaller texture levels and the preview are made from the picture.
 enum class LevelFilter { Nearest, Box };
 
 // Edit > Insert Skin: both archives.
-Outcome mnueditInsert_Click(ProgramState& state, Shell& shell,
-                            LevelFilter filter = LevelFilter::Nearest);
+Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filter = LevelFilter::Nearest);
 
 // Edit > Restore to Original: asks, then copies both backups over the archives.
 Outcome mnueditRestore_Click(ProgramState& state, Shell& shell);

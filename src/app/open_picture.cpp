@@ -26,8 +26,7 @@ Outcome Refuse(ProgramState& state, Shell& shell, const std::string& message) {
 
 }  // namespace
 
-Outcome OpenPicture(ProgramState& state, Shell& shell, const std::string& nativePath,
-                    const PictureDecoder& decoder) {
+Outcome OpenPicture(ProgramState& state, Shell& shell, const std::string& nativePath, const PictureDecoder& decoder) {
   const std::string kind = LastThreeUpper(nativePath);
   if (kind == "JPG" || kind == "BMP" || kind == "PNG") {
     std::string reason;

@@ -24,7 +24,8 @@ struct SlotEntry {
 std::vector<SlotEntry> EntriesOf(const ProgramState& state, int slot) {
   std::vector<SlotEntry> entries;
   for (int level = 0; level < kLevelCount; ++level) {
-    entries.push_back({kTexturesArchive, state.Index.TexturesSkinIndex.at(static_cast<size_t>(slot))[static_cast<size_t>(level)],
+    entries.push_back({kTexturesArchive,
+                       state.Index.TexturesSkinIndex.at(static_cast<size_t>(slot))[static_cast<size_t>(level)],
                        std::to_string(level)});
   }
   entries.push_back({kPropsArchive, state.Index.PropsSkinIndex.at(static_cast<size_t>(slot)), "lobby"});
@@ -68,8 +69,8 @@ bool Prepared(const ArchiveDirectory& dir, const SkinIndex& index, const char* a
 std::vector<SlotStatus> ReadSlotStatus(const ProgramState& state) {
   const OpenedArchive textures = Open(state, kTexturesArchive);
   const OpenedArchive props = Open(state, kPropsArchive);
-  const bool backups = state.Game.Exists(std::string(kTexturesArchive) + "b") &&
-                       state.Game.Exists(std::string(kPropsArchive) + "b");
+  const bool backups =
+      state.Game.Exists(std::string(kTexturesArchive) + "b") && state.Game.Exists(std::string(kPropsArchive) + "b");
   OpenedArchive texturesBackup;
   OpenedArchive propsBackup;
   if (backups) {
@@ -159,9 +160,9 @@ Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
     for (const char* archive : {kTexturesArchive, kPropsArchive}) {
       const std::string relative = archive;
       if (!state.Game.Exists(relative + "b")) {
-        shell.ShowMessage(archive == kTexturesArchive ? "Backup texture file doesn't exist!"
-                                                       : "Backup props file doesn't exists!",
-                          kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+        shell.ShowMessage(
+            archive == kTexturesArchive ? "Backup texture file doesn't exist!" : "Backup props file doesn't exists!",
+            kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
         return Outcome::Refused;
       }
       if (!state.Game.Exists(relative)) {

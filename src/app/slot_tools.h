@@ -28,8 +28,7 @@ using PngWriter = std::function<bool(const std::string& nativePath, const ImageB
 // Writes the slot's stored entries to outDir: skin<N>_<L>.tga for levels 0..5 and
 // skin<N>_lobby.tga, byte for byte; with a PNG writer, PNG files of the same
 // pixels instead.
-Outcome ExtractSlot(ProgramState& state, Shell& shell, int slot, const std::string& outDir,
-                    const PngWriter& png = {});
+Outcome ExtractSlot(ProgramState& state, Shell& shell, int slot, const std::string& outDir, const PngWriter& png = {});
 
 // Puts the slot's seven entries back from the backups, in place, after the same
 // checks Insert Skin makes (prepared, inside the file). Nothing else is touched, and

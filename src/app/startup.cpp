@@ -25,8 +25,8 @@ void Tell(Shell& shell, const std::string& text, MessageIcon icon = MessageIcon:
 }  // namespace
 
 std::string WindowTitle() {
-  return std::string(kProgramTitle) + " [" + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) +
-         "." + std::to_string(kVersionRevision) + "]";
+  return std::string(kProgramTitle) + " [" + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
+         std::to_string(kVersionRevision) + "]";
 }
 
 void BuildSkinIndex(ProgramState& state, Shell& shell) {

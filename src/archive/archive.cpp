@@ -11,9 +11,9 @@ namespace quorlin {
 
 const DirEntry& ArchiveDirectory::At(long position) const {
   if (position < 0 || static_cast<size_t>(position) >= Directory.size()) {
-    throw QuorlinError(kErrSubscriptOutOfRange,
-                       "Subscript out of range (directory position " + std::to_string(position) +
-                           " of " + std::to_string(Directory.size()) + ")");
+    throw QuorlinError(kErrSubscriptOutOfRange, "Subscript out of range (directory position " +
+                                                    std::to_string(position) + " of " +
+                                                    std::to_string(Directory.size()) + ")");
   }
   return Directory[static_cast<size_t>(position)];
 }

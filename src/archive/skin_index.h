@@ -1,8 +1,8 @@
 #pragma once
 
 #include <array>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -49,8 +49,7 @@ void DecodePropsIndex(std::span<const uint8_t> bytes, SkinIndex& index);
 // matching position wins.
 void IndexTextures(const ArchiveDirectory& dir, SkinIndex& index,
                    const std::function<void(int slot, int level)>& onMissing);
-void IndexProps(const ArchiveDirectory& dir, SkinIndex& index,
-                const std::function<void(int slot)>& onMissing);
+void IndexProps(const ArchiveDirectory& dir, SkinIndex& index, const std::function<void(int slot)>& onMissing);
 
 // The range pass then the name pass over one archive's table.
 bool TexturesIndexStale(const ArchiveDirectory& dir, const SkinIndex& index);

@@ -56,9 +56,8 @@ void PrintStatusText(std::ostream& out, const std::string& game, const std::vect
   out << "game: " << game << '\n';
   out << "slot  textures      props         differs from backup\n";
   for (const SlotStatus& r : rows) {
-    out << std::left << std::setw(6) << r.slot << std::setw(14)
-        << (r.texturesPrepared ? "prepared" : "not prepared") << std::setw(14)
-        << (r.propsPrepared ? "prepared" : "not prepared")
+    out << std::left << std::setw(6) << r.slot << std::setw(14) << (r.texturesPrepared ? "prepared" : "not prepared")
+        << std::setw(14) << (r.propsPrepared ? "prepared" : "not prepared")
         << (r.differsFromBackup ? (*r.differsFromBackup ? "yes" : "no") : "unknown (no backup)") << '\n';
   }
 }
@@ -106,7 +105,9 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams) {
   std::string picture;
   std::string filterName = "nearest";
   CLI::App* insert = app.add_subcommand("insert", "Insert a 512x512 picture into a skin slot");
-  insert->add_option("--slot", slot, "Skin slot, 9 to 37")->required()->check(CLI::Range(kFirstMenuSlot, kLastMenuSlot));
+  insert->add_option("--slot", slot, "Skin slot, 9 to 37")
+      ->required()
+      ->check(CLI::Range(kFirstMenuSlot, kLastMenuSlot));
   insert->add_option("--filter", filterName, "How smaller levels are made: nearest (as the window) or box")
       ->check(CLI::IsMember({"nearest", "box"}));
   insert->add_option("PICTURE", picture, "Bitmap, JPEG, PNG or uncompressed 24-bit Targa file")->required();
@@ -122,7 +123,9 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams) {
   std::string outDir;
   bool png = false;
   CLI::App* extract = app.add_subcommand("extract", "Write a slot's stored entries to files");
-  extract->add_option("--slot", extractSlot, "Skin slot, 9 to 37")->required()->check(CLI::Range(kFirstMenuSlot, kLastMenuSlot));
+  extract->add_option("--slot", extractSlot, "Skin slot, 9 to 37")
+      ->required()
+      ->check(CLI::Range(kFirstMenuSlot, kLastMenuSlot));
   extract->add_option("--out", outDir, "Folder to write into")->required();
   extract->add_flag("--png", png, "Write PNG files instead of the stored Targa bytes");
 
@@ -178,7 +181,7 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams) {
     if (*extract) {
       return ExitCode(ExtractSlot(state, shell, extractSlot, outDir, png ? PngWriter(SavePng) : PngWriter()));
     }
-  return 2;
+    return 2;
   };
   try {
     return runCommand();

@@ -194,8 +194,8 @@ MessageAnswer frmQuorlin::ShowMessage(const std::string& text, const std::string
                                       MessageButtons buttons) {
   if (hooks_.answerMessage) return hooks_.answerMessage(text, title, icon, buttons);
   const bool question = buttons == MessageButtons::YesNo;
-  QMessageBox box(ToQtIcon(icon), Text(title), Text(text), question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
-                  this);
+  QMessageBox box(ToQtIcon(icon), Text(title), Text(text),
+                  question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, this);
   const int answer = box.exec();
   if (!question) return MessageAnswer::Ok;
   return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
@@ -248,7 +248,8 @@ bool frmQuorlin::CopyProgress(const std::string& what, uint64_t copied, uint64_t
     progress_->setValue(0);
   }
   if (total > 0) {
-    progress_->setValue(static_cast<int>(static_cast<long double>(copied) * kProgressSteps / static_cast<long double>(total)));
+    progress_->setValue(
+        static_cast<int>(static_cast<long double>(copied) * kProgressSteps / static_cast<long double>(total)));
   }
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   const bool goOn = !progress_->wasCanceled();

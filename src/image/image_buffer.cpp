@@ -49,8 +49,8 @@ void CheckResize(const ImageBuffer& image, int32_t newWidth, int32_t newHeight) 
   if (PixelBytes(newWidth, newHeight) == 0 || PixelBytes(image.Width, image.Height) == 0 ||
       image.Pixels.size() < PixelBytes(image.Width, image.Height)) {
     throw QuorlinError(kErrOverflow, "Cannot resize a " + std::to_string(image.Width) + "x" +
-                                         std::to_string(image.Height) + " image to " +
-                                         std::to_string(newWidth) + "x" + std::to_string(newHeight));
+                                         std::to_string(image.Height) + " image to " + std::to_string(newWidth) + "x" +
+                                         std::to_string(newHeight));
   }
 }
 

@@ -35,10 +35,9 @@ struct EncodedEntry {
 // The in-place write of one archive. Every image is encoded and every entry is
 // checked to lie inside the file before the first byte is written, so a bad
 // entry leaves the archive untouched. Header, directory and length never change.
-void PatchArchive(ProgramState& state, LevelFilter filter, const std::string& relative,
-                  const std::string& openStep, const std::string& openedStep,
-                  const std::function<void(int)>& recordSteps, const std::vector<EntryPlan>& plans,
-                  const std::string& closeStep) {
+void PatchArchive(ProgramState& state, LevelFilter filter, const std::string& relative, const std::string& openStep,
+                  const std::string& openedStep, const std::function<void(int)>& recordSteps,
+                  const std::vector<EntryPlan>& plans, const std::string& closeStep) {
   const std::string fullPath = state.Game.GamePath(relative);
   state.SetStep(openStep);
   ArchiveFile archive(NativePath(fullPath), fullPath);
@@ -92,10 +91,9 @@ std::vector<EntryPlan> TexturePlans(const ProgramState& state) {
   std::vector<EntryPlan> plans;
   for (int n = 0; n < kLevelCount; ++n) {
     const std::string level = std::to_string(n);
-    plans.push_back({state.Index.TexturesSkinIndex.at(static_cast<size_t>(slot))[static_cast<size_t>(n)],
-                     512 >> n, "Getting Skin " + s + " Length of File " + level,
-                     "Allocating Buffer for Skin " + s + " /" + level, "Copy Memory " + level,
-                     n == 0 ? std::string() : "Resizing " + level, "SaveTGA " + level});
+    plans.push_back({state.Index.TexturesSkinIndex.at(static_cast<size_t>(slot))[static_cast<size_t>(n)], 512 >> n,
+                     "Getting Skin " + s + " Length of File " + level, "Allocating Buffer for Skin " + s + " /" + level,
+                     "Copy Memory " + level, n == 0 ? std::string() : "Resizing " + level, "SaveTGA " + level});
   }
   return plans;
 }

@@ -26,8 +26,7 @@ enum ErrorNumber : int {
 // their edge and turn it into the system's message.
 class QuorlinError : public std::runtime_error {
  public:
-  QuorlinError(int number, const std::string& description)
-      : std::runtime_error(description), number_(number) {}
+  QuorlinError(int number, const std::string& description) : std::runtime_error(description), number_(number) {}
   int number() const { return number_; }
 
  private:

@@ -49,8 +49,8 @@ struct ProgressBridge {
   const CopyProgress* progress;
 };
 
-DWORD CALLBACK OnCopyProgress(LARGE_INTEGER total, LARGE_INTEGER copied, LARGE_INTEGER, LARGE_INTEGER,
-                              DWORD, DWORD, HANDLE, HANDLE, LPVOID data) {
+DWORD CALLBACK OnCopyProgress(LARGE_INTEGER total, LARGE_INTEGER copied, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD,
+                              HANDLE, HANDLE, LPVOID data) {
   auto* bridge = static_cast<ProgressBridge*>(data);
   if (bridge->progress && *bridge->progress &&
       !(*bridge->progress)(static_cast<uint64_t>(copied.QuadPart), static_cast<uint64_t>(total.QuadPart))) {
@@ -67,8 +67,8 @@ QuorlinError LastError(const std::string& what, const std::string& path) {
   if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) number = kErrPermissionDenied;
   if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) number = kErrDiskFull;
   char text[512] = {};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                 sizeof text, nullptr);
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, sizeof text,
+                 nullptr);
   std::string description = text;
   while (!description.empty() && (description.back() == '\n' || description.back() == '\r')) {
     description.pop_back();
@@ -180,7 +180,8 @@ void CopyWholeFile(const std::string& source, const std::string& destination, co
     throw QuorlinError(kErrPathFileAccess, "Copying " + source + " was cancelled");
   }
   while (copied < total) {
-    const ssize_t done = CopyChunk(in.get(), out.get(), static_cast<size_t>(std::min(kChunk, total - copied)), kernelCopy);
+    const ssize_t done =
+        CopyChunk(in.get(), out.get(), static_cast<size_t>(std::min(kChunk, total - copied)), kernelCopy);
     if (done < 0) {
       if (errno == EINTR) continue;
       throw fail(errno, "Cannot copy " + source + " to", destination);

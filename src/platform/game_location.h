@@ -16,9 +16,7 @@ struct GameLocation {
   // Sets MechPath and computes MechPathSep from it.
   void Set(const std::string& mechPath);
   // MechPath + MechPathSep + relative name, as Windows-form text.
-  std::string GamePath(const std::string& relative) const {
-    return MechPath + MechPathSep + relative;
-  }
+  std::string GamePath(const std::string& relative) const { return MechPath + MechPathSep + relative; }
   // The same, mapped to a native path.
   std::string NativeGamePath(const std::string& relative) const;
   // FileExists(GamePath(relative), 0).

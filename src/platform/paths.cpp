@@ -41,16 +41,13 @@ std::string DefaultWinePrefix() {
 
 #ifdef _WIN32
 
-std::string MapToNative(const std::string& windowsPath, const std::string& /*winePrefix*/) {
-  return windowsPath;
-}
+std::string MapToNative(const std::string& windowsPath, const std::string& /*winePrefix*/) { return windowsPath; }
 
 bool NativeFileExists(const std::string& nativePath) {
   if (nativePath.empty()) return false;
   const DWORD attributes = GetFileAttributesA(nativePath.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-  constexpr DWORD kNotOrdinary =
-      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   return (attributes & kNotOrdinary) == 0;
 }
 
@@ -68,8 +65,7 @@ std::string ResolvePart(const fs::path& dir, const std::string& part) {
   std::error_code ec;
   if (part == "." || part == ".." || fs::exists(dir / part, ec)) return part;
   const std::string wanted = LowerAscii(part);
-  for (fs::directory_iterator it(dir.empty() ? fs::path(".") : dir, ec), end; !ec && it != end;
-       it.increment(ec)) {
+  for (fs::directory_iterator it(dir.empty() ? fs::path(".") : dir, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
     if (LowerAscii(name) == wanted) return name;
   }
@@ -125,9 +121,7 @@ void SetNormalAttributes(const std::string& nativePath) {
 
 #endif
 
-std::string NativePath(const std::string& windowsPath) {
-  return MapToNative(windowsPath, DefaultWinePrefix());
-}
+std::string NativePath(const std::string& windowsPath) { return MapToNative(windowsPath, DefaultWinePrefix()); }
 
 bool FileExists(const std::string& path, int /*attributes*/) {
   // Every caller passes attributes 0: ordinary files only.

@@ -29,8 +29,7 @@ void MemoryRegistryKey::SetDword(const std::string& name, uint32_t number) {
   Set(name, kRegDword, std::move(data));
 }
 
-long MemoryRegistryKey::Query(const std::string& valueName, uint32_t* type, uint8_t* data,
-                              uint32_t* size) const {
+long MemoryRegistryKey::Query(const std::string& valueName, uint32_t* type, uint8_t* data, uint32_t* size) const {
   const auto it = values_.find(LowerAscii(valueName));
   if (it == values_.end()) return kRegFileNotFound;
   const Value& value = it->second;
@@ -72,8 +71,7 @@ long ReadRegistryValue(const RegistryKey& key, const std::string& valueName, std
     code = key.Query(valueName, &type, bytes, &got);
     if (code == kRegSuccess) {
       const uint32_t number = static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-                              (static_cast<uint32_t>(bytes[2]) << 16) |
-                              (static_cast<uint32_t>(bytes[3]) << 24);
+                              (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
       // A 32-bit signed number, written in decimal.
       value = std::to_string(static_cast<int32_t>(number));
     }
@@ -112,14 +110,30 @@ bool ReadQuoted(const std::string& text, size_t& pos, std::string& out) {
     if (pos >= text.size()) return false;
     const char e = text[pos++];
     switch (e) {
-      case 'n': out.push_back('\n'); break;
-      case 'r': out.push_back('\r'); break;
-      case 't': out.push_back('\t'); break;
-      case 'a': out.push_back('\a'); break;
-      case 'b': out.push_back('\b'); break;
-      case 'e': out.push_back('\x1b'); break;
-      case 'f': out.push_back('\f'); break;
-      case 'v': out.push_back('\v'); break;
+      case 'n':
+        out.push_back('\n');
+        break;
+      case 'r':
+        out.push_back('\r');
+        break;
+      case 't':
+        out.push_back('\t');
+        break;
+      case 'a':
+        out.push_back('\a');
+        break;
+      case 'b':
+        out.push_back('\b');
+        break;
+      case 'e':
+        out.push_back('\x1b');
+        break;
+      case 'f':
+        out.push_back('\f');
+        break;
+      case 'v':
+        out.push_back('\v');
+        break;
       case 'x': {
         unsigned value = 0;
         int digits = 0;
@@ -245,8 +259,7 @@ std::string RightTrim(std::string s) {
 
 }  // namespace
 
-std::optional<MemoryRegistryKey> ParseWineRegistryKey(const std::string& regText,
-                                                      const std::string& keyPath) {
+std::optional<MemoryRegistryKey> ParseWineRegistryKey(const std::string& regText, const std::string& keyPath) {
   const std::string wanted = LowerAscii(keyPath);
   std::optional<MemoryRegistryKey> key;
   bool inKey = false;
@@ -330,8 +343,7 @@ class WindowsRegistryKey : public RegistryKey {
  public:
   explicit WindowsRegistryKey(HKEY key) : key_(key) {}
   ~WindowsRegistryKey() override { RegCloseKey(key_); }
-  long Query(const std::string& valueName, uint32_t* type, uint8_t* data,
-             uint32_t* size) const override {
+  long Query(const std::string& valueName, uint32_t* type, uint8_t* data, uint32_t* size) const override {
     DWORD t = 0;
     DWORD s = size ? *size : 0;
     const LONG code = RegQueryValueExA(key_, valueName.c_str(), nullptr, &t, data, size ? &s : nullptr);

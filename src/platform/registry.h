@@ -9,8 +9,7 @@
 
 namespace quorlin {
 
-inline constexpr const char* kGameRegistryKey =
-    "Software\\Microsoft\\Microsoft Games\\Mechwarrior Vengeance";
+inline constexpr const char* kGameRegistryKey = "Software\\Microsoft\\Microsoft Games\\Mechwarrior Vengeance";
 
 inline constexpr uint32_t kRegSz = 1;
 inline constexpr uint32_t kRegExpandSz = 2;
@@ -29,8 +28,7 @@ class RegistryKey {
   // RegQueryValueExA semantics: with data == nullptr only type and size are
   // reported; otherwise up to *size bytes are copied, and kRegMoreData is
   // returned (with *size set) when the buffer is too small.
-  virtual long Query(const std::string& valueName, uint32_t* type, uint8_t* data,
-                     uint32_t* size) const = 0;
+  virtual long Query(const std::string& valueName, uint32_t* type, uint8_t* data, uint32_t* size) const = 0;
 };
 
 // A key held in memory: the form system.reg parsing yields, and what tests use.
@@ -43,8 +41,7 @@ class MemoryRegistryKey : public RegistryKey {
   void Set(const std::string& name, uint32_t type, std::vector<uint8_t> data);
   void SetString(const std::string& name, const std::string& text);  // REG_SZ, with its zero
   void SetDword(const std::string& name, uint32_t number);
-  long Query(const std::string& valueName, uint32_t* type, uint8_t* data,
-             uint32_t* size) const override;
+  long Query(const std::string& valueName, uint32_t* type, uint8_t* data, uint32_t* size) const override;
 
  private:
   std::map<std::string, Value> values_;  // keyed by lower-cased name
@@ -58,8 +55,7 @@ long ReadRegistryValue(const RegistryKey& key, const std::string& valueName, std
 // Parses the text of a Wine system.reg and returns the values of the key at
 // keyPath (relative to HKEY_LOCAL_MACHINE, e.g. "Software\\Microsoft\\..."), or
 // nothing when the key is not there. Key names compare case-insensitively.
-std::optional<MemoryRegistryKey> ParseWineRegistryKey(const std::string& regText,
-                                                      const std::string& keyPath);
+std::optional<MemoryRegistryKey> ParseWineRegistryKey(const std::string& regText, const std::string& keyPath);
 
 // Opens the game's key for reading: on Windows the 32-bit view first, then the
 // 64-bit view; elsewhere <prefix>/system.reg under Software\Wow6432Node\... first,

@@ -24,8 +24,8 @@ class Shell {
   virtual void SetStatus(const std::string& text, bool repaintNow) = 0;
   // A modal message box; title is the caption (kProgramTitle unless the box has
   // its own).
-  virtual MessageAnswer ShowMessage(const std::string& text, const std::string& title,
-                                    MessageIcon icon, MessageButtons buttons) = 0;
+  virtual MessageAnswer ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
+                                    MessageButtons buttons) = 0;
   // The hourglass pointer over the whole application.
   virtual void SetBusy(bool busy) = 0;
 
@@ -38,10 +38,7 @@ class Shell {
   virtual void ShowPicture(const ImageBuffer* /*image*/) {}
 
   // Progress of a backup or restore copy; returning false cancels the copy.
-  virtual bool CopyProgress(const std::string& /*what*/, uint64_t /*copied*/,
-                            uint64_t /*total*/) {
-    return true;
-  }
+  virtual bool CopyProgress(const std::string& /*what*/, uint64_t /*copied*/, uint64_t /*total*/) { return true; }
 };
 
 }  // namespace quorlin

@@ -1,5 +1,7 @@
 // quorlin-cli: argument handling, exit codes, output streams and whole commands
 // on generated games.
+#include "cli/cli.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,7 +10,6 @@
 #include <sstream>
 
 #include "archive/skin_index.h"
-#include "cli/cli.h"
 #include "image/picture/picture_decoder.h"
 #include "support/game_fixture.h"
 
@@ -178,8 +179,9 @@ TEST_F(CliTest, RestoreWholeArchivesOrOneSlot) {
   ASSERT_EQ(all.code, 0) << all.err;
   EXPECT_EQ(ReadBytes(Textures()), backup);
   EXPECT_EQ(ReadBytes(Props()), ReadBytes(Props() + "b"));
-  EXPECT_NE(all.out.find("Restoring resource\\textures.mw4 from backup\nRestoring resource\\props.mw4 from backup\nDone.\n"),
-            std::string::npos);
+  EXPECT_NE(
+      all.out.find("Restoring resource\\textures.mw4 from backup\nRestoring resource\\props.mw4 from backup\nDone.\n"),
+      std::string::npos);
 }
 
 TEST_F(CliTest, RestoringASlotWithoutBackupsWritesNothing) {
@@ -207,7 +209,10 @@ TEST_F(CliTest, FindsTheGameThroughWinePrefixWithoutGameOption) {
   test::TempDir empty;
   ::setenv("WINEPREFIX", empty.str().c_str(), 1);
   const CliRun none = Cli({"status"});
-  if (old) ::setenv("WINEPREFIX", saved.c_str(), 1); else ::unsetenv("WINEPREFIX");
+  if (old)
+    ::setenv("WINEPREFIX", saved.c_str(), 1);
+  else
+    ::unsetenv("WINEPREFIX");
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(nlohmann::json::parse(run.out)["slots"].size(), 29u);
   EXPECT_EQ(none.code, 1);

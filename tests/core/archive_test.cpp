@@ -1,8 +1,9 @@
 // The archive header and directory reader: record layout, skip counts, record
 // counts, name matching and damaged files.
+#include "archive/archive.h"
+
 #include <gtest/gtest.h>
 
-#include "archive/archive.h"
 #include "archive/patch.h"
 #include "platform/error.h"
 #include "samplegame/sample_game.h"
@@ -47,8 +48,8 @@ TEST(ArchiveLayout, HeaderAndRecordFieldsSitAtTheirOffsets) {
   h.Unknown18 = 0x1211;
   const auto bytes = EncodeArchiveHeader(h);
   ASSERT_EQ(bytes.size(), kArchiveHeaderSize);
-  EXPECT_EQ(bytes, (std::vector<uint8_t>{'A', 'B', 'C', 'D', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0xFE, 0xFF,
-                                         0x11, 0x12}));
+  EXPECT_EQ(bytes,
+            (std::vector<uint8_t>{'A', 'B', 'C', 'D', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0xFE, 0xFF, 0x11, 0x12}));
 
   std::vector<uint8_t> archive = MakeArchive(2, {{"n", 0x11223344, 0x55667788, 0}});
   ASSERT_EQ(archive.size(), 20u + 25u + 1u);
@@ -58,7 +59,7 @@ TEST(ArchiveLayout, HeaderAndRecordFieldsSitAtTheirOffsets) {
   EXPECT_EQ(dir.Directory[0].DataOffset, 0x55667788u);
   EXPECT_EQ(archive[20 + 12], 0x44);
   EXPECT_EQ(archive[20 + 16], 0x88);
-  EXPECT_EQ(archive[20 + 22], 1);   // NameLength
+  EXPECT_EQ(archive[20 + 22], 1);    // NameLength
   EXPECT_EQ(archive[20 + 25], 'n');  // name right after the skip count
 }
 
@@ -99,8 +100,8 @@ TEST(ArchiveDirectoryReader, EntryCountBelowTwoReadsRecordZeroButSearchesNothing
 }
 
 TEST(ArchiveDirectoryReader, NamesMatchIgnoringCaseAndSurroundingSpaces) {
-  const auto archive = MakeArchive(4, {{"  TEXTURES\\SKIN00.TGA ", 1, 0}, {"textures\\skin01.tga", 2, 0},
-                                       {"Textures\\Skin00.tga", 3, 0}});
+  const auto archive = MakeArchive(
+      4, {{"  TEXTURES\\SKIN00.TGA ", 1, 0}, {"textures\\skin01.tga", 2, 0}, {"Textures\\Skin00.tga", 3, 0}});
   const auto dir = ParseArchiveDirectory(archive);
   EXPECT_EQ(dir.Find("textures\\skin00.tga"), 0);  // the first of two matches
   EXPECT_EQ(dir.Find("textures\\skin01.tga"), 1);
@@ -110,8 +111,8 @@ TEST(ArchiveDirectoryReader, NamesMatchIgnoringCaseAndSurroundingSpaces) {
 TEST(ArchiveDirectoryReader, DataPositionIsDataBasePlusOffsetWhateverTheDataOrder) {
   std::vector<sample::EntrySpec> entries;
   for (int i = 0; i < 20; ++i) {
-    entries.push_back({"e" + std::to_string(i), std::vector<uint8_t>(10 + i, static_cast<uint8_t>(i)),
-                       static_cast<uint16_t>(i % 3)});
+    entries.push_back(
+        {"e" + std::to_string(i), std::vector<uint8_t>(10 + i, static_cast<uint8_t>(i)), static_cast<uint16_t>(i % 3)});
   }
   sample::ArchiveOptions options;
   options.seed = 7;
@@ -150,8 +151,8 @@ TEST(ArchiveDirectoryReaderBadInput, LongNamesHugeSkipsAndHugeCountsStayBounded)
   // A skip count that runs past the end of the file.
   archive = MakeArchive(3, {{"a", 1, 0, 0}});
   archive.resize(archive.size() + 22, 0);  // a second record's fixed part
-  archive.push_back(10);    // NameLength
-  archive.push_back(0xFF);  // skip count 65535
+  archive.push_back(10);                   // NameLength
+  archive.push_back(0xFF);                 // skip count 65535
   archive.push_back(0xFF);
   dir = ParseArchiveDirectory(archive);
   EXPECT_EQ(dir.Find("a"), 0);
@@ -168,7 +169,8 @@ TEST(ArchiveDirectoryReaderBadInput, LongNamesHugeSkipsAndHugeCountsStayBounded)
 TEST(ArchiveDirectoryReader, FileFormMatchesMemoryFormAndAMissingArchiveIsEmpty) {
   test::TempDir tmp;
   std::vector<sample::EntrySpec> entries;
-  for (int i = 0; i < 3000; ++i) entries.push_back({"file" + std::to_string(i), {1, 2, 3}, static_cast<uint16_t>(i % 4)});
+  for (int i = 0; i < 3000; ++i)
+    entries.push_back({"file" + std::to_string(i), {1, 2, 3}, static_cast<uint16_t>(i % 4)});
   const auto archive = sample::BuildArchive(entries, {});
   sample::WriteFile(tmp / "a.mw4", archive);
   const auto fromFile = ReadArchiveDirectoryNative(tmp / "a.mw4");

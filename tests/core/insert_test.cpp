@@ -57,7 +57,8 @@ std::vector<std::string> TextureNames(int slot) {
 void ExpectSameOutside(const std::vector<uint8_t>& before, const std::vector<uint8_t>& after, const Ranges& ranges) {
   ASSERT_EQ(before.size(), after.size());
   std::vector<bool> inside(before.size(), false);
-  for (const auto& [a, b] : ranges) std::fill(inside.begin() + static_cast<std::ptrdiff_t>(a), inside.begin() + static_cast<std::ptrdiff_t>(b), true);
+  for (const auto& [a, b] : ranges)
+    std::fill(inside.begin() + static_cast<std::ptrdiff_t>(a), inside.begin() + static_cast<std::ptrdiff_t>(b), true);
   size_t differences = 0;
   for (size_t i = 0; i < before.size(); ++i) differences += !inside[i] && before[i] != after[i];
   EXPECT_EQ(differences, 0u);
@@ -130,7 +131,8 @@ TEST_F(InsertTest, WritesEveryLevelAndThePreviewExactlyAndNothingElse) {
   ASSERT_EQ(Insert(12), Outcome::Done);
   const auto textures = ReadBytes(Textures());
   const auto props = ReadBytes(Props());
-  for (int n = 0; n < 6; ++n) ExpectLevel(EntryBytes(Textures(), ExpectedTextureName(12, n)), picture, 512 >> n, 1 << n);
+  for (int n = 0; n < 6; ++n)
+    ExpectLevel(EntryBytes(Textures(), ExpectedTextureName(12, n)), picture, 512 >> n, 1 << n);
   ExpectLevel(EntryBytes(Props(), ExpectedLobbyName(12)), picture, 32, 16);
   ExpectSameOutside(texturesBefore, textures, EntryRanges(Textures(), TextureNames(12)));
   ExpectSameOutside(propsBefore, props, EntryRanges(Props(), {ExpectedLobbyName(12)}));
@@ -145,15 +147,14 @@ TEST_F(InsertTest, StatusTextsMessagesAndStepsOfAFirstInsertion) {
   ASSERT_EQ(Insert(12), Outcome::Done);
   EXPECT_EQ(shell.events, (std::vector<std::string>{
                               "status! Backing up resource\\textures.mw4", "busy",
-                              "status Quick Patching resource\\textures.mw4",
-                              "status! Backing up resource\\props.mw4", "busy",
-                              "status! Quick Patching resource\\props.mw4", "idle", "status! Done."}));
+                              "status Quick Patching resource\\textures.mw4", "status! Backing up resource\\props.mw4",
+                              "busy", "status! Quick Patching resource\\props.mw4", "idle", "status! Done."}));
   EXPECT_TRUE(shell.messages.empty());
 
   const std::string t = state.Game.GamePath("resource\\textures.mw4");
   const std::string p = state.Game.GamePath("resource\\props.mw4");
-  std::vector<std::string> expected = {"Before Check Patch", "After Check Patch", "Alloc directory",
-                                       "after Alloc directory", "Before Open " + t, "After Open " + t};
+  std::vector<std::string> expected = {"Before Check Patch",    "After Check Patch", "Alloc directory",
+                                       "after Alloc directory", "Before Open " + t,  "After Open " + t};
   const auto texturesDir = ParseArchiveDirectory(texturesBefore);
   for (int i = 1; i <= texturesDir.Header.EntryCount - 1; ++i) {
     expected.push_back("Dynamic Alloc Directory " + std::to_string(i));
@@ -183,9 +184,9 @@ TEST_F(InsertTest, LaterInsertionsNeitherRefreshBackupsNorChangeTheResult) {
   ASSERT_EQ(Insert(12), Outcome::Done);
   EXPECT_EQ(ReadBytes(Textures()), once);
   EXPECT_EQ(ReadBytes(Props()), propsOnce);
-  EXPECT_EQ(shell.events, (std::vector<std::string>{"busy", "status Quick Patching resource\\textures.mw4", "busy",
-                                                    "status! Quick Patching resource\\props.mw4", "idle",
-                                                    "status! Done."}));
+  EXPECT_EQ(shell.events,
+            (std::vector<std::string>{"busy", "status Quick Patching resource\\textures.mw4", "busy",
+                                      "status! Quick Patching resource\\props.mw4", "idle", "status! Done."}));
   ASSERT_EQ(Insert(9), Outcome::Done);
   EXPECT_EQ(ReadBytes(Textures() + "b"), texturesBefore);
   EXPECT_EQ(ReadBytes(Props() + "b"), propsBefore);
@@ -208,7 +209,8 @@ TEST_F(InsertTest, UnpreparedTexturesWriteNothingAndSkipTheLobbyHalf) {
 
 TEST_F(InsertTest, UnpreparedPreviewKeepsTheTexturesAndSaysNoDone) {
   EXPECT_EQ(Insert(37), Outcome::Refused);
-  for (int n = 0; n < 6; ++n) ExpectLevel(EntryBytes(Textures(), ExpectedTextureName(37, n)), picture, 512 >> n, 1 << n);
+  for (int n = 0; n < 6; ++n)
+    ExpectLevel(EntryBytes(Textures(), ExpectedTextureName(37, n)), picture, 512 >> n, 1 << n);
   EXPECT_EQ(ReadBytes(Props()), propsBefore);
   EXPECT_EQ(ReadBytes(Props() + "b"), propsBefore);
   ASSERT_EQ(shell.messages.size(), 1u);

@@ -1,12 +1,13 @@
 // The game's registry key: value reading rules, Wine's system.reg, and mapping
 // game paths to native ones.
+#include "platform/registry.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "platform/game_location.h"
 #include "platform/paths.h"
-#include "platform/registry.h"
 #include "samplegame/sample_game.h"
 #include "support/temp_dir.h"
 
@@ -90,8 +91,9 @@ TEST(WineRegistry, MissingKeyAndOddFilesYieldNothing) {
   const std::string odd = std::string("[Software\\\\Microsoft\\\\Microsoft Games\\\\Mechwarrior Vengeance\n") +
                           "\"EXE Path\"=\"C:\\\\x\n\"\n\\\n";
   EXPECT_FALSE(ParseWineRegistryKey(odd, kGameKey).has_value());
-  const std::string unterminated = std::string("[Software\\\\Microsoft\\\\Microsoft Games\\\\Mechwarrior Vengeance] 1\n") +
-                                   "\"EXE Path\"=\"C:\\\\x\n\"CDPath\n";
+  const std::string unterminated =
+      std::string("[Software\\\\Microsoft\\\\Microsoft Games\\\\Mechwarrior Vengeance] 1\n") +
+      "\"EXE Path\"=\"C:\\\\x\n\"CDPath\n";
   const auto key = ParseWineRegistryKey(unterminated, kGameKey);
   ASSERT_TRUE(key.has_value());
   std::string value;

@@ -1,7 +1,8 @@
 // Entry names, the index files byte for byte, building by name and stale checks.
+#include "archive/skin_index.h"
+
 #include <gtest/gtest.h>
 
-#include "archive/skin_index.h"
 #include "samplegame/sample_game.h"
 
 namespace quorlin {
@@ -117,8 +118,8 @@ TEST(SkinIndexBuild, FindsEveryNameAndReportsMissingOnes) {
 }
 
 TEST(SkinIndexBuild, TheLowestOfDuplicatePositionsWins) {
-  std::vector<sample::EntrySpec> entries = {{"x", {1}, 0}, {"TEXTURES\\SKIN00.TGA ", {1}, 0}, {"y", {1}, 0},
-                                            {"textures\\skin00.tga", {1}, 0}};
+  std::vector<sample::EntrySpec> entries = {
+      {"x", {1}, 0}, {"TEXTURES\\SKIN00.TGA ", {1}, 0}, {"y", {1}, 0}, {"textures\\skin00.tga", {1}, 0}};
   sample::ArchiveOptions options;
   options.shuffleDirectory = false;
   const auto dir = ParseArchiveDirectory(sample::BuildArchive(entries, options));

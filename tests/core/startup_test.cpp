@@ -133,8 +133,8 @@ TEST_F(StartupTest, RegistryProblemsEndTheProgramBeforeAnythingElse) {
   MakeGame();
   const std::string game = dir.str();
   const std::vector<std::function<void(MemoryRegistryKey&)>> cases = {
-      nullptr,                                                     // no key
-      [](MemoryRegistryKey&) {},                                   // no values
+      nullptr,                                                       // no key
+      [](MemoryRegistryKey&) {},                                     // no values
       [&](MemoryRegistryKey& k) { k.SetString("EXE Path", game); },  // CDPath missing
       [&](MemoryRegistryKey& k) {
         k.SetString("EXE Path", game);
@@ -178,7 +178,10 @@ TEST_F(StartupTest, FindsTheGameThroughAWinePrefix) {
   const std::string saved = old ? old : "";
   ::setenv("WINEPREFIX", prefix.str().c_str(), 1);
   const Outcome outcome = Form_Load(state, shell, {});
-  if (old) ::setenv("WINEPREFIX", saved.c_str(), 1); else ::unsetenv("WINEPREFIX");
+  if (old)
+    ::setenv("WINEPREFIX", saved.c_str(), 1);
+  else
+    ::unsetenv("WINEPREFIX");
   ASSERT_EQ(outcome, Outcome::Done);
   EXPECT_EQ(state.Game.MechPath, "C:\\GAMES\\Mechwarrior Vengeance\\");
   EXPECT_EQ(state.Game.MechPathSep, "");
@@ -197,7 +200,10 @@ TEST_F(StartupTest, AnExplicitWinePrefixIsUsedForTheKeyAndEveryPath) {
   StartupOptions options;
   options.WinePrefix = prefix.str();
   const Outcome outcome = Form_Load(state, shell, options);
-  if (old) ::setenv("WINEPREFIX", saved.c_str(), 1); else ::unsetenv("WINEPREFIX");
+  if (old)
+    ::setenv("WINEPREFIX", saved.c_str(), 1);
+  else
+    ::unsetenv("WINEPREFIX");
   ASSERT_EQ(outcome, Outcome::Done);
   EXPECT_TRUE(std::filesystem::exists(Resource("props.inx")));
   EXPECT_EQ(state.Game.NativeGamePath("resource\\props.inx"),

@@ -26,8 +26,9 @@ struct Spot {
   int x;
   int y;
 };
-constexpr Spot kSpots[] = {{"top-left corner", 0, 0},      {"top-right corner", 511, 0}, {"bottom-left corner", 0, 511},
-                           {"bottom-right corner", 511, 511}, {"centre", 256, 256},       {"second row", 300, 1},
+constexpr Spot kSpots[] = {{"top-left corner", 0, 0},      {"top-right corner", 511, 0},
+                           {"bottom-left corner", 0, 511}, {"bottom-right corner", 511, 511},
+                           {"centre", 256, 256},           {"second row", 300, 1},
                            {"low on the left", 37, 450},   {"right of the middle", 400, 200}};
 
 // A picture in which every pixel differs: blue = x mod 256, green = y mod 256,
@@ -119,8 +120,11 @@ TEST_F(CommandsTest, OpenShowsEachFormatPixelForPixelAndCancelKeepsIt) {
     const char* file;
     const ImageBuffer& shown;
     int tolerance;
-  } cases[] = {{"skin.bmp", picture, 0}, {"bottom-up.tga", picture, 0}, {"top-first.tga", picture, 0},
-               {"skin.png", picture, 0}, {"skin.jpg", plain, 4}};
+  } cases[] = {{"skin.bmp", picture, 0},
+               {"bottom-up.tga", picture, 0},
+               {"top-first.tga", picture, 0},
+               {"skin.png", picture, 0},
+               {"skin.jpg", plain, 4}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     Open(temp / c.file);

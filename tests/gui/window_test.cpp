@@ -162,9 +162,8 @@ TEST_F(WindowTest, TheRealOpenDialogAsksForAPictureAndHandsItOn) {
         EXPECT_EQ(dialog->windowTitle(), "Open 512x512 Skin");
         EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
         EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
-        EXPECT_EQ(dialog->nameFilters(),
-                  QStringList({"All Formats (*.bmp *.tga *.jpg *.png)", "Windows Bitmap (*.bmp)", "Jpeg File (*.jpg)",
-                               "Targa File (*.tga)", "PNG Image (*.png)"}));
+        EXPECT_EQ(dialog->nameFilters(), QStringList({"All Formats (*.bmp *.tga *.jpg *.png)", "Windows Bitmap (*.bmp)",
+                                                      "Jpeg File (*.jpg)", "Targa File (*.tga)", "PNG Image (*.png)"}));
         // The user types the file's full name into the name field and presses Open.
         auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         if (name == nullptr) return false;
@@ -195,15 +194,14 @@ TEST_F(WindowTest, RealMessageBoxesCarryTheTitleIconButtonsAndAnswer) {
     Box::StandardButtons qtButtons;
     Box::StandardButton press;
     MessageAnswer answer;
-  } cases[] = {
-      {"Mechwarrior path is invalid!", "Quorlin", MessageIcon::Critical, MessageButtons::Ok, Box::Critical, Box::Ok,
-       Box::Ok, MessageAnswer::Ok},
-      {question, "Continue?", MessageIcon::Information, MessageButtons::YesNo, Box::Information, Box::Yes | Box::No,
-       Box::Yes, MessageAnswer::Yes},
-      {question, "Continue?", MessageIcon::Information, MessageButtons::YesNo, Box::Information, Box::Yes | Box::No,
-       Box::No, MessageAnswer::No},
-      {"The Zandel is required!", "textures.mw4 not patched!", MessageIcon::None, MessageButtons::Ok, Box::NoIcon,
-       Box::Ok, Box::Ok, MessageAnswer::Ok}};
+  } cases[] = {{"Mechwarrior path is invalid!", "Quorlin", MessageIcon::Critical, MessageButtons::Ok, Box::Critical,
+                Box::Ok, Box::Ok, MessageAnswer::Ok},
+               {question, "Continue?", MessageIcon::Information, MessageButtons::YesNo, Box::Information,
+                Box::Yes | Box::No, Box::Yes, MessageAnswer::Yes},
+               {question, "Continue?", MessageIcon::Information, MessageButtons::YesNo, Box::Information,
+                Box::Yes | Box::No, Box::No, MessageAnswer::No},
+               {"The Zandel is required!", "textures.mw4 not patched!", MessageIcon::None, MessageButtons::Ok,
+                Box::NoIcon, Box::Ok, Box::Ok, MessageAnswer::Ok}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     MessageAnswer answer{};

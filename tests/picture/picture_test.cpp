@@ -163,7 +163,8 @@ TEST_F(OpenPictureTest, DamagedFilesAreRefusedWithTheFileAndReasonNamed) {
   auto negative = TargaVariant(Picture(16, 16), false, 0, 0);
   negative[13] = 0x80;
   Write("negative.tga", negative);
-  for (const char* name : {"cut.bmp", "cut.jpg", "cut.png", "junk.jpg", "junk.png", "cut.tga", "zero.tga", "negative.tga"}) {
+  for (const char* name :
+       {"cut.bmp", "cut.jpg", "cut.png", "junk.jpg", "junk.png", "cut.tga", "zero.tga", "negative.tga"}) {
     state.LoadedImage = picture;
     state.LoadedImage.BitsPerPixel = 24;
     EXPECT_EQ(Open(name), Outcome::Refused) << name;
@@ -174,8 +175,8 @@ TEST_F(OpenPictureTest, DamagedFilesAreRefusedWithTheFileAndReasonNamed) {
 
 TEST_F(OpenPictureTest, AHugePictureIsRefusedFromItsHeader) {
   // A PNG header claiming 40000x40000 pixels, with no data behind it.
-  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D', 'R',
-                              0, 0, 0x9C, 0x40, 0, 0, 0x9C, 0x40, 8, 2, 0, 0, 0};
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G',  13,   10, 26, 10,   0,    0, 0, 13, 'I', 'H', 'D',
+                              'R',  0,   0,   0x9C, 0x40, 0,  0,  0x9C, 0x40, 8, 2, 0,  0,   0};
   png.insert(png.end(), {0, 0, 0, 0});  // a CRC (wrong, but the size is read first)
   Write("huge.png", png);
   ImageBuffer image;

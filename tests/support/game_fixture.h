@@ -1,11 +1,10 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -77,9 +76,7 @@ class Immutable {
 // A generated game with start-up already run on it.
 class GameTest : public ::testing::Test {
  protected:
-  void MakeGame(const sample::GameOptions& options = SmallGame()) {
-    sample::WriteSampleGame(dir.str(), options);
-  }
+  void MakeGame(const sample::GameOptions& options = SmallGame()) { sample::WriteSampleGame(dir.str(), options); }
   Outcome Start() {
     StartupOptions options;
     options.GameDir = dir.str();

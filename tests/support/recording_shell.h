@@ -56,8 +56,10 @@ class RecordingShell : public Shell {
   std::vector<std::string> StatusTexts() const {
     std::vector<std::string> texts;
     for (const std::string& e : events) {
-      if (e.rfind("status! ", 0) == 0) texts.push_back(e.substr(8));
-      else if (e.rfind("status ", 0) == 0) texts.push_back(e.substr(7));
+      if (e.rfind("status! ", 0) == 0)
+        texts.push_back(e.substr(8));
+      else if (e.rfind("status ", 0) == 0)
+        texts.push_back(e.substr(7));
     }
     return texts;
   }

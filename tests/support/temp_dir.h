@@ -1,12 +1,12 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <atomic>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <system_error>
-
-#include <unistd.h>
 
 namespace quorlin::test {
 
@@ -17,9 +17,8 @@ class TempDir {
   TempDir() {
     static std::atomic<int> counter{0};
     std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() /
-            ("quorlin-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-             std::to_string(rd() % 100000));
+    path_ = std::filesystem::temp_directory_path() / ("quorlin-test-" + std::to_string(::getpid()) + "-" +
+                                                      std::to_string(counter++) + "-" + std::to_string(rd() % 100000));
     std::filesystem::create_directories(path_);
   }
   ~TempDir() {
@@ -27,8 +26,8 @@ class TempDir {
     // Read-only files inside must not stop the clean-up.
     for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                   std::filesystem::perm_options::add, ec);
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                   ec);
     }
     std::filesystem::remove_all(path_, ec);
   }

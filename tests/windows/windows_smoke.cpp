@@ -35,13 +35,12 @@ bool SetGameKey(const std::string& exePath, const std::string& cdPath) {
     return false;
   }
   const DWORD number = 42;
-  const bool ok =
-      RegSetValueExA(key, "EXE Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(exePath.c_str()),
-                     static_cast<DWORD>(exePath.size() + 1)) == ERROR_SUCCESS &&
-      RegSetValueExA(key, "CDPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(cdPath.c_str()),
-                     static_cast<DWORD>(cdPath.size() + 1)) == ERROR_SUCCESS &&
-      RegSetValueExA(key, "Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number) ==
-          ERROR_SUCCESS;
+  const bool ok = RegSetValueExA(key, "EXE Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(exePath.c_str()),
+                                 static_cast<DWORD>(exePath.size() + 1)) == ERROR_SUCCESS &&
+                  RegSetValueExA(key, "CDPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(cdPath.c_str()),
+                                 static_cast<DWORD>(cdPath.size() + 1)) == ERROR_SUCCESS &&
+                  RegSetValueExA(key, "Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number) ==
+                      ERROR_SUCCESS;
   RegCloseKey(key);
   return ok;
 }
@@ -89,8 +88,8 @@ int main() {
   test::RecordingShell shell;
   Check(Form_Load(state, shell) == Outcome::Done, "start-up finds the game through the registry");
   Check(state.Game.MechPathSep.empty(), "a trailing backslash means no separator");
-  Check(shell.MessageTexts() == std::vector<std::string>{
-                                    "An index of the skins must be created to be patch independent."},
+  Check(shell.MessageTexts() ==
+            std::vector<std::string>{"An index of the skins must be created to be patch independent."},
         "start-up builds the index once");
   Check(fs::file_size(root / "game" / "resource" / "textures.inx") == 444, "textures.inx is 444 bytes");
 

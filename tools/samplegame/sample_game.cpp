@@ -79,9 +79,9 @@ ImageBuffer SamplePicture(int side) {
       const int dy = y - c;
       const bool ring = dx * dx + dy * dy < (side / 3) * (side / 3) && dx * dx + dy * dy > (side / 4) * (side / 4);
       const bool checker = ((x / 32) + (y / 32)) % 2 == 0;
-      p[0] = static_cast<uint8_t>(ring ? 40 : (x * 255) / side);           // blue
-      p[1] = static_cast<uint8_t>(ring ? 200 : (checker ? 90 : 150));      // green
-      p[2] = static_cast<uint8_t>(ring ? 250 : (y * 255) / side);          // red
+      p[0] = static_cast<uint8_t>(ring ? 40 : (x * 255) / side);       // blue
+      p[1] = static_cast<uint8_t>(ring ? 200 : (checker ? 90 : 150));  // green
+      p[2] = static_cast<uint8_t>(ring ? 250 : (y * 255) / side);      // red
       // Every pixel distinct enough that sampling mistakes show: mix in x and y.
       p[0] = static_cast<uint8_t>(p[0] ^ (y & 7));
       p[1] = static_cast<uint8_t>(p[1] ^ (x & 7));
@@ -233,18 +233,17 @@ void WriteSampleGame(const std::string& dir, const GameOptions& options) {
 std::string SampleSystemReg() {
   // The registry path's letter case differs from the folders on purpose: Windows
   // paths are case-insensitive, and so is their mapping here.
-  return
-      "WINE REGISTRY Version 2\n"
-      ";; All keys relative to \\\\Machine\n"
-      "\n"
-      "#arch=win64\n"
-      "\n"
-      "[Software\\\\Wow6432Node\\\\Microsoft\\\\Microsoft Games\\\\Mechwarrior Vengeance] 1733475600\n"
-      "#time=1db47c0a1b2c3d4\n"
-      "\"CDPath\"=\"D:\\\\\"\n"
-      "\"EXE Path\"=\"C:\\\\GAMES\\\\Mechwarrior Vengeance\\\\\"\n"
-      "\"Version\"=dword:00000001\n"
-      "\n";
+  return "WINE REGISTRY Version 2\n"
+         ";; All keys relative to \\\\Machine\n"
+         "\n"
+         "#arch=win64\n"
+         "\n"
+         "[Software\\\\Wow6432Node\\\\Microsoft\\\\Microsoft Games\\\\Mechwarrior Vengeance] 1733475600\n"
+         "#time=1db47c0a1b2c3d4\n"
+         "\"CDPath\"=\"D:\\\\\"\n"
+         "\"EXE Path\"=\"C:\\\\GAMES\\\\Mechwarrior Vengeance\\\\\"\n"
+         "\"Version\"=dword:00000001\n"
+         "\n";
 }
 
 void WriteWinePrefix(const std::string& prefix, const std::string& gameDir) {

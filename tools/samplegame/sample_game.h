@@ -19,8 +19,8 @@ struct EntrySpec {
 
 struct ArchiveOptions {
   uint32_t seed = 1;
-  bool shuffleDirectory = true;  // directory order differs from the given order
-  bool shuffleData = true;       // data order differs from directory order
+  bool shuffleDirectory = true;   // directory order differs from the given order
+  bool shuffleData = true;        // data order differs from directory order
   uint32_t dataBasePadding = 16;  // bytes between the directory and DataBase
 };
 
@@ -30,13 +30,13 @@ std::vector<uint8_t> BuildArchive(std::vector<EntrySpec> entries, const ArchiveO
 
 struct GameOptions {
   uint32_t seed = 1;
-  int fillerEntries = 300;            // other entries in each archive
-  std::set<int> preparedSlots;        // empty: every slot 1..37
-  std::set<int> unpreparedTextures;   // slots whose texture entries keep other lengths
-  std::set<int> unpreparedProps;      // slots whose lobby entry keeps another length
-  std::set<std::string> dropNames;    // expected names left out of the archives
-  bool mixedCaseNames = false;        // store some skin names upper-cased with spaces
-  bool writePictures = true;          // sample-skin.bmp and sample-skin.tga
+  int fillerEntries = 300;           // other entries in each archive
+  std::set<int> preparedSlots;       // empty: every slot 1..37
+  std::set<int> unpreparedTextures;  // slots whose texture entries keep other lengths
+  std::set<int> unpreparedProps;     // slots whose lobby entry keeps another length
+  std::set<std::string> dropNames;   // expected names left out of the archives
+  bool mixedCaseNames = false;       // store some skin names upper-cased with spaces
+  bool writePictures = true;         // sample-skin.bmp and sample-skin.tga
 };
 
 // Writes <dir>/resource/textures.mw4 and props.mw4 (and the sample pictures).

@@ -1,9 +1,9 @@
 #include "image/picture/picture_decoder.h"
 
-#include <QImage>
-#include <QImageReader>
 #include <QFile>
 #include <QIODevice>
+#include <QImage>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QString>
 #include <cstring>
@@ -80,8 +80,8 @@ bool DecodePicture(const std::string& nativePath, ImageBuffer& image, std::strin
   const QSize size = reader.size();
   if (size.isValid() &&
       static_cast<long long>(size.width()) * static_cast<long long>(size.height()) > kMaxPicturePixels) {
-    reason = "Cannot read " + nativePath + ": the picture is too large (" + std::to_string(size.width()) +
-             "x" + std::to_string(size.height()) + " pixels)";
+    reason = "Cannot read " + nativePath + ": the picture is too large (" + std::to_string(size.width()) + "x" +
+             std::to_string(size.height()) + " pixels)";
     return false;
   }
   QImage decoded;
