@@ -60,13 +60,6 @@ void ArchiveFile::WriteAt(uint64_t position, std::span<const uint8_t> bytes) {
   }
 }
 
-void ArchiveFile::ReadAt(uint64_t position, std::span<uint8_t> bytes) {
-  SeekTo(position);
-  if (std::fread(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-    throw QuorlinError(kErrInputPastEnd, "Input past end of file " + display_);
-  }
-}
-
 void ArchiveFile::Close() {
   std::FILE* file = file_;
   file_ = nullptr;

@@ -25,8 +25,6 @@ class ArchiveFile {
   uint64_t Length();
   // Overwrites bytes at a file offset.
   void WriteAt(uint64_t position, std::span<const uint8_t> bytes);
-  // Reads bytes at a file offset; throws when the file is shorter.
-  void ReadAt(uint64_t position, std::span<uint8_t> bytes);
   void Close();
 
  private:
