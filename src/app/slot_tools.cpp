@@ -190,10 +190,13 @@ Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
         pending.push_back({archive, ArchiveDirectory::DataPosition(current.dir.Header, target), std::move(*bytes)});
       }
     }
+    // Both archives open for writing before either is written, so a read-only
+    // lobby archive cannot leave the textures restored alone.
+    ArchiveFile texturesFile(state.Game.NativeGamePath(kTexturesArchive), state.Game.GamePath(kTexturesArchive));
+    ArchiveFile propsFile(state.Game.NativeGamePath(kPropsArchive), state.Game.GamePath(kPropsArchive));
     for (const char* archive : {kTexturesArchive, kPropsArchive}) {
-      const std::string relative = archive;
-      shell.SetStatus("Restoring " + relative + " from backup", true);
-      ArchiveFile file(state.Game.NativeGamePath(relative), state.Game.GamePath(relative));
+      shell.SetStatus("Restoring " + std::string(archive) + " from backup", true);
+      ArchiveFile& file = archive == kTexturesArchive ? texturesFile : propsFile;
       for (const Pending& p : pending) {
         if (p.archive == archive) file.WriteAt(p.position, p.bytes);
       }

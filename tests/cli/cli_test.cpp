@@ -184,12 +184,21 @@ TEST_F(CliTest, RestoreWholeArchivesOrOneSlot) {
       std::string::npos);
 }
 
-TEST_F(CliTest, RestoringASlotWithoutBackupsWritesNothing) {
+TEST_F(CliTest, RestoringASlotWritesNothingUnlessBothArchivesCanBeRestored) {
   const auto before = ReadBytes(Textures());
   const CliRun run = Cli({"--game", game.str(), "restore", "--yes", "--slot", "12"});
   EXPECT_EQ(run.code, 1);
   EXPECT_NE(run.err.find("Backup texture file doesn't exist!"), std::string::npos);
   EXPECT_EQ(ReadBytes(Textures()), before);
+
+  ASSERT_EQ(Cli({"--game", game.str(), "insert", "--slot", "12", game / "sample-skin.bmp"}).code, 0);
+  const auto inserted = ReadBytes(Textures());
+  test::Immutable lock(Props());
+  if (!lock.ok()) GTEST_SKIP() << "the file system cannot make a file read-only for root";
+  const CliRun locked = Cli({"--game", game.str(), "restore", "--yes", "--slot", "12"});
+  EXPECT_EQ(locked.code, 1);
+  EXPECT_NE(locked.err.find("Error 70"), std::string::npos) << locked.err;
+  EXPECT_EQ(ReadBytes(Textures()), inserted);
 }
 
 TEST_F(CliTest, IndexPrintsAndRebuilds) {
