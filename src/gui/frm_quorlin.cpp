@@ -223,14 +223,21 @@ void frmQuorlin::SetSkinItemChecked(int index, bool checked) {
 }
 
 void frmQuorlin::ShowPicture(const ImageBuffer* image) {
-  if (image == nullptr || image->Width <= 0 || image->Height <= 0 ||
-      image->Pixels.size() < PixelBytes(image->Width, image->Height)) {
+  if (image == nullptr) {
+    Picture1->clear();
+    return;
+  }
+  RefreshPicture(*image);
+}
+
+void frmQuorlin::RefreshPicture(const ImageBuffer& image) {
+  if (image.Width <= 0 || image.Height <= 0 || image.Pixels.size() < PixelBytes(image.Width, image.Height)) {
     Picture1->clear();
     return;
   }
   // A view over the buffer's rows; fromImage copies it, so later changes to the
   // buffer do not reach the screen.
-  const QImage view(image->Pixels.data(), image->Width, image->Height, static_cast<qsizetype>(image->Width) * 3,
+  const QImage view(image.Pixels.data(), image.Width, image.Height, static_cast<qsizetype>(image.Width) * 3,
                     QImage::Format_BGR888);
   Picture1->setPixmap(QPixmap::fromImage(view));
 }

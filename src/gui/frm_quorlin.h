@@ -73,6 +73,10 @@ class frmQuorlin : public QMainWindow, public Shell {
   void ShowWindow() override;
   void SetSkinItemChecked(int index, bool checked) override;
   void ShowPicture(const ImageBuffer* image) override;
+
+  // Draws an image into Picture1 unscaled at its top-left corner (the picture box
+  // keeps its own copy, so repaints show it until the next draw or clear).
+  void RefreshPicture(const ImageBuffer& image);
   bool CopyProgress(const std::string& what, uint64_t copied, uint64_t total) override;
 
  protected:
