@@ -30,9 +30,9 @@ std::string WindowTitle() {
 }
 
 void BuildSkinIndex(ProgramState& state, Shell& shell) {
-  const ArchiveDirectory textures = ReadArchiveDirectoryNative(state.Game.NativeGamePath(kTexturesArchive));
+  const ArchiveDirectory textures = ReadArchiveDirectory(state.Game, kTexturesArchive);
   IndexTextures(textures, state.Index, [&](int, int) { Tell(shell, "error getting skins"); });
-  const ArchiveDirectory props = ReadArchiveDirectoryNative(state.Game.NativeGamePath(kPropsArchive));
+  const ArchiveDirectory props = ReadArchiveDirectory(state.Game, kPropsArchive);
   IndexProps(props, state.Index, [&](int) { Tell(shell, "error getting skins"); });
 }
 
@@ -58,10 +58,10 @@ void LoadSkinIndex(ProgramState& state, const std::string& relativeIndexFile) {
 }
 
 bool SkinIndexChanged(const ProgramState& state) {
-  if (TexturesIndexStale(ReadArchiveDirectoryNative(state.Game.NativeGamePath(kTexturesArchive)), state.Index)) {
+  if (TexturesIndexStale(ReadArchiveDirectory(state.Game, kTexturesArchive), state.Index)) {
     return true;
   }
-  return PropsIndexStale(ReadArchiveDirectoryNative(state.Game.NativeGamePath(kPropsArchive)), state.Index);
+  return PropsIndexStale(ReadArchiveDirectory(state.Game, kPropsArchive), state.Index);
 }
 
 void ReindexSkins(ProgramState& state, Shell& shell, const std::string& message) {

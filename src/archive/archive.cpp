@@ -77,6 +77,10 @@ ArchiveDirectory ReadArchiveDirectoryNative(const std::string& nativePath) {
   return ParseArchiveDirectory(source);
 }
 
+ArchiveDirectory ReadArchiveDirectory(const GameLocation& game, const std::string& relativeArchive) {
+  return ReadArchiveDirectoryNative(game.NativeGamePath(relativeArchive));
+}
+
 std::vector<uint8_t> EncodeArchiveHeader(const ArchiveHeader& h) {
   std::vector<uint8_t> out(h.Tag.begin(), h.Tag.end());
   PutU32(out, h.Unknown4);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/byte_source.h"
+#include "platform/game_location.h"
 
 namespace quorlin {
 
@@ -76,6 +77,10 @@ ArchiveDirectory ParseArchiveDirectory(std::span<const uint8_t> bytes);
 // Reads the archive at a native path. A missing archive reads as an empty
 // directory; one that exists but cannot be opened throws QuorlinError.
 ArchiveDirectory ReadArchiveDirectoryNative(const std::string& nativePath);
+
+// Reads the game's archive with this relative name ("resource\textures.mw4"),
+// at MechPath + MechPathSep + the name.
+ArchiveDirectory ReadArchiveDirectory(const GameLocation& game, const std::string& relativeArchive);
 
 // The stored name as names are compared: lower-cased, spaces trimmed.
 std::string NormalizeEntryName(const std::string& name);

@@ -191,14 +191,12 @@ Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filte
 
 bool CheckPatch(const ProgramState& state) {
   if (!state.Game.Exists(kTexturesArchive)) return false;
-  return TexturesPrepared(ReadArchiveDirectoryNative(state.Game.NativeGamePath(kTexturesArchive)), state.Index,
-                          state.SelectedSlot);
+  return TexturesPrepared(ReadArchiveDirectory(state.Game, kTexturesArchive), state.Index, state.SelectedSlot);
 }
 
 bool CheckPatchedProps(const ProgramState& state) {
   if (!state.Game.Exists(kPropsArchive)) return false;
-  return PropsPrepared(ReadArchiveDirectoryNative(state.Game.NativeGamePath(kPropsArchive)), state.Index,
-                       state.SelectedSlot);
+  return PropsPrepared(ReadArchiveDirectory(state.Game, kPropsArchive), state.Index, state.SelectedSlot);
 }
 
 }  // namespace quorlin
