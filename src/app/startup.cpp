@@ -1,13 +1,10 @@
 #include <cerrno>
-#include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "app/commands.h"
 #include "platform/error.h"
 #include "platform/file_copy.h"
-#include "platform/paths.h"
 #include "quorlin/version.h"
 
 namespace quorlin {

@@ -4,11 +4,9 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <memory>
 
 #include "platform/error.h"
 #include "platform/file_copy.h"
-#include "platform/paths.h"
 
 namespace quorlin {
 
