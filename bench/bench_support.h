@@ -63,7 +63,7 @@ inline std::vector<sample::EntrySpec> PropsEntries(int total) {
 inline std::vector<uint8_t> ArchiveBytes(std::vector<sample::EntrySpec> entries) {
   sample::ArchiveOptions options;
   options.seed = 7;
-  return sample::BuildArchive(std::move(entries), options);
+  return sample::BuildArchive(entries, options).bytes;
 }
 
 }  // namespace quorlin::bench

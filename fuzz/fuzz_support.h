@@ -11,6 +11,7 @@
 
 #include "archive/archive.h"
 #include "archive/skin_index.h"
+#include "samplegame/sample_game.h"
 
 namespace quorlin::fuzz {
 
@@ -74,12 +75,12 @@ inline ArchiveDirectory FixedIndexDirectory() {
 
 // The archive bytes of a directory: header then records, no data.
 inline std::vector<uint8_t> EncodeDirectory(const ArchiveDirectory& dir, uint16_t skipEvery = 0) {
-  std::vector<uint8_t> out = EncodeArchiveHeader(dir.Header);
+  std::vector<uint8_t> out = sample::EncodeArchiveHeader(dir.Header);
   const int records = dir.Header.EntryCount < 2 ? 1 : dir.Header.EntryCount - 1;
   for (int i = 0; i < records && static_cast<size_t>(i) < dir.Directory.size(); ++i) {
     std::vector<uint8_t> skipped;
     if (skipEvery != 0 && i % skipEvery == 0) skipped.assign(static_cast<size_t>(i % 9 + 1), 0xEE);
-    const std::vector<uint8_t> record = EncodeDirEntry(dir.Directory[static_cast<size_t>(i)], skipped);
+    const std::vector<uint8_t> record = sample::EncodeDirEntry(dir.Directory[static_cast<size_t>(i)], skipped);
     out.insert(out.end(), record.begin(), record.end());
   }
   return out;

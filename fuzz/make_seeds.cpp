@@ -78,10 +78,10 @@ void ArchiveSeeds() {
   ArchiveHeader empty;
   empty.Tag = {'M', 'W', '4', 'A'};
   empty.EntryCount = 0;
-  Write("archive_directory", "entry-count-0.mw4", EncodeArchiveHeader(empty));
+  Write("archive_directory", "entry-count-0.mw4", sample::EncodeArchiveHeader(empty));
   ArchiveHeader negative = empty;
   negative.EntryCount = -3;
-  Write("archive_directory", "entry-count-negative.mw4", EncodeArchiveHeader(negative));
+  Write("archive_directory", "entry-count-negative.mw4", sample::EncodeArchiveHeader(negative));
 }
 
 void IndexSeeds() {

@@ -81,26 +81,4 @@ ArchiveDirectory ReadArchiveDirectory(const GameLocation& game, const std::strin
   return ReadArchiveDirectoryNative(game.NativeGamePath(relativeArchive));
 }
 
-std::vector<uint8_t> EncodeArchiveHeader(const ArchiveHeader& h) {
-  std::vector<uint8_t> out(h.Tag.begin(), h.Tag.end());
-  PutU32(out, h.Unknown4);
-  PutU32(out, h.Unknown8);
-  PutU32(out, h.DataBase);
-  PutU16(out, static_cast<uint16_t>(h.EntryCount));
-  PutU16(out, h.Unknown18);
-  return out;
-}
-
-std::vector<uint8_t> EncodeDirEntry(const DirEntry& e, std::span<const uint8_t> skipped) {
-  std::vector<uint8_t> out(e.Unknown0.begin(), e.Unknown0.end());
-  PutU32(out, e.DataLength);
-  PutU32(out, e.DataOffset);
-  out.insert(out.end(), e.Unknown20.begin(), e.Unknown20.end());
-  out.push_back(e.NameLength);
-  PutU16(out, static_cast<uint16_t>(skipped.size()));
-  out.insert(out.end(), skipped.begin(), skipped.end());
-  out.insert(out.end(), e.Name.begin(), e.Name.begin() + std::min<size_t>(e.NameLength, e.Name.size()));
-  return out;
-}
-
 }  // namespace quorlin

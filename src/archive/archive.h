@@ -85,8 +85,4 @@ ArchiveDirectory ReadArchiveDirectory(const GameLocation& game, const std::strin
 // The stored name as names are compared: lower-cased, spaces trimmed.
 std::string NormalizeEntryName(const std::string& name);
 
-// Serialises a directory back to bytes (used by tests and the sample writer).
-std::vector<uint8_t> EncodeArchiveHeader(const ArchiveHeader& header);
-std::vector<uint8_t> EncodeDirEntry(const DirEntry& entry, std::span<const uint8_t> skipped = {});
-
 }  // namespace quorlin

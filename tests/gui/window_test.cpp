@@ -1,300 +1,209 @@
-// The window itself: menus, layout, a failed start-up hiding it again, the real
-// Open dialog and message boxes, and the Shell's pointer, status line and copy
-// progress.
+// The window over a generated game: its menus, its message boxes, the picture it
+// draws, the commands run from its menus, how it ends, and the status line, copy
+// progress and busy pointer it shows.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QElapsedTimer>
 #include <QFileDialog>
-#include <QFrame>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QProgressDialog>
-#include <QSet>
-#include <QThread>
+#include <QPalette>
 #include <QTimer>
-#include <QWindow>
 #include <filesystem>
-#include <functional>
 
 #include "gui_fixture.h"
+#include "support/game_fixture.h"
 
 namespace quorlin::test {
 namespace {
 
 using ::testing::ElementsAre;
-
-// A menu's items as "caption=objectName", a separator with an empty caption.
-QStringList Items(const QMenu* menu) {
-  QStringList items;
-  for (const QAction* a : menu->actions()) items << (a->isSeparator() ? QString() : a->text()) + '=' + a->objectName();
-  return items;
-}
-
-// Runs `run`, which brings up a modal dialog, and hands that dialog to `answer`
-// until it says it has answered. A backstop rejects any modal dialog still open
-// after ten seconds, so a test never hangs on one.
-void AnswerModal(const std::function<bool(QWidget*)>& answer, const std::function<void()>& run) {
-  bool answered = false;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (QWidget* modal = QApplication::activeModalWidget(); modal && !answered) answered = answer(modal);
-  });
-  poll.start(20);
-  QTimer backstop;
-  backstop.setSingleShot(true);
-  QObject::connect(&backstop, &QTimer::timeout, [] {
-    if (auto* stuck = qobject_cast<QDialog*>(QApplication::activeModalWidget())) stuck->reject();
-  });
-  backstop.start(10000);
-  run();
-  EXPECT_TRUE(answered) << "the dialog never came up or was never answered";
-}
-
 using WindowTest = WindowFixture;
 
-TEST_F(WindowTest, MenusHaveTheirCaptionsOrderAndAccessKeysNoShortcutsAndOneSkinCheck) {
-  const auto checkedSkins = [this] {
-    std::vector<QString> checked;
-    for (const QAction* a : Child<QMenu>("mnuskin")->actions()) {
-      if (a->isChecked()) checked.push_back(a->text());
-    }
-    return checked;
-  };
-  window = std::make_unique<gui::frmQuorlin>(Hooks());
-  EXPECT_TRUE(checkedSkins().empty());
-  ASSERT_EQ(window->Form_Load(), Outcome::Done);
-  EXPECT_THAT(checkedSkins(), ElementsAre("9"));
+std::vector<QString> CheckedSkins(const QMenu* skin) {
+  std::vector<QString> checked;
+  for (const QAction* a : skin->actions()) {
+    if (a->isChecked()) checked.push_back(a->text());
+  }
+  return checked;
+}
 
-  QStringList skin;
-  for (int slot = 9; slot <= 37; ++slot) skin << QStringLiteral("%1=skinl_%1").arg(slot);
-  const struct {
-    const char* title;
-    const char* name;
-    QStringList items;
-  } menus[] = {
-      {"&File", "mnufile", {"&Open=mnufileopen", "=mnufilesep1", "E&xit=mnufileexit"}},
-      {"&Edit", "mnuedit", {"&Insert Skin=mnueditInsert", "=mnueditsep1", "&Restore to Original=mnueditRestore"}},
-      {"&Skin", "mnuskin", skin}};
+TEST_F(WindowTest, MenusHaveTheirCaptionsAccessKeysAndNoShortcutsAndTheSkinMenuChecksOneSlot) {
+  window = std::make_unique<gui::frmQuorlin>(Hooks());
+  const auto* skin = Child<QMenu>("mnuskin");
+  EXPECT_TRUE(CheckedSkins(skin).empty());
+  ASSERT_EQ(window->Form_Load(), Outcome::Done);
+  EXPECT_THAT(CheckedSkins(skin), ElementsAre("9"));
+  EXPECT_EQ(window->windowTitle(), "Quorlin [1.1.18]");
+
+  QStringList skins;
+  for (int slot = 9; slot <= 37; ++slot) skins << QStringLiteral("%1=skinl_%1").arg(slot);
+  const std::vector<std::pair<QString, QStringList>> menus = {
+      {"&File=mnufile", {"&Open=mnufileopen", "=mnufilesep1", "E&xit=mnufileexit"}},
+      {"&Edit=mnuedit", {"&Insert Skin=mnueditInsert", "=mnueditsep1", "&Restore to Original=mnueditRestore"}},
+      {"&Skin=mnuskin", skins}};
   const QList<QAction*> bar = window->menuBar()->actions();
   ASSERT_EQ(bar.size(), 3);
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(bar[i]->text(), menus[i].title);
-    ASSERT_NE(bar[i]->menu(), nullptr);
-    EXPECT_EQ(bar[i]->menu()->objectName(), menus[i].name);
-    EXPECT_EQ(Items(bar[i]->menu()), menus[i].items);
+    EXPECT_EQ(bar[i]->text() + '=' + bar[i]->menu()->objectName(), menus[i].first);
+    QStringList items;
+    for (const QAction* a : bar[i]->menu()->actions()) {
+      items << (a->isSeparator() ? QString() : a->text()) + '=' + a->objectName();
+      EXPECT_TRUE(a->shortcuts().isEmpty()) << a->text().toStdString();
+    }
+    EXPECT_EQ(items, menus[i].second);
   }
-  // No item of any menu, nor a menu title, carries a shortcut key.
-  const auto actions = window->findChildren<QAction*>();
-  EXPECT_GE(actions.size(), 3 + 3 + 29);
-  for (const QAction* a : actions) EXPECT_TRUE(a->shortcuts().isEmpty()) << a->text().toStdString();
-  for (const QAction* a : bar) EXPECT_TRUE(a->shortcuts().isEmpty()) << a->text().toStdString();
-
-  // 37, then 9, then 9 again (which toggles a checkable action, yet it stays
-  // checked), then every item in turn.
+  // 37, then 9, then 9 again (a checkable action toggles, yet it stays checked),
+  // then every item in turn.
   std::vector<int> choices = {37, 9, 9};
   for (int slot = 10; slot <= 37; ++slot) choices.push_back(slot);
   for (const int slot : choices) {
-    Trigger(QStringLiteral("skinl_%1").arg(slot).toLatin1().constData());
-    EXPECT_THAT(checkedSkins(), ElementsAre(QString::number(slot)));
+    Trigger(QStringLiteral("skinl_%1").arg(slot));
+    EXPECT_THAT(CheckedSkins(skin), ElementsAre(QString::number(slot)));
     EXPECT_EQ(window->State().SelectedSlot, slot);
   }
 }
 
-TEST_F(WindowTest, TitleIconAndControlsAreWhereTheFormPutsThem) {
-  window = std::make_unique<gui::frmQuorlin>(Hooks());
-  EXPECT_EQ(window->windowTitle(), "Quorlin");
-  ASSERT_EQ(window->Form_Load(), Outcome::Done);
-  EXPECT_EQ(window->windowTitle(), QStringLiteral("Quorlin [" QUORLIN_TEST_VERSION "]"));
-
-  EXPECT_EQ(window->centralWidget()->size(), QSize(537, 545));
-  const auto* picture = Child<QLabel>("Picture1");
-  EXPECT_EQ(picture->geometry(), QRect(12, 4, 513, 513));
-  EXPECT_EQ(picture->frameWidth(), 0);
-  const auto* frame = Child<QFrame>("Frame1");
-  EXPECT_EQ(frame->geometry(), QRect(8, 517, 521, 28));
-  EXPECT_EQ(frame->parentWidget(), window->centralWidget());
-  const auto* status = Child<QLabel>("lblStatus");
-  EXPECT_EQ(status->parentWidget(), frame);
-  EXPECT_TRUE(frame->rect().contains(status->geometry()));
-  EXPECT_EQ(status->text(), "Ready to load texture.");
-
-  // Our own 32x32 icon with a drawing on it, not a blank square.
-  const QImage icon = window->windowIcon().pixmap(32, 32).toImage();
-  ASSERT_EQ(icon.size(), QSize(32, 32));
-  QSet<QRgb> colours;
-  for (int y = 0; y < 32; ++y) {
-    for (int x = 0; x < 32; ++x) colours.insert(icon.pixel(x, y));
-  }
-  EXPECT_GE(colours.size(), 4);
-
-  // The window keeps its size.
+TEST_F(WindowTest, MessageBoxesCarryTheirTextTitleIconAndButtonsAndReturnTheAnswer) {
+  window = std::make_unique<gui::frmQuorlin>();
   window->show();
-  EXPECT_EQ(window->minimumSize(), window->maximumSize());
+  using Box = QMessageBox;
+  const struct {
+    MessageIcon icon;
+    MessageButtons buttons;
+    Box::Icon qtIcon;
+    Box::StandardButton press;
+    MessageAnswer answer;
+  } cases[] = {{MessageIcon::Critical, MessageButtons::Ok, Box::Critical, Box::Ok, MessageAnswer::Ok},
+               {MessageIcon::Information, MessageButtons::YesNo, Box::Information, Box::Yes, MessageAnswer::Yes},
+               {MessageIcon::Information, MessageButtons::YesNo, Box::Information, Box::No, MessageAnswer::No},
+               {MessageIcon::None, MessageButtons::Ok, Box::NoIcon, Box::Ok, MessageAnswer::Ok}};
+  for (const auto& c : cases) {
+    bool seen = false;
+    QTimer poll;  // answers the box once it is up
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || seen) return;
+      seen = true;
+      EXPECT_EQ(box->windowTitle(), "A title");
+      EXPECT_EQ(box->text(), "The text\nof two lines");
+      EXPECT_EQ(box->icon(), c.qtIcon);
+      EXPECT_EQ(box->standardButtons(), c.buttons == MessageButtons::Ok ? Box::Ok : Box::Yes | Box::No);
+      box->button(c.press)->click();
+    });
+    poll.start(20);
+    EXPECT_EQ(window->ShowMessage("The text\nof two lines", "A title", c.icon, c.buttons), c.answer);
+    EXPECT_TRUE(seen);
+  }
 }
 
-// That the window is up before the index message is checked on the real program.
-TEST_F(WindowTest, StartUpFailingAfterShowingTheWindowHidesItAgain) {
-  // A folder where the index file belongs: indexing, with the window up, fails.
+TEST_F(WindowTest, PicturesAreDrawnUnscaledAndTheEditCommandsWorkOnTheCheckedSlot) {
+  const auto dialog = gui::MakeOpenDialog(nullptr);
+  EXPECT_EQ(dialog->windowTitle(), "Open 512x512 Skin");
+  EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+  EXPECT_EQ(dialog->nameFilters(), QStringList({"All Formats (*.bmp *.tga *.jpg *.png)", "Windows Bitmap (*.bmp)",
+                                                "Jpeg File (*.jpg)", "Targa File (*.tga)", "PNG Image (*.png)"}));
+  StartWindow();
+  const ImageBuffer picture = PositionPicture();
+  ImageBuffer plain = picture;  // JPEG keeps a plain colour within a few steps
+  for (size_t i = 0; i < plain.Pixels.size(); ++i) plain.Pixels[i] = static_cast<uint8_t>(50 + 75 * (i % 3));
+  sample::WriteFile(temp / "skin.bmp", sample::EncodeBmp(picture));
+  sample::WriteFile(temp / "skin.tga", EncodeTGA(picture));
+  const QImage view(plain.Pixels.data(), 512, 512, 1536, QImage::Format_BGR888);
+  ASSERT_TRUE(view.save(QString::fromStdString(temp / "skin.jpg"), "JPEG", 100));
+  const auto expectShown = [&](const ImageBuffer& expected, int tolerance) {
+    const QImage shot = Child<QLabel>("Picture1")->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shot.size(), QSize(513, 513));
+    for (const auto& [x, y] : std::vector<std::pair<int, int>>{{0, 0}, {511, 0}, {0, 511}, {511, 511}, {300, 1}}) {
+      const QRgb c = shot.pixel(x, y);
+      const uint8_t* p = expected.Pixels.data() + expected.Offset(x, y);
+      EXPECT_LE(std::abs(qRed(c) - p[2]) + std::abs(qGreen(c) - p[1]) + std::abs(qBlue(c) - p[0]), tolerance) << x;
+    }
+    const QRgb background = window->palette().color(QPalette::Window).rgb();
+    EXPECT_EQ(shot.pixel(512, 0), background) << "column past the picture";
+    EXPECT_EQ(shot.pixel(0, 512), background) << "row past the picture";
+  };
+  for (const auto& [file, tolerance] :
+       std::vector<std::pair<const char*, int>>{{"skin.jpg", 9}, {"skin.tga", 0}, {"skin.bmp", 0}}) {
+    Open(temp / file);
+    EXPECT_TRUE(messages.empty()) << file;
+    EXPECT_EQ(Status(), "Texture Loaded ready to insert");
+    expectShown(tolerance ? plain : picture, tolerance);
+    // The box keeps its own copy: later changes to the loaded buffer never reach it.
+    window->SetStatus("something else", false);
+    ImageBuffer& loaded = window->State().LoadedImage;
+    const ImageBuffer keep = loaded;
+    std::fill(loaded.Pixels.begin(), loaded.Pixels.end(), uint8_t{0});
+    window->repaint();
+    Open("");  // Cancel changes nothing
+    expectShown(tolerance ? plain : picture, tolerance);
+    EXPECT_EQ(Status(), "something else");
+    loaded = keep;
+  }
+
+  // Insert Skin writes the checked slot; Restore asks and restores only on Yes.
+  Trigger("skinl_12");
+  const auto before = sample::ReadFile(TexturesPath());
+  Trigger("mnueditInsert");
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(Status(), "Done.");
+  const auto inserted = sample::ReadFile(TexturesPath());
+  auto expected = before;
+  for (int level = 0; level < 6; ++level) {
+    Put(expected, layout.textures.at(ExpectedTextureName(12, level)), LevelTarga(picture, 512 >> level));
+  }
+  EXPECT_TRUE(SameBytes(inserted, expected));
+  answers = {MessageAnswer::No, MessageAnswer::Yes};
+  window->SetStatus("before", false);
+  Trigger("mnueditRestore");
+  EXPECT_THAT(messages, ElementsAre("Restoring may require you to rerun the Zandel!\nDo you wish to continue?"));
+  EXPECT_TRUE(SameBytes(sample::ReadFile(TexturesPath()), inserted));
+  EXPECT_EQ(Status(), "before");
+  Trigger("mnueditRestore");
+  EXPECT_TRUE(SameBytes(sample::ReadFile(TexturesPath()), before));
+  EXPECT_EQ(Status(), "Done.");
+
+  // A picture of another size is refused and cleared, leaving nothing to insert.
+  messages.clear();
+  sample::WriteFile(temp / "small.bmp", sample::EncodeBmp(PositionPicture(256)));
+  Open(temp / "small.bmp");
+  EXPECT_TRUE(Child<QLabel>("Picture1")->pixmap().isNull());
+  Trigger("mnueditInsert");
+  EXPECT_THAT(messages, ElementsAre("Skin file isn't 512x512!", "Load a 512x512 image to use for a skin"));
+  EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(WindowTest, ExitAndClosingEndWithZeroAndACommandOrStartUpEndingTheProgramWithOne) {
+  for (const bool byMenu : {true, false}) {
+    StartWindow();
+    if (byMenu) Trigger("mnufileexit");
+    if (!byMenu) {
+      EXPECT_TRUE(window->close());
+    }
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->ExitStatus(), 0);
+  }
+  StartWindow();
+  sample::WriteFile(temp / "skin.bmp", sample::EncodeBmp(PositionPicture()));
+  Open(temp / "skin.bmp");
+  std::filesystem::remove(TexturesPath());
+  Trigger("mnueditInsert");
+  EXPECT_THAT(messages, ElementsAre("Mechwarrior path is invalid!"));
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(window->ExitStatus(), 1);
+
+  // Re-indexing shows the window; when writing the index then fails, it goes again.
+  SetUp();
+  std::filesystem::remove(temp / "game/resource/textures.inx");
   std::filesystem::create_directories(temp / "game/resource/textures.inx/in-the-way");
   window = std::make_unique<gui::frmQuorlin>(Hooks());
+  timesShown = 0;
   EXPECT_EQ(window->Form_Load(), Outcome::EndProgram);
   EXPECT_EQ(timesShown, 1);
   EXPECT_FALSE(window->isVisible());
   EXPECT_EQ(window->ExitStatus(), 1);
-}
-
-TEST_F(WindowTest, TheRealOpenDialogAsksForAPictureAndHandsItOn) {
-  gui::WindowHooks hooks = Hooks();
-  hooks.choosePicture = nullptr;  // the real dialog
-  window = std::make_unique<gui::frmQuorlin>(hooks);
-  ASSERT_EQ(window->Form_Load(), Outcome::Done);
-  window->show();
-  const QString picture = QString::fromStdString(GameDir() + "/sample-skin.bmp");
-
-  AnswerModal(
-      [&](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        if (!dialog) return false;
-        EXPECT_EQ(dialog->windowTitle(), "Open 512x512 Skin");
-        EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
-        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
-        EXPECT_EQ(dialog->nameFilters(), QStringList({"All Formats (*.bmp *.tga *.jpg *.png)", "Windows Bitmap (*.bmp)",
-                                                      "Jpeg File (*.jpg)", "Targa File (*.tga)", "PNG Image (*.png)"}));
-        // The user types the file's full name into the name field and presses Open.
-        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        if (name == nullptr) return false;
-        name->setText(picture);
-        if (dialog->selectedFiles() != QStringList{picture}) return false;
-        QMetaObject::invokeMethod(dialog, "accept");
-        return true;
-      },
-      [&] { Trigger("mnufileopen"); });
-  EXPECT_EQ(Status(), "Texture Loaded ready to insert");
-  EXPECT_EQ(window->State().LoadedImage.Width, 512);
-  EXPECT_FALSE(Child<QLabel>("Picture1")->pixmap().isNull());
-}
-
-TEST_F(WindowTest, RealMessageBoxesCarryTheTitleIconButtonsAndAnswer) {
-  gui::WindowHooks hooks = Hooks();
-  hooks.answerMessage = nullptr;  // real boxes
-  window = std::make_unique<gui::frmQuorlin>(hooks);
-  window->show();
-  using Box = QMessageBox;
-  const char* const question = "Do you wish to continue?";
-  const struct {
-    const char* text;
-    const char* title;
-    MessageIcon icon;
-    MessageButtons buttons;
-    Box::Icon qtIcon;
-    Box::StandardButtons qtButtons;
-    Box::StandardButton press;
-    MessageAnswer answer;
-  } cases[] = {{"Mechwarrior path is invalid!", "Quorlin", MessageIcon::Critical, MessageButtons::Ok, Box::Critical,
-                Box::Ok, Box::Ok, MessageAnswer::Ok},
-               {question, "Continue?", MessageIcon::Information, MessageButtons::YesNo, Box::Information,
-                Box::Yes | Box::No, Box::Yes, MessageAnswer::Yes},
-               {question, "Continue?", MessageIcon::Information, MessageButtons::YesNo, Box::Information,
-                Box::Yes | Box::No, Box::No, MessageAnswer::No},
-               {"The Zandel is required!", "textures.mw4 not patched!", MessageIcon::None, MessageButtons::Ok,
-                Box::NoIcon, Box::Ok, Box::Ok, MessageAnswer::Ok}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
-    MessageAnswer answer{};
-    AnswerModal(
-        [&](QWidget* modal) {
-          auto* box = qobject_cast<QMessageBox*>(modal);
-          if (!box) return false;
-          EXPECT_EQ(box->windowTitle(), c.title);
-          EXPECT_EQ(box->text(), c.text);
-          EXPECT_EQ(box->icon(), c.qtIcon);
-          EXPECT_EQ(box->standardButtons(), c.qtButtons);
-          EXPECT_TRUE(box->isModal());
-          if (QAbstractButton* button = box->button(c.press)) button->click();
-          return true;
-        },
-        [&] { answer = window->ShowMessage(c.text, c.title, c.icon, c.buttons); });
-    EXPECT_EQ(answer, c.answer);
-  }
-}
-
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
- public:
-  int paints = 0;
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++paints;
-    return false;
-  }
-};
-
-TEST_F(WindowTest, StatusLineRepaintsAtOnceOnlyWhenAsked) {
-  StartWindow();
-  QElapsedTimer waited;
-  waited.start();
-  while (!(window->windowHandle() && window->windowHandle()->isExposed()) && waited.elapsed() < 5000) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  }
-  ASSERT_TRUE(window->windowHandle()->isExposed());
-  QCoreApplication::processEvents();
-
-  PaintCounter counter;
-  Child<QLabel>("lblStatus")->installEventFilter(&counter);
-  // Painted before SetStatus returns, with no event loop in between.
-  window->SetStatus("Indexing Skins", true);
-  EXPECT_EQ(Status(), "Indexing Skins");
-  EXPECT_GE(counter.paints, 1);
-  // Without the request the label is painted later, by the event loop.
-  const int before = counter.paints;
-  window->SetStatus("Texture Loaded ready to insert", false);
-  EXPECT_EQ(Status(), "Texture Loaded ready to insert");
-  EXPECT_EQ(counter.paints, before);
-  Child<QLabel>("lblStatus")->removeEventFilter(&counter);
-}
-
-TEST_F(WindowTest, CopyProgressShowsForLongCopiesOnlyAndTheBusyPointerStaysBalanced) {
-  StartWindow();
-  // A short copy: no dialog ever shows, none is left behind.
-  EXPECT_TRUE(window->CopyProgress("Backing Up", 0, 100));
-  auto* dialog = window->findChild<QProgressDialog*>();
-  ASSERT_NE(dialog, nullptr);
-  EXPECT_EQ(dialog->labelText(), "Backing Up");
-  EXPECT_EQ(dialog->windowModality(), Qt::ApplicationModal);
-  EXPECT_EQ(dialog->minimumDuration(), 500);
-  EXPECT_FALSE(dialog->isVisible());
-  EXPECT_TRUE(window->CopyProgress("Backing Up", 100, 100));
-  EXPECT_EQ(window->findChild<QProgressDialog*>(), nullptr);
-
-  // A long copy: the dialog comes up after half a second.
-  EXPECT_TRUE(window->CopyProgress("Restoring", 0, 1000));
-  QThread::msleep(700);
-  EXPECT_TRUE(window->CopyProgress("Restoring", 10, 1000));
-  dialog = window->findChild<QProgressDialog*>();
-  ASSERT_NE(dialog, nullptr);
-  EXPECT_TRUE(dialog->isVisible());
-  EXPECT_EQ(dialog->labelText(), "Restoring");
-
-  // Cancel: the next report stops the copy and the dialog goes.
-  dialog->cancel();
-  EXPECT_FALSE(window->CopyProgress("Restoring", 20, 1000));
-  EXPECT_EQ(window->findChild<QProgressDialog*>(), nullptr);
-
-  // The busy pointer stays balanced when asked for twice, and a copy that fails
-  // half-way leaves no dialog once the busy state ends.
-  window->SetBusy(true);
-  window->SetBusy(true);
-  ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
-  EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-  EXPECT_TRUE(window->CopyProgress("Backing Up", 0, 1000));
-  window->SetBusy(false);
-  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-  EXPECT_EQ(window->findChild<QProgressDialog*>(), nullptr);
-  window->SetBusy(false);
-  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace

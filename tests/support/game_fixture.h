@@ -1,20 +1,25 @@
 #pragma once
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
+#include <csignal>
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "app/commands.h"
-#include "archive/archive.h"
-#include "archive/skin_index.h"
 #include "samplegame/sample_game.h"
 #include "support/recording_shell.h"
 #include "support/temp_dir.h"
+
+#ifdef __linux__
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 namespace quorlin::test {
 
@@ -29,27 +34,74 @@ inline sample::GameOptions SmallGame(std::set<int> prepared = {9, 12, 37}) {
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) { return sample::ReadFile(path); }
 
-// The stored bytes of the entry with this name (first match), found through the
-// archive's own directory.
-inline std::vector<uint8_t> EntryBytes(const std::string& archivePath, const std::string& name) {
-  const std::vector<uint8_t> bytes = ReadBytes(archivePath);
-  const ArchiveDirectory dir = ParseArchiveDirectory(bytes);
-  const long p = dir.Find(name);
-  if (p < 0) return {};
-  const DirEntry& e = dir.Directory[static_cast<size_t>(p)];
-  const auto start = static_cast<size_t>(ArchiveDirectory::DataPosition(dir.Header, e));
-  return std::vector<uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(start),
-                              bytes.begin() + static_cast<std::ptrdiff_t>(start + e.DataLength));
+// Compares whole files, naming the first differing byte rather than printing megabytes.
+inline ::testing::AssertionResult SameBytes(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want) {
+  if (got.size() != want.size()) return ::testing::AssertionFailure() << got.size() << " bytes, not " << want.size();
+  const auto diff = std::mismatch(got.begin(), got.end(), want.begin());
+  if (diff.first == got.end()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "byte " << (diff.first - got.begin()) << " differs";
 }
 
+// The bytes at a place the generator recorded, and that place overwritten.
+inline std::vector<uint8_t> At(const std::vector<uint8_t>& file, const sample::Placed& place) {
+  if (place.offset + place.length > file.size()) return {};
+  const auto begin = file.begin() + static_cast<std::ptrdiff_t>(place.offset);
+  return {begin, begin + place.length};
+}
+inline void Put(std::vector<uint8_t>& file, const sample::Placed& place, const std::vector<uint8_t>& bytes) {
+  ASSERT_EQ(bytes.size(), place.length);
+  std::copy(bytes.begin(), bytes.end(), file.begin() + static_cast<std::ptrdiff_t>(place.offset));
+}
+
+// The stored Targa image of a square level of a picture: the 18-byte header spelled
+// out, then output pixel (x, y) = picture pixel (x * step, y * step), or with box
+// set the rounded average of its step x step block.
+inline std::vector<uint8_t> LevelTarga(const ImageBuffer& picture, int side, bool box = false) {
+  const auto lo = static_cast<uint8_t>(side & 0xFF), hi = static_cast<uint8_t>(side >> 8);
+  std::vector<uint8_t> out = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, lo, hi, lo, hi, 24, 0x20};
+  const int step = picture.Width / side, n = box ? step : 1;
+  for (int y = 0; y < side; ++y) {
+    for (int x = 0; x < side; ++x) {
+      for (int c = 0; c < 3; ++c) {
+        int sum = 0;
+        for (int j = 0; j < n * n; ++j) sum += picture.Pixels[picture.Offset(x * step + j % n, y * step + j / n) + c];
+        out.push_back(static_cast<uint8_t>((sum + n * n / 2) / (n * n)));
+      }
+    }
+  }
+  return out;
+}
+
+// Every pixel telling its position: blue = x, green = y (low bytes), red mixing
+// both with their high bits, so a shift, flip or swap shows.
+inline ImageBuffer PositionPicture(int width = 512, int height = 0) {
+  ImageBuffer image;
+  image.Width = width;
+  image.Height = height > 0 ? height : width;
+  image.BitsPerPixel = 24;
+  for (int y = 0; y < image.Height; ++y) {
+    for (int x = 0; x < image.Width; ++x) {
+      image.Pixels.insert(image.Pixels.end(),
+                          {static_cast<uint8_t>(x), static_cast<uint8_t>(y),
+                           static_cast<uint8_t>((x >> 8 | y >> 8 << 1) | (((x * 7) ^ (y * 13)) & 0xF8))});
+    }
+  }
+  return image;
+}
+
+inline std::set<std::string> Listing(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) names.insert(e.path().filename().string());
+  return names;
+}
+
+#ifdef __linux__
 // A file or folder the kernel refuses to change, even for root (the immutable
-// flag); undone when the guard goes. Skips the test where the file system lacks it.
+// flag), until the guard goes. ok() is false where the file system lacks it.
 class Immutable {
  public:
   explicit Immutable(std::string path) : path_(std::move(path)) { ok_ = SetFlag(true); }
-  ~Immutable() {
-    if (ok_) SetFlag(false);
-  }
+  ~Immutable() { Release(); }
   bool ok() const { return ok_; }
   void Release() {
     if (ok_) SetFlag(false);
@@ -59,25 +111,40 @@ class Immutable {
  private:
   bool SetFlag(bool on) {
     const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
-    if (fd < 0) return false;
     int flags = 0;
-    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    if (done) {
-      flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-      done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    ::close(fd);
+    bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0) ::close(fd);
     return done;
   }
   std::string path_;
   bool ok_ = false;
 };
 
-// A generated game with start-up already run on it.
-class GameTest : public ::testing::Test {
- protected:
-  void MakeGame(const sample::GameOptions& options = SmallGame()) { sample::WriteSampleGame(dir.str(), options); }
+// A file-size limit for this process while the guard lives; writes past it fail.
+struct SizeLimit {
+  explicit SizeLimit(rlim_t bytes) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+  }
+  ~SizeLimit() { ::setrlimit(RLIMIT_FSIZE, &old); }
+  rlimit old{};
+};
+#endif
+
+// A generated game in its own folder, the recorded layout of its archives, and a
+// program state and recording front end over it.
+struct TestGame {
+  explicit TestGame(const sample::GameOptions& options = SmallGame()) {
+    layout = sample::WriteSampleGame(dir.str(), options);
+  }
   Outcome Start() {
+    state = ProgramState{};
+    shell = RecordingShell{};
     StartupOptions options;
     options.GameDir = dir.str();
     return Form_Load(state, shell, options);
@@ -85,14 +152,27 @@ class GameTest : public ::testing::Test {
   std::string Resource(const std::string& name) const { return dir / ("resource/" + name); }
   std::string Textures() const { return Resource("textures.mw4"); }
   std::string Props() const { return Resource("props.mw4"); }
-
-  // Loads a picture straight into LoadedImage, as a successful File > Open does.
+  // A picture as a successful File > Open leaves it.
   void LoadPicture(const ImageBuffer& picture) {
     state.LoadedImage = picture;
     CopyImage(state.LoadedImage, state.WorkImage);
   }
+  Outcome Insert(int slot, LevelFilter filter = LevelFilter::Nearest) {
+    skinl_Click(state, shell, static_cast<int16_t>(slot));
+    shell = RecordingShell{};
+    return mnueditInsert_Click(state, shell, filter);
+  }
+  // The archives as they must be after a picture went into a slot.
+  void Inserted(std::vector<uint8_t>& textures, std::vector<uint8_t>& props, int slot, const ImageBuffer& picture,
+                bool withProps = true, bool box = false) const {
+    for (int level = 0; level < 6; ++level) {
+      Put(textures, layout.textures.at(ExpectedTextureName(slot, level)), LevelTarga(picture, 512 >> level, box));
+    }
+    if (withProps) Put(props, layout.props.at(ExpectedLobbyName(slot)), LevelTarga(picture, 32, box));
+  }
 
   TempDir dir;
+  sample::SampleGame layout;
   ProgramState state;
   RecordingShell shell;
 };

@@ -8,7 +8,6 @@
 #include <random>
 #include <stdexcept>
 
-#include "archive/byte_source.h"
 #include "archive/patch.h"
 #include "archive/skin_index.h"
 #include "image/targa.h"
@@ -17,22 +16,63 @@ namespace fs = std::filesystem;
 
 namespace quorlin::sample {
 
-std::vector<uint8_t> BuildArchive(std::vector<EntrySpec> entries, const ArchiveOptions& options) {
+namespace {
+
+void Put16(std::vector<uint8_t>& out, uint16_t v) {
+  out.push_back(static_cast<uint8_t>(v & 0xFF));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>((v >> shift) & 0xFF));
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeArchiveHeader(const ArchiveHeader& h) {
+  std::vector<uint8_t> out(h.Tag.begin(), h.Tag.end());
+  Put32(out, h.Unknown4);
+  Put32(out, h.Unknown8);
+  Put32(out, h.DataBase);
+  Put16(out, static_cast<uint16_t>(h.EntryCount));
+  Put16(out, h.Unknown18);
+  return out;
+}
+
+std::vector<uint8_t> EncodeDirEntry(const DirEntry& e, std::span<const uint8_t> skipped) {
+  std::vector<uint8_t> out(e.Unknown0.begin(), e.Unknown0.end());
+  Put32(out, e.DataLength);
+  Put32(out, e.DataOffset);
+  out.insert(out.end(), e.Unknown20.begin(), e.Unknown20.end());
+  out.push_back(e.NameLength);
+  Put16(out, static_cast<uint16_t>(skipped.size()));
+  out.insert(out.end(), skipped.begin(), skipped.end());
+  out.insert(out.end(), e.Name.begin(), e.Name.begin() + std::min<size_t>(e.NameLength, e.Name.size()));
+  return out;
+}
+
+BuiltArchive BuildArchive(const std::vector<EntrySpec>& entries, const ArchiveOptions& options) {
   std::mt19937 rng(options.seed);
-  if (options.shuffleDirectory) std::shuffle(entries.begin(), entries.end(), rng);
-
-  size_t directorySize = 0;
-  for (const EntrySpec& e : entries) directorySize += kDirEntryFixedSize + e.skip + e.name.size();
-
-  // Data order: a permutation of the directory order.
-  std::vector<size_t> dataOrder(entries.size());
-  std::iota(dataOrder.begin(), dataOrder.end(), size_t{0});
+  // Directory order: a permutation of the given order; data order: another one.
+  std::vector<size_t> directoryOrder(entries.size());
+  std::iota(directoryOrder.begin(), directoryOrder.end(), size_t{0});
+  if (options.shuffleDirectory) std::shuffle(directoryOrder.begin(), directoryOrder.end(), rng);
+  std::vector<size_t> dataOrder = directoryOrder;
   if (options.shuffleData) std::shuffle(dataOrder.begin(), dataOrder.end(), rng);
-  std::vector<uint32_t> offsets(entries.size());
+
+  BuiltArchive built;
+  built.places.resize(entries.size());
+  size_t directorySize = 0;
+  for (size_t p = 0; p < directoryOrder.size(); ++p) {
+    const EntrySpec& e = entries[directoryOrder[p]];
+    built.places[directoryOrder[p]].position = static_cast<int>(p);
+    directorySize += kDirEntryFixedSize + e.skip + e.name.size();
+  }
   uint32_t next = 0;
   for (size_t i : dataOrder) {
-    offsets[i] = next;
-    next += static_cast<uint32_t>(entries[i].data.size()) + static_cast<uint32_t>(rng() % 8);  // small gaps
+    built.places[i].offset = next;
+    built.places[i].length = static_cast<uint32_t>(entries[i].data.size());
+    next += built.places[i].length + static_cast<uint32_t>(rng() % 8);  // small gaps
   }
 
   ArchiveHeader header;
@@ -43,12 +83,14 @@ std::vector<uint8_t> BuildArchive(std::vector<EntrySpec> entries, const ArchiveO
   header.EntryCount = static_cast<int16_t>(entries.size() + 1);
   header.Unknown18 = 0xBEEF;
 
-  std::vector<uint8_t> out = EncodeArchiveHeader(header);
-  for (size_t i = 0; i < entries.size(); ++i) {
+  std::vector<uint8_t>& out = built.bytes;
+  out = EncodeArchiveHeader(header);
+  for (size_t i : directoryOrder) {
+    built.places[i].record = out.size();
     DirEntry d;
-    for (size_t k = 0; k < d.Unknown0.size(); ++k) d.Unknown0[k] = static_cast<uint8_t>(rng());
-    d.DataLength = static_cast<uint32_t>(entries[i].data.size());
-    d.DataOffset = offsets[i];
+    for (auto& b : d.Unknown0) b = static_cast<uint8_t>(rng());
+    d.DataLength = built.places[i].length;
+    d.DataOffset = static_cast<uint32_t>(built.places[i].offset);
     d.Unknown20 = {static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng())};
     d.NameLength = static_cast<uint8_t>(entries[i].name.size());
     d.Name = entries[i].name;
@@ -60,9 +102,11 @@ std::vector<uint8_t> BuildArchive(std::vector<EntrySpec> entries, const ArchiveO
   out.resize(header.DataBase, 0xAA);
   out.resize(header.DataBase + static_cast<size_t>(next), 0x55);
   for (size_t i = 0; i < entries.size(); ++i) {
-    std::copy(entries[i].data.begin(), entries[i].data.end(), out.begin() + header.DataBase + offsets[i]);
+    built.places[i].offset += header.DataBase;
+    std::copy(entries[i].data.begin(), entries[i].data.end(),
+              out.begin() + static_cast<std::ptrdiff_t>(built.places[i].offset));
   }
-  return out;
+  return built;
 }
 
 ImageBuffer SamplePicture(int side) {
@@ -103,20 +147,78 @@ std::vector<uint8_t> EncodeBmp(const ImageBuffer& image) {
   const uint32_t row = (static_cast<uint32_t>(image.Width) * 3 + 3) & ~3u;
   const uint32_t pixels = row * static_cast<uint32_t>(image.Height);
   std::vector<uint8_t> out = {'B', 'M'};
-  PutU32(out, 54 + pixels);
-  PutU32(out, 0);
-  PutU32(out, 54);
-  PutU32(out, 40);
-  PutU32(out, static_cast<uint32_t>(image.Width));
-  PutU32(out, static_cast<uint32_t>(image.Height));  // positive: bottom-up
-  PutU16(out, 1);
-  PutU16(out, 24);
-  for (int i = 0; i < 6; ++i) PutU32(out, 0);
+  Put32(out, 54 + pixels);
+  Put32(out, 0);
+  Put32(out, 54);
+  Put32(out, 40);
+  Put32(out, static_cast<uint32_t>(image.Width));
+  Put32(out, static_cast<uint32_t>(image.Height));  // positive: bottom-up
+  Put16(out, 1);
+  Put16(out, 24);
+  for (int i = 0; i < 6; ++i) Put32(out, 0);
   for (int y = image.Height - 1; y >= 0; --y) {
     const uint8_t* p = image.Pixels.data() + image.Offset(0, y);
     out.insert(out.end(), p, p + image.Width * 3);
     out.resize(out.size() + (row - static_cast<uint32_t>(image.Width) * 3), 0);
   }
+  return out;
+}
+
+namespace {
+
+void PutBig32(std::vector<uint8_t>& out, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>((v >> shift) & 0xFF));
+}
+
+// Appends one PNG chunk: length, type, data, and the CRC-32 of type and data.
+void PngChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data) {
+  PutBig32(out, static_cast<uint32_t>(data.size()));
+  const size_t start = out.size();
+  out.insert(out.end(), type, type + 4);
+  out.insert(out.end(), data.begin(), data.end());
+  uint32_t crc = 0xFFFFFFFF;
+  for (size_t i = start; i < out.size(); ++i) {
+    crc ^= out[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  PutBig32(out, ~crc);
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodePng(const ImageBuffer& image) {
+  std::vector<uint8_t> raw;  // each row: filter type 0, then red, green, blue
+  for (int y = 0; y < image.Height; ++y) {
+    raw.push_back(0);
+    for (int x = 0; x < image.Width; ++x) {
+      const uint8_t* p = image.Pixels.data() + image.Offset(x, y);
+      raw.insert(raw.end(), {p[2], p[1], p[0]});
+    }
+  }
+  std::vector<uint8_t> z = {0x78, 0x01};
+  uint32_t a = 1;
+  uint32_t b = 0;
+  for (const uint8_t v : raw) {
+    a = (a + v) % 65521;
+    b = (b + a) % 65521;
+  }
+  for (size_t at = 0; at < raw.size(); at += 65535) {
+    const auto n = static_cast<uint16_t>(std::min<size_t>(65535, raw.size() - at));
+    const auto inverse = static_cast<uint16_t>(~n);
+    z.insert(z.end(),
+             {static_cast<uint8_t>(at + n == raw.size()), static_cast<uint8_t>(n & 0xFF), static_cast<uint8_t>(n >> 8),
+              static_cast<uint8_t>(inverse & 0xFF), static_cast<uint8_t>(inverse >> 8)});
+    z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at), raw.begin() + static_cast<std::ptrdiff_t>(at + n));
+  }
+  PutBig32(z, b << 16 | a);
+  std::vector<uint8_t> header;
+  PutBig32(header, static_cast<uint32_t>(image.Width));
+  PutBig32(header, static_cast<uint32_t>(image.Height));
+  header.insert(header.end(), {8, 2, 0, 0, 0});
+  std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
+  PngChunk(out, "IHDR", header);
+  PngChunk(out, "IDAT", z);
+  PngChunk(out, "IEND", {});
   return out;
 }
 
@@ -181,13 +283,16 @@ std::vector<EntrySpec> Fillers(std::mt19937& rng, int count, const std::string& 
 
 }  // namespace
 
-void WriteSampleGame(const std::string& dir, const GameOptions& options) {
+SampleGame WriteSampleGame(const std::string& dir, const GameOptions& options) {
   std::mt19937 rng(options.seed);
   fs::create_directories(fs::path(dir) / "resource");
   auto prepared = [&](int slot) { return options.preparedSlots.empty() || options.preparedSlots.count(slot) > 0; };
 
   std::vector<EntrySpec> textures = Fillers(rng, options.fillerEntries, "textures");
   std::vector<EntrySpec> props = Fillers(rng, options.fillerEntries, "shellscripts\\graphics\\misc");
+  // The expected name of each skin entry, by its index in the entry lists.
+  std::map<size_t, std::string> textureNames;
+  std::map<size_t, std::string> propsNames;
   for (int slot = 1; slot <= kSlotCount; ++slot) {
     const auto shade = static_cast<uint8_t>(slot * 6);
     for (int level = 0; level < kLevelCount; ++level) {
@@ -202,6 +307,7 @@ void WriteSampleGame(const std::string& dir, const GameOptions& options) {
         e.data = RandomBytes(rng, RequiredTextureLength(level) / 6 + 1);
       }
       e.skip = static_cast<uint16_t>(slot % 7 == 0 ? 3 + level : 0);
+      textureNames[textures.size()] = name;
       textures.push_back(std::move(e));
     }
     const std::string lobby = ExpectedLobbyName(slot);
@@ -214,20 +320,30 @@ void WriteSampleGame(const std::string& dir, const GameOptions& options) {
         e.data = RandomBytes(rng, 1200);
       }
       e.skip = static_cast<uint16_t>(slot % 5 == 0 ? 2 : 0);
+      propsNames[props.size()] = lobby;
       props.push_back(std::move(e));
     }
   }
+  SampleGame game;
   ArchiveOptions archive;
   archive.seed = options.seed;
-  WriteFile((fs::path(dir) / "resource" / "textures.mw4").string(), BuildArchive(std::move(textures), archive));
+  const BuiltArchive builtTextures = BuildArchive(textures, archive);
   archive.seed = options.seed + 1000;
-  WriteFile((fs::path(dir) / "resource" / "props.mw4").string(), BuildArchive(std::move(props), archive));
+  const BuiltArchive builtProps = BuildArchive(props, archive);
+  for (const auto& [i, name] : textureNames) game.textures[name] = builtTextures.places[i];
+  for (const auto& [i, name] : propsNames) game.props[name] = builtProps.places[i];
+  game.texturesRecords = static_cast<int>(textures.size());
+  game.propsRecords = static_cast<int>(props.size());
+  WriteFile((fs::path(dir) / "resource" / "textures.mw4").string(), builtTextures.bytes);
+  WriteFile((fs::path(dir) / "resource" / "props.mw4").string(), builtProps.bytes);
 
   if (options.writePictures) {
     const ImageBuffer picture = SamplePicture();
     WriteFile((fs::path(dir) / "sample-skin.bmp").string(), EncodeBmp(picture));
+    WriteFile((fs::path(dir) / "sample-skin.png").string(), EncodePng(picture));
     WriteFile((fs::path(dir) / "sample-skin.tga").string(), EncodeTGA(picture));
   }
+  return game;
 }
 
 std::string SampleSystemReg() {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,14 @@
 #include "image/image_buffer.h"
 
 namespace quorlin::sample {
+
+// The archive layout written field by field, little-endian, without the reader's
+// help, so that tests can hold the reader against it:
+//   header  0 Tag[4]  4 u32  8 u32  12 u32 DataBase  16 i16 EntryCount  18 u16
+//   record  0 bytes[12]  12 u32 DataLength  16 u32 DataOffset  20 bytes[2]
+//           22 u8 NameLength  23 u16 skip count  25 skipped bytes, then the name
+std::vector<uint8_t> EncodeArchiveHeader(const ArchiveHeader& header);
+std::vector<uint8_t> EncodeDirEntry(const DirEntry& entry, std::span<const uint8_t> skipped = {});
 
 // One entry of a generated archive.
 struct EntrySpec {
@@ -24,9 +34,23 @@ struct ArchiveOptions {
   uint32_t dataBasePadding = 16;  // bytes between the directory and DataBase
 };
 
+// Where an entry went: its directory position, the file offset of its directory
+// record, and its data's place in the file.
+struct Placed {
+  int position = -1;
+  uint64_t record = 0;
+  uint64_t offset = 0;
+  uint32_t length = 0;
+};
+
+struct BuiltArchive {
+  std::vector<uint8_t> bytes;
+  std::vector<Placed> places;  // places[i] belongs to entries[i] as given
+};
+
 // Builds a whole archive: header, EntryCount = entries + 1, one record per entry
-// (in shuffled order when asked), then the data. Returns the bytes.
-std::vector<uint8_t> BuildArchive(std::vector<EntrySpec> entries, const ArchiveOptions& options);
+// (in shuffled order when asked), then the data with small gaps between entries.
+BuiltArchive BuildArchive(const std::vector<EntrySpec>& entries, const ArchiveOptions& options);
 
 struct GameOptions {
   uint32_t seed = 1;
@@ -36,17 +60,29 @@ struct GameOptions {
   std::set<int> unpreparedProps;     // slots whose lobby entry keeps another length
   std::set<std::string> dropNames;   // expected names left out of the archives
   bool mixedCaseNames = false;       // store some skin names upper-cased with spaces
-  bool writePictures = true;         // sample-skin.bmp and sample-skin.tga
+  bool writePictures = true;         // sample-skin.bmp, .png and .tga
+};
+
+// Where every skin entry of a written game lies, keyed by its expected
+// (lower-case) name: what tests compare the archives against.
+struct SampleGame {
+  std::map<std::string, Placed> textures;
+  std::map<std::string, Placed> props;
+  int texturesRecords = 0;  // directory records in each archive (EntryCount - 1)
+  int propsRecords = 0;
 };
 
 // Writes <dir>/resource/textures.mw4 and props.mw4 (and the sample pictures).
-void WriteSampleGame(const std::string& dir, const GameOptions& options);
+SampleGame WriteSampleGame(const std::string& dir, const GameOptions& options);
 
 // The picture the demo inserts: 512x512, colourful, with a distinct top-left.
 ImageBuffer SamplePicture(int side = 512);
 
 // A 24-bit bottom-up Windows bitmap of a buffer.
 std::vector<uint8_t> EncodeBmp(const ImageBuffer& image);
+// A PNG of a buffer: 8-bit RGB, rows unfiltered, in stored (uncompressed) deflate
+// blocks, so that it is written without a compression library.
+std::vector<uint8_t> EncodePng(const ImageBuffer& image);
 
 // Writes bytes to a native file, replacing it.
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -1,0 +1,234 @@
+// The readers of outside bytes held against bytes spelled out here or by the
+// generator's own writer: the archive directory, skin entry names and indexing by
+// name, resampling, and the Targa reader's orientations and refusals.
+#include <gtest/gtest.h>
+
+#include "archive/archive.h"
+#include "archive/skin_index.h"
+#include "image/targa.h"
+#include "platform/error.h"
+#include "samplegame/sample_game.h"
+#include "support/game_fixture.h"
+
+namespace quorlin {
+namespace {
+
+struct Rec {
+  std::string name;
+  uint16_t skip = 0;
+};
+
+// Header and records only; record i stores DataLength 1000 + i and DataOffset 7 * i.
+std::vector<uint8_t> Archive(int16_t entryCount, const std::vector<Rec>& records) {
+  ArchiveHeader header;
+  header.Tag = {'T', 'E', 'S', 'T'};
+  header.DataBase = 0x01020304;
+  header.EntryCount = entryCount;
+  std::vector<uint8_t> out = sample::EncodeArchiveHeader(header);
+  for (size_t i = 0; i < records.size(); ++i) {
+    DirEntry e;
+    e.DataLength = static_cast<uint32_t>(1000 + i);
+    e.DataOffset = static_cast<uint32_t>(7 * i);
+    e.NameLength = static_cast<uint8_t>(records[i].name.size());
+    e.Name = records[i].name;
+    const std::vector<uint8_t> skipped(records[i].skip, 0x7E);
+    const auto bytes = sample::EncodeDirEntry(e, skipped);
+    out.insert(out.end(), bytes.begin(), bytes.end());
+  }
+  return out;
+}
+
+TEST(ArchiveDirectory, ReadsEntryCountMinusOneRecordsAndFindsNamesLoosely) {
+  const std::string longName(255, 'x');
+  const struct {
+    int16_t count;
+    std::vector<Rec> records;
+    int read;  // records expected to be read
+    const char* wanted;
+    long found;
+  } cases[] = {
+      {4, {{""}, {"Second", 5}, {"third"}}, 3, "third", 2},  // an empty name takes 25 bytes; skipped bytes skipped
+      {4, {{""}, {"Second", 5}, {"third"}}, 3, "second", 1},
+      {3, {{"a"}, {"b"}, {"c"}}, 2, "c", -1},  // the third record is never read
+      {2, {{longName, 300}, {"after"}}, 1, "after", -1},
+      {3, {{longName, 300}, {"after"}}, 2, "after", 1},
+      {1, {{"a"}, {"b"}}, 1, "a", -1},  // record 0 is read, nothing is searched
+      {0, {{"a"}, {"b"}}, 1, "a", -1},
+      {-32768, {{"a"}, {"b"}}, 1, "a", -1},
+      {4,
+       {{"  TEXTURES\\SKIN00.TGA "}, {"textures\\skin01.tga"}, {"Textures\\Skin00.tga"}},
+       3,
+       "textures\\skin00.tga",
+       0},
+      {32767, {{"a"}, {"b"}}, 32766, "b", 1},  // a count far beyond the file
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.count) + " " + c.wanted);
+    const auto dir = ParseArchiveDirectory(Archive(c.count, c.records));
+    EXPECT_EQ(dir.Header.DataBase, 0x01020304u);
+    EXPECT_EQ(dir.Header.EntryCount, c.count);
+    ASSERT_EQ(dir.Directory.size(), static_cast<size_t>(c.read) + 1);
+    for (size_t i = 0; i < std::min<size_t>(c.records.size(), static_cast<size_t>(c.read)); ++i) {
+      EXPECT_EQ(dir.Directory[i].Name, c.records[i].name);
+      EXPECT_EQ(dir.Directory[i].DataLength, 1000 + i);
+      EXPECT_EQ(dir.Directory[i].DataOffset, 7 * i);
+    }
+    EXPECT_EQ(dir.Directory.back().Name, "");  // the empty record after those read
+    EXPECT_EQ(dir.Directory.back().DataLength, 0u);
+    EXPECT_EQ(dir.Find(c.wanted), c.found);
+  }
+}
+
+TEST(ArchiveDirectory, ShortFilesNeverCrashAndACutNameMatchesNothing) {
+  const auto whole = Archive(5, {{"alpha"}, {"beta", 3}, {"gamma"}, {"delta"}});
+  for (size_t cut = 0; cut <= whole.size(); ++cut) {
+    const std::vector<uint8_t> part(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut));
+    const auto dir = ParseArchiveDirectory(part);
+    EXPECT_EQ(dir.Find("delta") >= 0, cut == whole.size()) << cut;
+  }
+  // A skip count running past the end of the file.
+  auto archive = Archive(3, {{"a"}});
+  archive.resize(archive.size() + 22, 0);
+  archive.insert(archive.end(), {10, 0xFF, 0xFF});
+  EXPECT_EQ(ParseArchiveDirectory(archive).Find("a"), 0);
+}
+
+TEST(SkinNames, FollowTheSlotCharacters) {
+  const std::string lobby = "shellscripts\\graphics\\multiplayer\\lobbyskins\\";
+  const struct {
+    int slot, level;
+    const char* texture;
+    const char* preview;
+  } cases[] = {{1, 0, "textures\\skin00.tga", "skin04.tga"},  {9, 4, "textures\\skin84.tga", "skin84.tga"},
+               {10, 5, "textures\\skin95.tga", "skin94.tga"}, {11, 3, "textures\\skina3.tga", "skina4.tga"},
+               {36, 0, "textures\\skinz0.tga", "skinz4.tga"}, {37, 2, "textures\\skin_2.tga", "skin_4.tga"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExpectedTextureName(c.slot, c.level), c.texture);
+    EXPECT_EQ(ExpectedLobbyName(c.slot), lobby + c.preview);
+  }
+}
+
+TEST(SkinIndex, TheLowestOfDuplicatePositionsWins) {
+  sample::ArchiveOptions options;
+  options.shuffleDirectory = false;
+  const auto built = sample::BuildArchive(
+      {{"x", {1}}, {"TEXTURES\\SKIN00.TGA ", {1}}, {"y", {1}}, {"textures\\skin00.tga", {1}}}, options);
+  SkinIndex index;
+  IndexTextures(ParseArchiveDirectory(built.bytes), index, {});
+  EXPECT_EQ(index.TexturesSkinIndex[1][0], 1);
+}
+
+using Pixel = std::array<uint8_t, 3>;
+Pixel At(const ImageBuffer& image, int x, int y) {
+  const uint8_t* p = image.Pixels.data() + image.Offset(x, y);
+  return {p[0], p[1], p[2]};
+}
+
+ImageBuffer Picture(int w, int h) { return test::PositionPicture(w, h); }
+
+TEST(ResizeImage, TakesTheNearestPixelRoundingHalvesToEvenAndClampingPastTheEdge) {
+  const struct {
+    int w, h, w2, h2, x, y, fromX, fromY;
+  } cases[] = {
+      {5, 1, 2, 1, 1, 0, 2, 0},  // 2.5 rounds to 2
+      {3, 1, 2, 1, 1, 0, 2, 0},  // 1.5 rounds to 2
+      {1, 7, 1, 2, 0, 1, 0, 4},  // 3.5 rounds to 4
+      {2, 2, 5, 5, 4, 4, 1, 1},  // enlarging: 1.6 rounds to 2, clamped to the last
+  };
+  for (const auto& c : cases) {
+    ImageBuffer image = Picture(c.w, c.h);
+    const ImageBuffer source = image;
+    ResizeImage(image, c.w2, c.h2);
+    EXPECT_EQ(At(image, c.x, c.y), At(source, c.fromX, c.fromY)) << c.w << "x" << c.h << " to " << c.w2;
+  }
+  ImageBuffer image = Picture(4, 4);
+  EXPECT_THROW(ResizeImage(image, 0, 4), QuorlinError);
+  EXPECT_THROW(ResizeImage(image, 4, -1), QuorlinError);
+  EXPECT_EQ(image.Width, 4);
+}
+
+// An uncompressed 24-bit Targa of the picture written here byte by byte: rows in
+// the order the descriptor's origin bits say, after an image ID and a colour map.
+std::vector<uint8_t> Targa(const ImageBuffer& image, uint8_t descriptor, uint8_t idLength, uint16_t mapEntries) {
+  const auto w = static_cast<uint16_t>(image.Width);
+  const auto h = static_cast<uint16_t>(image.Height);
+  std::vector<uint8_t> out = {idLength,
+                              uint8_t(mapEntries ? 1 : 0),
+                              2,
+                              0,
+                              0,
+                              uint8_t(mapEntries & 0xFF),
+                              uint8_t(mapEntries >> 8),
+                              24,
+                              0,
+                              0,
+                              0,
+                              0,
+                              uint8_t(w & 0xFF),
+                              uint8_t(w >> 8),
+                              uint8_t(h & 0xFF),
+                              uint8_t(h >> 8),
+                              24,
+                              descriptor};
+  out.resize(out.size() + idLength + mapEntries * 3u, 'I');
+  for (int r = 0; r < image.Height; ++r) {
+    const int y = (descriptor & 0x20) ? r : image.Height - 1 - r;
+    for (int i = 0; i < image.Width; ++i) {
+      const Pixel p = At(image, (descriptor & 0x10) ? image.Width - 1 - i : i, y);
+      out.insert(out.end(), p.begin(), p.end());
+    }
+  }
+  return out;
+}
+
+TEST(TargaReader, LoadsEveryOriginPastAnyImageIdAndColourMap) {
+  const ImageBuffer image = Picture(7, 5);
+  const struct {
+    uint8_t descriptor, idLength;
+    uint16_t mapEntries;
+  } cases[] = {{0, 0, 0}, {0x20, 0, 0}, {0x10, 0, 0}, {0x30, 0, 0}, {0, 17, 0}, {0x20, 3, 256}};
+  for (const auto& c : cases) {
+    ImageBuffer back;
+    TgaHeader header;
+    ASSERT_EQ(DecodeTGA(Targa(image, c.descriptor, c.idLength, c.mapEntries), back, header), TgaStatus::Ok);
+    EXPECT_EQ(back.Pixels, image.Pixels) << int{c.descriptor} << " " << int{c.idLength} << " " << c.mapEntries;
+    EXPECT_EQ(back.Width, 7);
+    EXPECT_EQ(back.Height, 5);
+    EXPECT_EQ(back.BitsPerPixel, 24);
+  }
+}
+
+TEST(TargaReader, RefusesWhatItCannotLoadAndLeavesTheBufferAlone) {
+  const auto good = Targa(Picture(8, 8), 0, 0, 0);
+  const auto set = [&](std::initializer_list<std::pair<size_t, uint8_t>> changes) {
+    auto bytes = good;
+    for (const auto& [at, value] : changes) bytes[at] = value;
+    return bytes;
+  };
+  const struct {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    TgaStatus status;
+  } cases[] = {
+      {"colour-mapped", set({{2, 1}}), TgaStatus::NotTrueColor24},
+      {"32-bit", set({{16, 32}}), TgaStatus::NotTrueColor24},
+      {"one byte short", {good.begin(), good.end() - 1}, TgaStatus::Truncated},
+      {"header cut", {good.begin(), good.begin() + 17}, TgaStatus::Truncated},
+      {"an image ID eating into the pixels", set({{0, 200}}), TgaStatus::Truncated},
+      {"a colour map eating into the pixels", set({{1, 1}, {5, 0xFF}, {6, 0xFF}, {7, 32}}), TgaStatus::Truncated},
+      {"zero height", set({{14, 0}, {15, 0}}), TgaStatus::BadSize},
+      {"negative width", set({{13, 0xFF}}), TgaStatus::BadSize},
+      {"32767 x 32767", set({{12, 0xFF}, {13, 0x7F}, {14, 0xFF}, {15, 0x7F}}), TgaStatus::BadSize},
+  };
+  for (const auto& c : cases) {
+    ImageBuffer target = Picture(3, 3);
+    const ImageBuffer untouched = target;
+    TgaHeader header;
+    EXPECT_EQ(DecodeTGA(c.bytes, target, header), c.status) << c.name;
+    EXPECT_EQ(target.Pixels, untouched.Pixels) << c.name;
+    EXPECT_EQ(target.Width, 3) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace quorlin
