@@ -95,16 +95,33 @@ TEST(InsertSkin, NamesEachStepItReaches) {
 using Guard = std::shared_ptr<void>;
 Guard Nothing() { return std::make_shared<int>(0); }
 
-// Points slot 12's level-3 record past the end of the archive, keeping its length,
-// so the archive still counts as prepared.
-Guard PointPastTheEnd(TestGame& g) {
+// Rewrites one 32-bit field of the directory record of slot 12's texture level:
+// 12 is DataLength, 16 DataOffset. pastEnd sets DataOffset so that the entry ends
+// that many bytes past the end of the file.
+Guard SetRecord(TestGame& g, int level, size_t field, uint32_t value, int pastEnd = 0) {
   auto bytes = ReadBytes(g.Textures());
+  const auto& place = g.layout.textures.at(ExpectedTextureName(12, level));
   const uint32_t dataBase = bytes[12] | bytes[13] << 8 | bytes[14] << 16 | bytes[15] << 24;
-  const auto offset = static_cast<uint32_t>(bytes.size() - 100 - dataBase);
-  const size_t at = g.layout.textures.at(ExpectedTextureName(12, 3)).record + 16;
-  for (int k = 0; k < 4; ++k) bytes[at + k] = static_cast<uint8_t>(offset >> (8 * k));
+  if (field == 16) value = static_cast<uint32_t>(bytes.size() + pastEnd - place.length - dataBase);
+  for (int k = 0; k < 4; ++k) bytes[place.record + field + k] = static_cast<uint8_t>(value >> (8 * k));
   sample::WriteFile(g.Textures(), bytes);
   return Nothing();
+}
+
+TEST(InsertSkin, AnEntryMayEndAtTheEndOfTheFileButNotOneBytePast) {
+  for (const int pastEnd : {0, 1}) {
+    TestGame g(InsertGame());
+    ASSERT_EQ(g.Start(), Outcome::Done);
+    SetRecord(g, 5, 16, 0, pastEnd);
+    auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
+    g.LoadPicture(test::PositionPicture());
+    EXPECT_EQ(g.Insert(12), pastEnd ? Outcome::EndProgram : Outcome::Done);
+    if (!pastEnd) {
+      g.layout.textures[ExpectedTextureName(12, 5)].offset = textures.size() - 786;
+      g.Inserted(textures, props, 12, g.state.LoadedImage);
+    }
+    EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
+  }
 }
 
 TEST(InsertSkin, RefusalsAndFailuresLeaveTheArchivesAsTheyMustBe) {
@@ -132,8 +149,11 @@ TEST(InsertSkin, RefusalsAndFailuresLeaveTheArchivesAsTheyMustBe) {
       {"index position outside the directory", 12,
        [](TestGame& g) { return g.state.Index.TexturesSkinIndex[12][2] = 30000, Nothing(); }, Outcome::EndProgram,
        "Error 9\nSubscript out of range", "Quorlin", MessageIcon::None, "Before Check Patch", false, true, false},
-      {"entry past the end of the file", 12, PointPastTheEnd, Outcome::EndProgram, "Error 62\n", "Quorlin",
-       MessageIcon::None, "Getting Skin 12 Length of File 3", false, true, false},
+      {"level 5 of another length", 12, [](TestGame& g) { return SetRecord(g, 5, 12, 787); }, Outcome::Refused, zandel,
+       "textures.mw4 not patched!", MessageIcon::None, "", false, true, false},
+      {"entry past the end of the file", 12, [](TestGame& g) { return SetRecord(g, 3, 16, 0, 100); },
+       Outcome::EndProgram, "Error 62\n", "Quorlin", MessageIcon::None, "Getting Skin 12 Length of File 3", false, true,
+       false},
 #ifdef __linux__
       {"read-only textures archive", 12,
        [](TestGame& g) -> Guard {

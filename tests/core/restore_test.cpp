@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "app/slot_tools.h"
+#include "platform/error.h"
+#include "platform/file_copy.h"
 #include "support/game_fixture.h"
 
 #ifdef __linux__
@@ -139,6 +141,22 @@ TEST(RestoreSlot, PutsBackEachOfTheSlotsSevenEntriesAndNothingElse) {
   EXPECT_EQ(g.shell.MessageTexts().back().rfind("Error 70\n", 0), 0u) << g.shell.MessageTexts().back();
   EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
 #endif
+}
+
+TEST(WholeFileCopy, ACancelledCopyOrOneWhoseSourceShrinksLeavesTheOldFileAndNoTemporary) {
+  test::TempDir tmp;
+  for (const bool cancel : {true, false}) {
+    sample::WriteFile(tmp / "src", std::vector<uint8_t>(20 * 1024 * 1024, 7));
+    sample::WriteFile(tmp / "dst", {1, 2, 3});
+    EXPECT_THROW(CopyWholeFile(tmp / "src", tmp / "dst",
+                               [&](uint64_t copied, uint64_t) {
+                                 if (copied > 0 && !cancel) fs::resize_file(tmp / "src", 100);
+                                 return copied == 0 || !cancel;
+                               }),
+                 QuorlinError);
+    EXPECT_EQ(ReadBytes(tmp / "dst"), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(test::Listing(tmp.str()), (std::set<std::string>{"dst", "src"}));
+  }
 }
 
 }  // namespace
