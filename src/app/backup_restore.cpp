@@ -1,6 +1,9 @@
 #include "app/commands.h"
+#include "archive/journal.h"
 #include "platform/error.h"
 #include "platform/file_copy.h"
+#include "platform/folder_lock.h"
+#include "platform/native_file.h"
 #include "platform/paths.h"
 
 namespace quorlin {
@@ -47,8 +50,28 @@ Outcome mnueditRestore_Click(ProgramState& state, Shell& shell) {
       shell.ShowMessage("Restoring may require you to rerun the Zandel!\nDo you wish to continue?", "Continue?",
                         MessageIcon::Information, MessageButtons::YesNo);
   if (answer != MessageAnswer::Yes) return Outcome::Refused;
+  FolderLock lock;
+  if (!LockGameFolder(state, shell, lock)) return Outcome::Refused;
 
+  // The journal names the archives about to be copied back, so that a run cut
+  // short between the two copies is finished at the next start.
+  Journal journal;
+  journal.what = "Restore to Original";
   bool allRestored = true;
+  for (const ArchiveTexts& texts : kRestoreTexts) {
+    if (!state.Game.Exists(std::string(texts.archive) + "b")) continue;
+    journal.restores.push_back(static_cast<uint8_t>(journal.archives.size()));
+    journal.archives.emplace_back(texts.archive, 0);
+  }
+  const std::string journalPath = state.Game.NativeGamePath(kJournalFile);
+  try {
+    if (!journal.restores.empty()) WriteWholeFile(journalPath, EncodeJournal(journal));
+  } catch (const QuorlinError& e) {
+    shell.ShowMessage("Could not restore:\n" + std::string(e.what()) + "\nThe archives were left as they were.",
+                      kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+    shell.SetStatus("Done.", true);
+    return Outcome::Refused;
+  }
   for (const ArchiveTexts& texts : kRestoreTexts) {
     const std::string relative = texts.archive;
     if (!state.Game.Exists(relative + "b")) {
@@ -68,6 +91,9 @@ Outcome mnueditRestore_Click(ProgramState& state, Shell& shell) {
       allRestored = false;
     }
   }
+  // Each archive is now either restored or as it was, and the user has been told
+  // which: nothing is left to finish.
+  ForgetJournal(journalPath);
   shell.SetStatus("Done.", true);
   return allRestored ? Outcome::Done : Outcome::Refused;
 }

@@ -3,12 +3,17 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/program_state.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
 
 namespace quorlin {
+
+class ArchiveFile;
+class FolderLock;
+struct Journal;
 
 // "Quorlin [1.1.18]".
 std::string WindowTitle();
@@ -58,12 +63,26 @@ Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filte
 // Edit > Restore to Original: asks, then copies both backups over the archives.
 Outcome mnueditRestore_Click(ProgramState& state, Shell& shell);
 
+// Takes the lock on the game's resource folder for a command that writes there.
+// When another copy of the program holds it, says so and returns false.
+bool LockGameFolder(const ProgramState& state, Shell& shell, FolderLock& lock);
+
+// Carries out a journal's in-place writes into the archives it names (open for
+// writing, in its order): the journal first, flushed; then every range; then the
+// archives flushed; then the journal removed. beforeWrite hears of each write.
+void CommitJournal(const GameLocation& game, const Journal& journal, const std::vector<ArchiveFile*>& archives,
+                   const std::function<void(size_t write)>& beforeWrite = {});
+
+// Removes a journal whose writes are all done, as well as it can.
+void ForgetJournal(const std::string& nativePath);
+
+// At start: finishes what a journal left by an interrupted run holds, discards one
+// that was never completed, and removes the temporary files such a run left;
+// tells the user what it did. EndProgram when the journal cannot be finished.
+Outcome RecoverJournal(ProgramState& state, Shell& shell);
+
 // Copies an archive to its backup (name + "b"). Returns false, after telling the
 // user, when the archive is missing or the copy fails.
 bool BackupArchive(ProgramState& state, Shell& shell, const std::string& relativeArchive);
-
-// The patch checks for SelectedSlot.
-bool CheckPatch(const ProgramState& state);
-bool CheckPatchedProps(const ProgramState& state);
 
 }  // namespace quorlin

@@ -21,10 +21,11 @@ struct ProgramState {
   ImageBuffer LoadedImage;
   ImageBuffer WorkImage;
   TgaHeader LastTgaHeader;
-  // The step Insert Skin has reached; only the failure report shows it.
-  std::string LastStep;
   // Told of every step text as it is set (tests and diagnostics).
   std::function<void(const std::string&)> StepObserver;
+
+  // The step Insert Skin has reached; only the failure report shows it.
+  std::string LastStep;
 
   void SetStep(std::string text) {
     LastStep = std::move(text);

@@ -1,11 +1,14 @@
 #include "app/slot_tools.h"
 
 #include <filesystem>
-#include <fstream>
+#include <optional>
 
+#include "archive/journal.h"
 #include "archive/patch.h"
 #include "insert/archive_file.h"
 #include "platform/error.h"
+#include "platform/folder_lock.h"
+#include "platform/native_file.h"
 #include "platform/paths.h"
 
 namespace fs = std::filesystem;
@@ -32,33 +35,39 @@ std::vector<SlotEntry> EntriesOf(const ProgramState& state, int slot) {
   return entries;
 }
 
-// An entry's bytes, or nothing when the position lies outside the directory or
-// the data outside the file.
-std::optional<std::vector<uint8_t>> EntryBytes(const std::string& nativePath, const ArchiveDirectory& dir,
-                                               uint64_t fileLength, int16_t position) {
-  if (position < 0 || static_cast<size_t>(position) >= dir.Directory.size()) return std::nullopt;
-  const DirEntry& e = dir.Directory[static_cast<size_t>(position)];
-  if (!EntryInsideFile(dir.Header, e, fileLength)) return std::nullopt;
-  return ReadFileRange(nativePath, ArchiveDirectory::DataPosition(dir.Header, e), e.DataLength);
-}
-
+// An archive or backup opened once for the command, with its directory.
 struct OpenedArchive {
-  std::string path;
+  std::optional<ArchiveFile> file;  // none when the file is not there
   ArchiveDirectory dir;
   uint64_t length = 0;
 };
 
-OpenedArchive Open(const ProgramState& state, const std::string& relative) {
+OpenedArchive Open(const ProgramState& state, const std::string& relative,
+                   ArchiveFile::Open mode = ArchiveFile::Open::Read) {
   OpenedArchive a;
-  a.path = state.Game.NativeGamePath(relative);
-  a.dir = ReadArchiveDirectoryNative(a.path);
-  a.length = NativeFileExists(a.path) ? NativeFileSize(a.path) : 0;
+  const std::string path = state.Game.NativeGamePath(relative);
+  if (!NativeFileExists(path)) {
+    a.dir.Directory.resize(2);
+    return a;
+  }
+  a.file.emplace(path, mode);
+  a.dir = a.file->ReadDirectory();
+  a.length = a.file->Length();
   return a;
+}
+
+// An entry's bytes, or nothing when the position lies outside the directory or
+// the data outside the file.
+std::optional<std::vector<uint8_t>> EntryBytes(OpenedArchive& a, int16_t position) {
+  if (!a.file || position < 0 || static_cast<size_t>(position) >= a.dir.Directory.size()) return std::nullopt;
+  const DirEntry& e = a.dir.Directory[static_cast<size_t>(position)];
+  if (!EntryInsideFile(a.dir.Header, e, a.length)) return std::nullopt;
+  return a.file->ReadAt(ArchiveDirectory::DataPosition(a.dir.Header, e), e.DataLength);
 }
 
 bool Prepared(const ArchiveDirectory& dir, const SkinIndex& index, const char* archive, int slot) {
   try {
-    return archive == kTexturesArchive ? TexturesPrepared(dir, index, slot) : PropsPrepared(dir, index, slot);
+    return archive == kTexturesArchive ? CheckPatch(dir, index, slot) : CheckPatchedProps(dir, index, slot);
   } catch (const QuorlinError&) {
     return false;  // a position outside the directory: not usable
   }
@@ -67,16 +76,12 @@ bool Prepared(const ArchiveDirectory& dir, const SkinIndex& index, const char* a
 }  // namespace
 
 std::vector<SlotStatus> ReadSlotStatus(const ProgramState& state) {
-  const OpenedArchive textures = Open(state, kTexturesArchive);
-  const OpenedArchive props = Open(state, kPropsArchive);
+  OpenedArchive textures = Open(state, kTexturesArchive);
+  OpenedArchive props = Open(state, kPropsArchive);
   const bool backups =
       state.Game.Exists(std::string(kTexturesArchive) + "b") && state.Game.Exists(std::string(kPropsArchive) + "b");
-  OpenedArchive texturesBackup;
-  OpenedArchive propsBackup;
-  if (backups) {
-    texturesBackup = Open(state, std::string(kTexturesArchive) + "b");
-    propsBackup = Open(state, std::string(kPropsArchive) + "b");
-  }
+  OpenedArchive texturesBackup = backups ? Open(state, std::string(kTexturesArchive) + "b") : OpenedArchive{};
+  OpenedArchive propsBackup = backups ? Open(state, std::string(kPropsArchive) + "b") : OpenedArchive{};
   std::vector<SlotStatus> rows;
   for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
     SlotStatus row;
@@ -87,10 +92,8 @@ std::vector<SlotStatus> ReadSlotStatus(const ProgramState& state) {
       bool differs = false;
       for (const SlotEntry& entry : EntriesOf(state, slot)) {
         const bool isTextures = entry.archive == kTexturesArchive;
-        const OpenedArchive& a = isTextures ? textures : props;
-        const OpenedArchive& b = isTextures ? texturesBackup : propsBackup;
-        if (EntryBytes(a.path, a.dir, a.length, entry.position) !=
-            EntryBytes(b.path, b.dir, b.length, entry.position)) {
+        if (EntryBytes(isTextures ? textures : props, entry.position) !=
+            EntryBytes(isTextures ? texturesBackup : propsBackup, entry.position)) {
           differs = true;
           break;
         }
@@ -107,31 +110,24 @@ Outcome ExtractSlot(ProgramState& state, Shell& shell, int slot, const std::stri
     std::error_code ec;
     fs::create_directories(outDir, ec);
     if (ec) throw QuorlinError(kErrPathNotFound, "Cannot create " + outDir + ": " + ec.message());
-    const OpenedArchive textures = Open(state, kTexturesArchive);
-    const OpenedArchive props = Open(state, kPropsArchive);
+    OpenedArchive textures = Open(state, kTexturesArchive);
+    OpenedArchive props = Open(state, kPropsArchive);
     for (const SlotEntry& entry : EntriesOf(state, slot)) {
-      const OpenedArchive& a = entry.archive == kTexturesArchive ? textures : props;
-      const auto bytes = EntryBytes(a.path, a.dir, a.length, entry.position);
-      if (!bytes) {
-        throw QuorlinError(kErrInputPastEnd, "The entry for skin " + std::to_string(slot) + " (" + entry.fileSuffix +
-                                                 ") lies outside " + std::string(entry.archive));
-      }
+      const auto bytes = EntryBytes(entry.archive == kTexturesArchive ? textures : props, entry.position);
+      const std::string what =
+          "The entry for skin " + std::to_string(slot) + " (" + entry.fileSuffix + ") in " + std::string(entry.archive);
+      if (!bytes) throw QuorlinError(kErrInputPastEnd, what + " lies outside the file");
       const std::string base = (fs::path(outDir) / ("skin" + std::to_string(slot) + "_" + entry.fileSuffix)).string();
       if (png) {
         ImageBuffer image;
         TgaHeader header;
         if (DecodeTGA(*bytes, image, header) != TgaStatus::Ok) {
-          throw QuorlinError(kErrBadRecord, "The entry for skin " + std::to_string(slot) + " (" + entry.fileSuffix +
-                                                ") in " + std::string(entry.archive) +
-                                                " is not an uncompressed 24-bit Targa image");
+          throw QuorlinError(kErrBadRecord, what + " is not an uncompressed 24-bit Targa image");
         }
         std::string reason;
         if (!png(base + ".png", image, reason)) throw QuorlinError(kErrPathFileAccess, reason);
       } else {
-        std::ofstream out(base + ".tga", std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));
-        out.close();
-        if (!out) throw QuorlinError(kErrPathFileAccess, "Cannot write " + base + ".tga");
+        WriteWholeFile(base + ".tga", *bytes);
       }
     }
   } catch (const QuorlinError& e) {
@@ -147,16 +143,17 @@ Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
       shell.ShowMessage("Restoring may require you to rerun the Zandel!\nDo you wish to continue?", "Continue?",
                         MessageIcon::Information, MessageButtons::YesNo);
   if (answer != MessageAnswer::Yes) return Outcome::Refused;
+  FolderLock lock;
+  if (!LockGameFolder(state, shell, lock)) return Outcome::Refused;
 
-  struct Pending {
-    const char* archive;
-    uint64_t position;
-    std::vector<uint8_t> bytes;
-  };
-  std::vector<Pending> pending;
+  Journal journal;
+  journal.what = "restore of slot " + std::to_string(slot);
+  std::vector<OpenedArchive> archives;
+  archives.reserve(2);
   try {
     // Every check first: both backups there, the slot prepared in the archives,
-    // each entry inside both files and of the same length in both.
+    // each entry inside both files and of the same length in both; and both
+    // archives open for writing before either is written.
     for (const char* archive : {kTexturesArchive, kPropsArchive}) {
       const std::string relative = archive;
       if (!state.Game.Exists(relative + "b")) {
@@ -169,39 +166,36 @@ Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
         shell.ShowMessage("Mechwarrior path is invalid!", kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
         return Outcome::Refused;
       }
-      const OpenedArchive current = Open(state, relative);
-      const OpenedArchive backup = Open(state, relative + "b");
+      OpenedArchive& current = archives.emplace_back(Open(state, relative, ArchiveFile::Open::ReadWrite));
+      OpenedArchive backup = Open(state, relative + "b");
       if (!Prepared(current.dir, state.Index, archive, slot)) {
         shell.ShowMessage("The Zandel is required to use the Quorlin tool!",
                           archive == kTexturesArchive ? "textures.mw4 not patched!" : "props.mw4 not patched!",
                           MessageIcon::None, MessageButtons::Ok);
         return Outcome::Refused;
       }
+      const auto index = static_cast<uint8_t>(journal.archives.size());
+      journal.archives.emplace_back(relative, current.length);
       for (const SlotEntry& entry : EntriesOf(state, slot)) {
         if (entry.archive != archive) continue;
         const DirEntry& target = current.dir.At(entry.position);
         if (!EntryInsideFile(current.dir.Header, target, current.length)) {
           throw QuorlinError(kErrInputPastEnd, "Input past end of file: entry " + target.Name + " of " + relative);
         }
-        auto bytes = EntryBytes(backup.path, backup.dir, backup.length, entry.position);
+        auto bytes = EntryBytes(backup, entry.position);
         if (!bytes || bytes->size() != target.DataLength) {
           throw QuorlinError(kErrBadRecord, "The backup " + relative + "b has no entry like " + target.Name);
         }
-        pending.push_back({archive, ArchiveDirectory::DataPosition(current.dir.Header, target), std::move(*bytes)});
+        journal.writes.push_back(
+            {index, ArchiveDirectory::DataPosition(current.dir.Header, target), std::move(*bytes)});
       }
     }
-    // Both archives open for writing before either is written, so a read-only
-    // lobby archive cannot leave the textures restored alone.
-    ArchiveFile texturesFile(state.Game.NativeGamePath(kTexturesArchive), state.Game.GamePath(kTexturesArchive));
-    ArchiveFile propsFile(state.Game.NativeGamePath(kPropsArchive), state.Game.GamePath(kPropsArchive));
-    for (const char* archive : {kTexturesArchive, kPropsArchive}) {
-      shell.SetStatus("Restoring " + std::string(archive) + " from backup", true);
-      ArchiveFile& file = archive == kTexturesArchive ? texturesFile : propsFile;
-      for (const Pending& p : pending) {
-        if (p.archive == archive) file.WriteAt(p.position, p.bytes);
-      }
-      file.Close();
-    }
+    int shown = -1;
+    CommitJournal(state.Game, journal, {&*archives[0].file, &*archives[1].file}, [&](size_t i) {
+      const int archive = journal.writes[i].archive;
+      if (archive != shown) shell.SetStatus("Restoring " + journal.archives[archive].first + " from backup", true);
+      shown = archive;
+    });
   } catch (const QuorlinError& e) {
     shell.ShowMessage("Error " + std::to_string(e.number()) + "\n" + e.what(), kProgramTitle, MessageIcon::Critical,
                       MessageButtons::Ok);

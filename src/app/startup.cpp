@@ -4,7 +4,8 @@
 
 #include "app/commands.h"
 #include "platform/error.h"
-#include "platform/file_copy.h"
+#include "platform/folder_lock.h"
+#include "platform/native_file.h"
 #include "quorlin/version.h"
 
 namespace quorlin {
@@ -120,18 +121,27 @@ Outcome Form_Load(ProgramState& state, Shell& shell, const StartupOptions& optio
     return Outcome::EndProgram;
   }
 
+  if (RecoverJournal(state, shell) != Outcome::Done) return Outcome::EndProgram;
+
+  // The index files are written under the lock, taken when they must be.
+  FolderLock lock;
+  const auto reindex = [&](const char* message) {
+    if (!LockGameFolder(state, shell, lock)) return false;
+    ReindexSkins(state, shell, message);
+    return true;
+  };
   try {
     if (state.Game.Exists(kTexturesIndexFile)) {
       LoadSkinIndex(state, kTexturesIndexFile);
-    } else {
-      ReindexSkins(state, shell, kMissingIndexMessage);
+    } else if (!reindex(kMissingIndexMessage)) {
+      return Outcome::EndProgram;
     }
     if (state.Game.Exists(kPropsIndexFile)) {
       LoadSkinIndex(state, kPropsIndexFile);
-    } else {
-      ReindexSkins(state, shell, kMissingIndexMessage);
+    } else if (!reindex(kMissingIndexMessage)) {
+      return Outcome::EndProgram;
     }
-    if (SkinIndexChanged(state)) ReindexSkins(state, shell, kChangedIndexMessage);
+    if (SkinIndexChanged(state) && !reindex(kChangedIndexMessage)) return Outcome::EndProgram;
   } catch (const QuorlinError& e) {
     Tell(shell, "Error " + std::to_string(e.number()) + "\n" + e.what(), MessageIcon::Critical);
     return Outcome::EndProgram;

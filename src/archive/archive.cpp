@@ -1,9 +1,5 @@
 #include "archive/archive.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <memory>
-
 #include "platform/error.h"
 #include "platform/paths.h"
 
@@ -28,7 +24,7 @@ long ArchiveDirectory::Find(const std::string& expectedLower) const {
   return -1;
 }
 
-ArchiveDirectory ParseArchiveDirectory(ByteSource& source, const RecordHook& beforeRecord) {
+ArchiveDirectory ParseArchiveDirectory(ByteSource& source) {
   ArchiveDirectory result;
   ArchiveHeader& h = result.Header;
   source.Read(h.Tag.data(), h.Tag.size());
@@ -42,7 +38,6 @@ ArchiveDirectory ParseArchiveDirectory(ByteSource& source, const RecordHook& bef
   const int records = h.EntryCount < 2 ? 1 : h.EntryCount - 1;
   result.Directory.resize(static_cast<size_t>(records) + 1);
   for (int i = 0; i < records; ++i) {
-    if (beforeRecord) beforeRecord(i);
     // Past the end of the file every record reads empty; stop reading.
     if (source.Exhausted()) break;
     DirEntry& e = result.Directory[static_cast<size_t>(i)];
@@ -71,9 +66,8 @@ ArchiveDirectory ReadArchiveDirectoryNative(const std::string& nativePath) {
     empty.Directory.resize(2);
     return empty;
   }
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(nativePath.c_str(), "rb"), &std::fclose);
-  if (!file) throw ErrorFromErrno(errno, "Cannot open", nativePath);
-  FileSource source(file.get(), nativePath);
+  NativeFile file(nativePath, NativeFile::Access::Read);
+  FileSource source(file);
   return ParseArchiveDirectory(source);
 }
 

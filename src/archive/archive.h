@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -67,11 +66,8 @@ struct ArchiveDirectory {
   long Find(const std::string& expectedLower) const;
 };
 
-// Called before record i is read (the insert command names its steps with it).
-using RecordHook = std::function<void(int recordIndex)>;
-
 // Reads header and directory from a byte source positioned at the archive's start.
-ArchiveDirectory ParseArchiveDirectory(ByteSource& source, const RecordHook& beforeRecord = {});
+ArchiveDirectory ParseArchiveDirectory(ByteSource& source);
 ArchiveDirectory ParseArchiveDirectory(std::span<const uint8_t> bytes);
 
 // Reads the archive at a native path. A missing archive reads as an empty

@@ -1,10 +1,7 @@
 #include "archive/byte_source.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-
-#include "platform/error.h"
 
 namespace quorlin {
 
@@ -58,11 +55,9 @@ size_t MemorySource::Fill(uint8_t* out, size_t n) {
 size_t FileSource::Fill(uint8_t* out, size_t n) {
   if (begin_ == end_) {
     begin_ = 0;
-    end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-    if (end_ == 0) {
-      if (std::ferror(file_)) throw ErrorFromErrno(errno ? errno : EIO, "Cannot read", path_);
-      return 0;
-    }
+    end_ = file_.ReadAt(position_, buffer_.data(), buffer_.size());
+    position_ += end_;
+    if (end_ == 0) return 0;
   }
   const size_t take = std::min(n, end_ - begin_);
   std::memcpy(out, buffer_.data() + begin_, take);

@@ -2,10 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "platform/native_file.h"
 
 namespace quorlin {
 
@@ -45,19 +46,18 @@ class MemorySource : public ByteSource {
   size_t pos_ = 0;
 };
 
-// Buffered reads from an open stdio file, from its current position.
+// Buffered reads from an open file, from its first byte.
 class FileSource : public ByteSource {
  public:
-  explicit FileSource(std::FILE* file, std::string pathForErrors)
-      : file_(file), path_(std::move(pathForErrors)), buffer_(64 * 1024) {}
+  explicit FileSource(NativeFile& file) : file_(file), buffer_(256 * 1024) {}
 
  protected:
   size_t Fill(uint8_t* out, size_t n) override;
 
  private:
-  std::FILE* file_;
-  std::string path_;
+  NativeFile& file_;
   std::vector<uint8_t> buffer_;
+  uint64_t position_ = 0;  // of the buffer's end in the file
   size_t begin_ = 0;
   size_t end_ = 0;
 };

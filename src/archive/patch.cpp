@@ -17,7 +17,7 @@ void CheckSlot(int slot) {
 }
 }  // namespace
 
-bool TexturesPrepared(const ArchiveDirectory& dir, const SkinIndex& index, int slot) {
+bool CheckPatch(const ArchiveDirectory& dir, const SkinIndex& index, int slot) {
   CheckSlot(slot);
   for (int level = 0; level < kLevelCount; ++level) {
     if (dir.At(index.TexturesSkinIndex[slot][level]).DataLength != RequiredTextureLength(level)) return false;
@@ -25,7 +25,7 @@ bool TexturesPrepared(const ArchiveDirectory& dir, const SkinIndex& index, int s
   return true;
 }
 
-bool PropsPrepared(const ArchiveDirectory& dir, const SkinIndex& index, int slot) {
+bool CheckPatchedProps(const ArchiveDirectory& dir, const SkinIndex& index, int slot) {
   CheckSlot(slot);
   return dir.At(index.PropsSkinIndex[slot]).DataLength == kRequiredLobbyLength;
 }

@@ -12,10 +12,11 @@ uint32_t RequiredTextureLength(int level);  // 786450 ... 786
 inline constexpr uint32_t kRequiredLobbyLength = 3090;
 inline constexpr int kLobbySide = 32;
 
-// Whether an archive is prepared for a slot, from the stored lengths alone. A
-// position outside Directory throws QuorlinError (subscript out of range).
-bool TexturesPrepared(const ArchiveDirectory& dir, const SkinIndex& index, int slot);
-bool PropsPrepared(const ArchiveDirectory& dir, const SkinIndex& index, int slot);
+// The patch checks: whether an archive is prepared for a slot, from the stored
+// lengths alone. A position outside Directory throws QuorlinError (subscript out
+// of range).
+bool CheckPatch(const ArchiveDirectory& dir, const SkinIndex& index, int slot);
+bool CheckPatchedProps(const ArchiveDirectory& dir, const SkinIndex& index, int slot);
 
 // True when DataBase + DataOffset + DataLength of the entry lies within the file.
 bool EntryInsideFile(const ArchiveHeader& header, const DirEntry& entry, uint64_t fileLength);

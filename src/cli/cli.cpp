@@ -10,6 +10,7 @@
 #include "app/slot_tools.h"
 #include "image/picture/picture_decoder.h"
 #include "platform/error.h"
+#include "platform/folder_lock.h"
 #include "quorlin/version.h"
 
 namespace quorlin {
@@ -43,6 +44,7 @@ class TerminalShell : public Shell {
   }
 
   void SetBusy(bool) override {}
+  void Notice(const std::string& text) override { streams_.err << text << '\n' << std::flush; }
 
  private:
   std::ostream& status_;
@@ -159,6 +161,8 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams) {
       return 0;
     }
     if (*index) {
+      FolderLock lock;
+      if (rebuild && !LockGameFolder(state, shell, lock)) return 1;
       if (rebuild) {
         shell.SetStatus("Indexing Skins", true);
         BuildSkinIndex(state, shell);

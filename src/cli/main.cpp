@@ -1,3 +1,4 @@
+#include <csignal>
 #include <iostream>
 #include <vector>
 
@@ -12,6 +13,11 @@
 #endif
 
 int main(int argc, char** argv) {
+#ifdef SIGXFSZ
+  // A file-size limit makes a write fail with its error, which is then reported,
+  // instead of killing the program half-way.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   return quorlin::RunCli(std::vector<const char*>(argv, argv + argc),
                          {std::cout, std::cerr, std::cin, QUORLIN_ISATTY(0) != 0});
 }

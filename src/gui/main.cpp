@@ -1,9 +1,13 @@
 #include <QApplication>
+#include <csignal>
 
 #include "gui/frm_quorlin.h"
 #include "gui/test_aids.h"
 
 int main(int argc, char** argv) {
+#ifdef SIGXFSZ
+  std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit fails the write, which is reported
+#endif
   QApplication app(argc, argv);
   quorlin::gui::frmQuorlin window(quorlin::gui::HooksFromEnvironment());
   // Start-up runs before the window is first shown; a missing game ends the

@@ -56,43 +56,36 @@ void CheckResize(const ImageBuffer& image, int32_t newWidth, int32_t newHeight) 
 
 }  // namespace
 
-void ResizeImage(ImageBuffer& image, int32_t newWidth, int32_t newHeight) {
+void ResizeInto(const ImageBuffer& image, int32_t newWidth, int32_t newHeight, uint8_t* out) {
   CheckResize(image, newWidth, newHeight);
   const double rx = static_cast<double>(image.Width) / newWidth;
   const double ry = static_cast<double>(image.Height) / newHeight;
   const size_t inRow = static_cast<size_t>(image.Width) * 3;
-  std::vector<uint8_t> out(PixelBytes(newWidth, newHeight));
   // Source columns are the same for every row: work them out once.
   std::vector<size_t> columns(static_cast<size_t>(newWidth));
   for (int32_t x = 0; x < newWidth; ++x) {
     columns[static_cast<size_t>(x)] = static_cast<size_t>(SourceIndex(x, rx, image.Width - 1)) * 3;
   }
-  uint8_t* p = out.data();
   for (int32_t y = 0; y < newHeight; ++y) {
     const uint8_t* row = image.Pixels.data() + static_cast<size_t>(SourceIndex(y, ry, image.Height - 1)) * inRow;
     for (const size_t sx : columns) {
-      p[0] = row[sx];
-      p[1] = row[sx + 1];
-      p[2] = row[sx + 2];
-      p += 3;
+      out[0] = row[sx];
+      out[1] = row[sx + 1];
+      out[2] = row[sx + 2];
+      out += 3;
     }
   }
-  image.Width = newWidth;
-  image.Height = newHeight;
-  image.Pixels = std::move(out);
 }
 
-void BoxResizeImage(ImageBuffer& image, int32_t newWidth, int32_t newHeight) {
+void BoxResizeInto(const ImageBuffer& image, int32_t newWidth, int32_t newHeight, uint8_t* out) {
   CheckResize(image, newWidth, newHeight);
   if (image.Width % newWidth != 0 || image.Height % newHeight != 0) {
-    ResizeImage(image, newWidth, newHeight);
+    ResizeInto(image, newWidth, newHeight, out);
     return;
   }
   const int32_t bw = image.Width / newWidth;
   const int32_t bh = image.Height / newHeight;
   const uint32_t count = static_cast<uint32_t>(bw) * static_cast<uint32_t>(bh);
-  std::vector<uint8_t> out(PixelBytes(newWidth, newHeight));
-  uint8_t* p = out.data();
   for (int32_t y = 0; y < newHeight; ++y) {
     for (int32_t x = 0; x < newWidth; ++x) {
       uint32_t sum[3] = {0, 0, 0};
@@ -104,12 +97,31 @@ void BoxResizeImage(ImageBuffer& image, int32_t newWidth, int32_t newHeight) {
           sum[2] += q[2];
         }
       }
-      for (int c = 0; c < 3; ++c) *p++ = static_cast<uint8_t>((sum[c] + count / 2) / count);
+      for (int c = 0; c < 3; ++c) *out++ = static_cast<uint8_t>((sum[c] + count / 2) / count);
     }
   }
+}
+
+namespace {
+
+void ResizeWith(void (*resample)(const ImageBuffer&, int32_t, int32_t, uint8_t*), ImageBuffer& image, int32_t newWidth,
+                int32_t newHeight) {
+  CheckResize(image, newWidth, newHeight);
+  std::vector<uint8_t> out(PixelBytes(newWidth, newHeight));
+  resample(image, newWidth, newHeight, out.data());
   image.Width = newWidth;
   image.Height = newHeight;
   image.Pixels = std::move(out);
+}
+
+}  // namespace
+
+void ResizeImage(ImageBuffer& image, int32_t newWidth, int32_t newHeight) {
+  ResizeWith(ResizeInto, image, newWidth, newHeight);
+}
+
+void BoxResizeImage(ImageBuffer& image, int32_t newWidth, int32_t newHeight) {
+  ResizeWith(BoxResizeInto, image, newWidth, newHeight);
 }
 
 }  // namespace quorlin

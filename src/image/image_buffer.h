@@ -42,4 +42,9 @@ void ResizeImage(ImageBuffer& image, int32_t newWidth, int32_t newHeight);
 // fall back to ResizeImage.
 void BoxResizeImage(ImageBuffer& image, int32_t newWidth, int32_t newHeight);
 
+// The same two resamplings written into out (newWidth * newHeight * 3 bytes), the
+// source left as it is.
+void ResizeInto(const ImageBuffer& image, int32_t newWidth, int32_t newHeight, uint8_t* out);
+void BoxResizeInto(const ImageBuffer& image, int32_t newWidth, int32_t newHeight, uint8_t* out);
+
 }  // namespace quorlin

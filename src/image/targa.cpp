@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "platform/error.h"
-#include "platform/file_copy.h"
+#include "platform/native_file.h"
 
 namespace quorlin {
 
@@ -24,13 +24,7 @@ void CheckEncodable(const ImageBuffer& image) {
 
 std::array<uint8_t, kTgaHeaderSize> EncodeHeader(const ImageBuffer& image) {
   std::array<uint8_t, kTgaHeaderSize> h{};
-  h[2] = 2;  // uncompressed true-colour
-  h[12] = static_cast<uint8_t>(image.Width);
-  h[13] = static_cast<uint8_t>(image.Width >> 8);
-  h[14] = static_cast<uint8_t>(image.Height);
-  h[15] = static_cast<uint8_t>(image.Height >> 8);
-  h[16] = 24;
-  h[17] = 0x20;  // rows stored top first
+  EncodeTgaHeader(image.Width, image.Height, h.data());
   return h;
 }
 
@@ -48,13 +42,18 @@ void ParseHeader(const uint8_t* b, TgaHeader& header) {
   header.ImageDescriptor = b[17];
 }
 
-std::vector<uint8_t> ReadWholeFile(const std::string& nativePath) {
-  std::ifstream in(nativePath, std::ios::binary);
-  if (!in) throw ErrorFromErrno(errno ? errno : ENOENT, "Cannot open", nativePath);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 }  // namespace
+
+void EncodeTgaHeader(int32_t width, int32_t height, uint8_t* h) {
+  std::fill(h, h + kTgaHeaderSize, uint8_t{0});
+  h[2] = 2;  // uncompressed true-colour
+  h[12] = static_cast<uint8_t>(width);
+  h[13] = static_cast<uint8_t>(width >> 8);
+  h[14] = static_cast<uint8_t>(height);
+  h[15] = static_cast<uint8_t>(height >> 8);
+  h[16] = 24;
+  h[17] = 0x20;  // rows stored top first
+}
 
 std::vector<uint8_t> EncodeTGA(const ImageBuffer& image) {
   CheckEncodable(image);

@@ -37,6 +37,9 @@ inline constexpr uint32_t TgaImageBytes(uint32_t side) { return 18 + side * side
 // The whole Targa image of a 24-bit buffer.
 std::vector<uint8_t> EncodeTGA(const ImageBuffer& image);
 
+// The 18-byte header of such an image, written at out.
+void EncodeTgaHeader(int32_t width, int32_t height, uint8_t* out);
+
 // Writes the Targa image at the current position of an open file, advancing it.
 // Throws QuorlinError when the write fails or the size does not fit 16 bits.
 void SaveTGA(std::FILE* file, const ImageBuffer& image);

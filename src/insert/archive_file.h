@@ -1,39 +1,49 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "archive/archive.h"
+#include "platform/error.h"
+#include "platform/native_file.h"
 
 namespace quorlin {
 
-// An archive opened for reading and writing in place: never truncated, never
-// appended to. Closing flushes and reports a failed flush.
+// An archive opened once per command: its header and directory read with one
+// buffered pass, entries read and written in place at their offsets. It is never
+// truncated or appended to.
 class ArchiveFile {
  public:
-  // Throws QuorlinError naming displayPath when the file cannot be opened for
-  // writing (read-only, locked, missing).
-  ArchiveFile(const std::string& nativePath, const std::string& displayPath);
-  ~ArchiveFile();
-  ArchiveFile(const ArchiveFile&) = delete;
-  ArchiveFile& operator=(const ArchiveFile&) = delete;
+  enum class Open {
+    Read,
+    ReadWrite,
+    // For reading and writing; where writing is refused (a read-only file) it is
+    // opened for reading and the refusal kept until RequireWritable().
+    ReadWriteIfAllowed,
+  };
+  ArchiveFile(const std::string& nativePath, Open open);
 
   // Reads header and directory from the first byte.
-  ArchiveDirectory ReadDirectory(const RecordHook& beforeRecord);
-  uint64_t Length();
-  // Overwrites bytes at a file offset.
-  void WriteAt(uint64_t position, std::span<const uint8_t> bytes);
-  void Close();
+  ArchiveDirectory ReadDirectory();
+  uint64_t Length() { return file_.Size(); }
+  // An entry's bytes; throws QuorlinError (input past end) when the file is shorter.
+  std::vector<uint8_t> ReadAt(uint64_t position, uint32_t length);
+  void WriteAt(uint64_t position, std::span<const uint8_t> bytes) { file_.WriteAt(position, bytes); }
+  void Sync() { file_.Sync(); }
+  void Close() { file_.Close(); }
+  // Throws why the file could not be opened for writing, if it could not.
+  void RequireWritable() const {
+    if (refusal_) throw *refusal_;
+  }
+  const std::string& Path() const { return file_.Path(); }
 
  private:
-  void SeekTo(uint64_t position);
-  std::FILE* file_ = nullptr;
-  std::string display_;
+  static NativeFile OpenFile(const std::string& path, Open open, std::optional<QuorlinError>& refusal);
+  std::optional<QuorlinError> refusal_;
+  NativeFile file_;
 };
-
-// Reads bytes at a file offset from a native file opened for reading only.
-std::vector<uint8_t> ReadFileRange(const std::string& nativePath, uint64_t position, uint32_t length);
 
 }  // namespace quorlin

@@ -1,11 +1,14 @@
 #include <functional>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "app/commands.h"
+#include "archive/journal.h"
 #include "archive/patch.h"
 #include "insert/archive_file.h"
 #include "platform/error.h"
+#include "platform/folder_lock.h"
 #include "platform/paths.h"
 
 namespace quorlin {
@@ -23,66 +26,73 @@ struct EntryPlan {
   std::string bufferStep;  // before the working buffer is made
   std::string copyStep;    // before the picture is copied into it
   std::string resizeStep;  // before resampling; empty for the full-size level
-  std::string writeStep;   // before the Targa image is encoded and written
+  std::string writeStep;   // before the Targa image is encoded, and again before it is written
 };
 
-struct EncodedEntry {
-  uint64_t position;
-  std::vector<uint8_t> bytes;
-  const EntryPlan* plan;
+// One archive of the command: opened once, for reading and writing where allowed,
+// and its header and directory read once, by the patch check, for the writes too.
+struct PatchTarget {
+  explicit PatchTarget(const ProgramState& state, const std::string& name)
+      : relative(name),
+        fullPath(state.Game.GamePath(name)),
+        file(state.Game.NativeGamePath(name), ArchiveFile::Open::ReadWriteIfAllowed),
+        dir(file.ReadDirectory()) {}
+  std::string relative;
+  std::string fullPath;  // as the step texts name it
+  ArchiveFile file;
+  ArchiveDirectory dir;
 };
 
-// The in-place write of one archive. Every image is encoded and every entry is
-// checked to lie inside the file before the first byte is written, so a bad
-// entry leaves the archive untouched. Header, directory and length never change.
-void PatchArchive(ProgramState& state, LevelFilter filter, const std::string& relative, const std::string& openStep,
-                  const std::string& openedStep, const std::function<void(int)>& recordSteps,
-                  const std::vector<EntryPlan>& plans, const std::string& closeStep) {
-  const std::string fullPath = state.Game.GamePath(relative);
-  state.SetStep(openStep);
-  ArchiveFile archive(NativePath(fullPath), fullPath);
-  if (!openedStep.empty()) state.SetStep(openedStep);
-  const ArchiveDirectory dir = archive.ReadDirectory(recordSteps);
-  const uint64_t fileLength = archive.Length();
+// A level's Targa image made straight from the loaded picture: the header, then
+// the picture itself or its resampling to side x side.
+std::vector<uint8_t> EncodeLevel(const ImageBuffer& picture, int32_t side, LevelFilter filter) {
+  std::vector<uint8_t> bytes(kTgaHeaderSize + PixelBytes(side, side));
+  EncodeTgaHeader(side, side, bytes.data());
+  if (side == picture.Width && side == picture.Height) {
+    if (picture.Pixels.size() < bytes.size() - kTgaHeaderSize)
+      throw QuorlinError(kErrSubscriptOutOfRange, "Subscript out of range");
+    std::copy(picture.Pixels.begin(),
+              picture.Pixels.begin() + static_cast<std::ptrdiff_t>(bytes.size() - kTgaHeaderSize),
+              bytes.begin() + kTgaHeaderSize);
+  } else if (filter == LevelFilter::Box) {
+    BoxResizeInto(picture, side, side, bytes.data() + kTgaHeaderSize);
+  } else {
+    ResizeInto(picture, side, side, bytes.data() + kTgaHeaderSize);
+  }
+  return bytes;
+}
 
-  std::vector<EncodedEntry> encoded;
+// Encodes every image of one archive into the journal after checking that each
+// entry lies wholly inside the file and has exactly the image's length, so that a
+// bad entry stops the command before anything is written.
+void PlanWrites(ProgramState& state, LevelFilter filter, PatchTarget& target, uint8_t archive,
+                const std::vector<EntryPlan>& plans, Journal& journal, std::vector<std::string>& writeSteps) {
+  const uint64_t fileLength = target.file.Length();
+  journal.archives.emplace_back(target.relative, fileLength);
   for (const EntryPlan& plan : plans) {
     state.SetStep(plan.lengthStep);
-    const DirEntry& entry = dir.At(plan.position);
-    const uint64_t position = ArchiveDirectory::DataPosition(dir.Header, entry);
-    if (!EntryInsideFile(dir.Header, entry, fileLength)) {
+    const DirEntry& entry = target.dir.At(plan.position);
+    const uint64_t position = ArchiveDirectory::DataPosition(target.dir.Header, entry);
+    if (!EntryInsideFile(target.dir.Header, entry, fileLength)) {
       throw QuorlinError(kErrInputPastEnd, "Input past end of file: entry " + entry.Name + " at position " +
                                                std::to_string(plan.position) + " ends at byte " +
                                                std::to_string(position + entry.DataLength) + ", past the end of " +
-                                               fullPath + " (" + std::to_string(fileLength) + " bytes)");
+                                               target.fullPath + " (" + std::to_string(fileLength) + " bytes)");
     }
     state.SetStep(plan.bufferStep);
     state.SetStep(plan.copyStep);
-    CopyImage(state.LoadedImage, state.WorkImage);
-    if (!plan.resizeStep.empty()) {
-      state.SetStep(plan.resizeStep);
-      if (filter == LevelFilter::Box) {
-        BoxResizeImage(state.WorkImage, plan.side, plan.side);
-      } else {
-        ResizeImage(state.WorkImage, plan.side, plan.side);
-      }
-    }
+    if (!plan.resizeStep.empty()) state.SetStep(plan.resizeStep);
     state.SetStep(plan.writeStep);
-    std::vector<uint8_t> bytes = EncodeTGA(state.WorkImage);
+    std::vector<uint8_t> bytes = EncodeLevel(state.LoadedImage, plan.side, filter);
     if (bytes.size() != entry.DataLength) {
       // The directory changed since the patch check: never write a mismatched image.
-      throw QuorlinError(kErrBadRecord, "Entry " + entry.Name + " of " + fullPath + " holds " +
+      throw QuorlinError(kErrBadRecord, "Entry " + entry.Name + " of " + target.fullPath + " holds " +
                                             std::to_string(entry.DataLength) + " bytes, not " +
                                             std::to_string(bytes.size()));
     }
-    encoded.push_back({position, std::move(bytes), &plan});
+    journal.writes.push_back({archive, position, std::move(bytes)});
+    writeSteps.push_back(plan.writeStep);
   }
-  for (const EncodedEntry& e : encoded) {
-    state.SetStep(e.plan->writeStep);
-    archive.WriteAt(e.position, e.bytes);
-  }
-  if (!closeStep.empty()) state.SetStep(closeStep);
-  archive.Close();
 }
 
 std::vector<EntryPlan> TexturePlans(const ProgramState& state) {
@@ -126,6 +136,12 @@ Outcome FailureReport(ProgramState& state, Shell& shell, int number, const std::
 
 }  // namespace
 
+// Both halves are checked and every image encoded before anything is written; the
+// slot's entries are then written under one journal, so that a crash leaves the
+// slot wholly old or (once the journal is finished) wholly new. Where the lobby
+// half is refused with one of the system's messages, the texture half is still
+// written, as it always was, before the message; where its backup fails, nothing
+// is written at all.
 Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filter) {
   if (state.LoadedImage.BitsPerPixel == 0) {
     shell.ShowMessage("Load a 512x512 image to use for a skin", kProgramTitle, MessageIcon::None, MessageButtons::Ok);
@@ -134,33 +150,49 @@ Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filte
 
   // ---- the texture archive ----
   if (!state.Game.Exists(kTexturesArchive)) return PathInvalid(shell);
+  FolderLock lock;
+  if (!LockGameFolder(state, shell, lock)) return Outcome::Refused;
   if (!state.Game.Exists(std::string(kTexturesArchive) + "b")) {
     shell.SetStatus("Backing up resource\\textures.mw4", true);
     if (!BackupArchive(state, shell, kTexturesArchive)) return Outcome::Refused;
   }
   shell.SetBusy(true);
+  Journal journal;
+  journal.what = "Insert Skin into slot " + std::to_string(state.SelectedSlot);
+  std::vector<std::string> writeSteps;
+  std::optional<PatchTarget> textures;
+  std::optional<PatchTarget> props;
+  // Writes what has been planned, then ends the command with `then`.
+  const auto commit = [&](const std::function<Outcome()>& then) {
+    std::vector<ArchiveFile*> files = {&textures->file};
+    if (props && journal.archives.size() > 1) files.push_back(&props->file);
+    CommitJournal(state.Game, journal, files, [&](size_t i) {
+      if (i == kLevelCount) state.SetStep("Out of TGA 5");
+      state.SetStep(writeSteps[i]);
+    });
+    if (journal.writes.size() == kLevelCount) state.SetStep("Out of TGA 5");
+    return then();
+  };
   try {
     state.SetStep("Before Check Patch");
-    bool prepared = CheckPatch(state);
+    textures.emplace(state, kTexturesArchive);
+    bool prepared = CheckPatch(textures->dir, state.Index, state.SelectedSlot);
     state.SetStep("After Check Patch");
     state.SetStep("Alloc directory");
     state.SetStep("after Alloc directory");
     if (!prepared) return NotPatched(shell, "textures.mw4 not patched!");
 
     shell.SetStatus("Quick Patching resource\\textures.mw4", false);
-    const std::string texturesPath = state.Game.GamePath(kTexturesArchive);
-    PatchArchive(
-        state, filter, kTexturesArchive, "Before Open " + texturesPath, "After Open " + texturesPath,
-        [&](int i) {
-          state.SetStep("Dynamic Alloc Directory " + std::to_string(i + 1));
-          state.SetStep("After Dynamic Alloc Directory " + std::to_string(i + 1));
-        },
-        TexturePlans(state), "Out of TGA 5");
+    state.SetStep("Before Open " + textures->fullPath);
+    textures->file.RequireWritable();
+    state.SetStep("After Open " + textures->fullPath);
+    PlanWrites(state, filter, *textures, 0, TexturePlans(state), journal, writeSteps);
 
     // ---- the lobby preview archive ----
-    if (!state.Game.Exists(kPropsArchive)) return PathInvalid(shell);
+    if (!state.Game.Exists(kPropsArchive)) return commit([&] { return PathInvalid(shell); });
     if (!state.Game.Exists(std::string(kPropsArchive) + "b")) {
       shell.SetStatus("Backing up resource\\props.mw4", true);
+      // A failed backup stops the whole command: nothing is written to either archive.
       if (!BackupArchive(state, shell, kPropsArchive)) {
         shell.SetBusy(false);
         return Outcome::Refused;
@@ -168,18 +200,20 @@ Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filte
     }
     shell.SetBusy(true);
     state.SetStep("Checking Patched Props");
-    prepared = CheckPatchedProps(state);
+    props.emplace(state, kPropsArchive);
+    prepared = CheckPatchedProps(props->dir, state.Index, state.SelectedSlot);
     state.SetStep("Clearing Directory");
-    if (!prepared) return NotPatched(shell, "props.mw4 not patched!");
+    if (!prepared) return commit([&] { return NotPatched(shell, "props.mw4 not patched!"); });
 
     shell.SetStatus("Quick Patching resource\\props.mw4", true);
-    const std::string propsPath = state.Game.GamePath(kPropsArchive);
-    PatchArchive(
-        state, filter, kPropsArchive, "Open File " + propsPath, "",
-        [&](int i) { state.SetStep("Alloc Directory" + std::to_string(i + 1)); }, PropsPlans(state), "");
-    shell.SetBusy(false);
-    shell.SetStatus("Done.", true);
-    return Outcome::Done;
+    state.SetStep("Open File " + props->fullPath);
+    props->file.RequireWritable();
+    PlanWrites(state, filter, *props, 1, PropsPlans(state), journal, writeSteps);
+    return commit([&] {
+      shell.SetBusy(false);
+      shell.SetStatus("Done.", true);
+      return Outcome::Done;
+    });
   } catch (const QuorlinError& e) {
     return FailureReport(state, shell, e.number(), e.what());
   } catch (const std::out_of_range&) {
@@ -187,16 +221,6 @@ Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filte
   } catch (const std::bad_alloc&) {
     return FailureReport(state, shell, kErrOutOfMemory, "Out of memory");
   }
-}
-
-bool CheckPatch(const ProgramState& state) {
-  if (!state.Game.Exists(kTexturesArchive)) return false;
-  return TexturesPrepared(ReadArchiveDirectory(state.Game, kTexturesArchive), state.Index, state.SelectedSlot);
-}
-
-bool CheckPatchedProps(const ProgramState& state) {
-  if (!state.Game.Exists(kPropsArchive)) return false;
-  return PropsPrepared(ReadArchiveDirectory(state.Game, kPropsArchive), state.Index, state.SelectedSlot);
 }
 
 }  // namespace quorlin

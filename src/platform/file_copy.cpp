@@ -1,10 +1,10 @@
 #include "platform/file_copy.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <string>
 
 #include "platform/error.h"
+#include "platform/native_file.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -15,27 +15,6 @@
 #endif
 
 namespace quorlin {
-
-void WriteWholeFile(const std::string& nativePath, std::span<const uint8_t> bytes) {
-  const std::string temp = nativePath + ".partial";
-  std::FILE* file = std::fopen(temp.c_str(), "wb");
-  if (!file) throw ErrorFromErrno(errno, "Cannot create", temp);
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
-  const int writeError = errno ? errno : EIO;
-  if (std::fclose(file) != 0 || !written) {
-    const int err = written ? errno : writeError;
-    std::remove(temp.c_str());
-    throw ErrorFromErrno(err, "Cannot write", nativePath);
-  }
-#ifdef _WIN32
-  std::remove(nativePath.c_str());
-#endif
-  if (std::rename(temp.c_str(), nativePath.c_str()) != 0) {
-    const int err = errno;
-    std::remove(temp.c_str());
-    throw ErrorFromErrno(err, "Cannot replace", nativePath);
-  }
-}
 
 namespace {
 constexpr uint64_t kChunk = 8ull * 1024 * 1024;
@@ -59,39 +38,28 @@ DWORD CALLBACK OnCopyProgress(LARGE_INTEGER total, LARGE_INTEGER copied, LARGE_I
   return PROGRESS_CONTINUE;
 }
 
-QuorlinError LastError(const std::string& what, const std::string& path) {
-  const DWORD code = GetLastError();
-  int number = kErrPathFileAccess;
-  if (code == ERROR_FILE_NOT_FOUND) number = kErrFileNotFound;
-  if (code == ERROR_PATH_NOT_FOUND) number = kErrPathNotFound;
-  if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) number = kErrPermissionDenied;
-  if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) number = kErrDiskFull;
-  char text[512] = {};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, sizeof text,
-                 nullptr);
-  std::string description = text;
-  while (!description.empty() && (description.back() == '\n' || description.back() == '\r')) {
-    description.pop_back();
-  }
-  return QuorlinError(number, what + " " + path + ": " + description);
-}
-
 }  // namespace
 
 void CopyWholeFile(const std::string& source, const std::string& destination, const CopyProgress& progress) {
-  const std::string temp = destination + ".quorlin-tmp";
+  const std::string temp = destination + kTemporaryMark + "copy";
   ProgressBridge bridge{&progress};
   BOOL cancel = FALSE;
   if (!CopyFileExA(source.c_str(), temp.c_str(), OnCopyProgress, &bridge, &cancel, 0)) {
-    const QuorlinError error = LastError("Cannot copy " + source + " to", destination);
+    const QuorlinError error = ErrorFromWindows(GetLastError(), "Cannot copy " + source + " to", destination);
     DeleteFileA(temp.c_str());
     throw error;
   }
+  // The copy is an ordinary file whatever the source's attributes, flushed before
+  // it replaces the destination.
   SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (!MoveFileExA(temp.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const QuorlinError error = LastError("Cannot replace", destination);
+  try {
+    NativeFile copy(temp, NativeFile::Access::ReadWrite);
+    copy.Sync();
+    copy.Close();
+    RenameOver(temp, destination);
+  } catch (const QuorlinError&) {
     DeleteFileA(temp.c_str());
-    throw error;
+    throw;
   }
 }
 
@@ -117,13 +85,6 @@ class Fd {
  private:
   int fd_;
 };
-
-std::string DirectoryOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
 
 // Copies up to n bytes; prefers the kernel-side copy and falls back to read/write
 // where the file systems do not support it.
@@ -161,7 +122,7 @@ void CopyWholeFile(const std::string& source, const std::string& destination, co
   if (!S_ISREG(st.st_mode)) throw QuorlinError(kErrBadFileName, "Not an ordinary file: " + source);
   const auto total = static_cast<uint64_t>(st.st_size);
 
-  std::string temp = destination + ".XXXXXX";
+  std::string temp = destination + kTemporaryMark + "XXXXXX";
   Fd out(::mkstemp(temp.data()));
   if (out.get() < 0) throw ErrorFromErrno(errno, "Cannot create a file beside", destination);
   auto fail = [&](int err, const std::string& what, const std::string& path) {
@@ -199,9 +160,7 @@ void CopyWholeFile(const std::string& source, const std::string& destination, co
   if (::fsync(out.get()) != 0) throw fail(errno, "Cannot flush the copy of", destination);
   if (::close(out.release()) != 0) throw fail(errno, "Cannot write", destination);
   if (::rename(temp.c_str(), destination.c_str()) != 0) throw fail(errno, "Cannot replace", destination);
-  // Make the rename itself durable.
-  Fd dir(::open(DirectoryOf(destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() >= 0) ::fsync(dir.get());
+  SyncFolderOf(destination);
 }
 
 #endif

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <span>
 #include <string>
 
 namespace quorlin {
@@ -16,10 +15,5 @@ using CopyProgress = std::function<bool(uint64_t copied, uint64_t total)>;
 // temporary file behind. Throws QuorlinError naming the file on any failure.
 void CopyWholeFile(const std::string& nativeSource, const std::string& nativeDestination,
                    const CopyProgress& progress = {});
-
-// Writes a small native file whole: into a temporary file beside it, then renamed
-// over the name, so a failed write never leaves a cut-off file behind. Throws
-// QuorlinError naming the file on failure.
-void WriteWholeFile(const std::string& nativePath, std::span<const uint8_t> bytes);
 
 }  // namespace quorlin

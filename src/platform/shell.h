@@ -37,6 +37,11 @@ class Shell {
   // Draws a 24-bit image unscaled at the picture box's top left; nullptr clears it.
   virtual void ShowPicture(const ImageBuffer* /*image*/) {}
 
+  // A note about what the program did on its own (such as finishing a write an
+  // earlier run left unfinished): the window shows it in the status line, the
+  // command line on standard error.
+  virtual void Notice(const std::string& text) { SetStatus(text, true); }
+
   // Progress of a backup or restore copy; returning false cancels the copy.
   virtual bool CopyProgress(const std::string& /*what*/, uint64_t /*copied*/, uint64_t /*total*/) { return true; }
 };

@@ -105,9 +105,8 @@ TEST(RestoreToOriginal, TheLobbyArchiveEndsWritableAndAFailedCopyIsReported) {
   if (!lock.ok()) GTEST_SKIP() << "the file system cannot make a folder read-only for root";
   EXPECT_EQ(h.Restore(MessageAnswer::Yes), Outcome::Refused);
   lock.Release();
-  ASSERT_EQ(h.shell.messages.size(), 3u);
-  EXPECT_EQ(h.shell.messages[1].text.rfind("Could not restore resource\\textures.mw4:\n", 0), 0u);
-  EXPECT_EQ(h.shell.messages[2].text.rfind("Could not restore resource\\props.mw4:\n", 0), 0u);
+  ASSERT_EQ(h.shell.messages.size(), 2u);  // not even the journal can be written there
+  EXPECT_EQ(h.shell.messages[1].text.rfind("Could not restore:\n", 0), 0u) << h.shell.messages[1].text;
   EXPECT_EQ(h.shell.statuses.back(), "Done.");
   EXPECT_TRUE(SameBytes(ReadBytes(h.Textures()), inserted));
 }

@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
   std::string dir;
   std::string prefix;
   quorlin::sample::GameOptions options;
+  std::vector<int> prepared;
   std::vector<int> unprepared;
   std::vector<int> unpreparedProps;
   std::vector<std::string> drop;
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
   app.add_option("--wine-prefix", prefix, "Also write a minimal Wine prefix that finds the game");
   app.add_option("--seed", options.seed, "Seed for entry order and contents; another seed moves the entries");
   app.add_option("--fillers", options.fillerEntries, "Other entries per archive")->check(CLI::Range(0, 20000));
+  app.add_option("--prepared", prepared, "Prepare only these slots (default: all)")->check(CLI::Range(1, 37));
   app.add_option("--unprepared", unprepared, "Slots left unprepared in both archives")->check(CLI::Range(1, 37));
   app.add_option("--unprepared-props", unpreparedProps, "Slots whose lobby entry is left unprepared")
       ->check(CLI::Range(1, 37));
@@ -26,6 +28,7 @@ int main(int argc, char** argv) {
   app.add_flag("--mixed-case", options.mixedCaseNames, "Store some skin names upper-cased with trailing spaces");
   CLI11_PARSE(app, argc, argv);
 
+  options.preparedSlots.insert(prepared.begin(), prepared.end());
   options.unpreparedTextures.insert(unprepared.begin(), unprepared.end());
   options.unpreparedProps.insert(unprepared.begin(), unprepared.end());
   options.unpreparedProps.insert(unpreparedProps.begin(), unpreparedProps.end());

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace quorlin {
+
+// What a command is about to write into the game's archives, kept in
+// resource\quorlin.journal from just before the first byte is written until the
+// last one is flushed, so that a run cut short by a crash or a kill is finished at
+// the next start: every range is then wholly new.
+//
+// Layout (little-endian):
+//   0  "QRLNJRN1"
+//   8  u16 what length, what (the command, for the user)
+//      u8 archive count, per archive: u16 name length, name, u64 length it had
+//      u32 write count, per write: u8 archive, u64 position, u32 length, bytes
+//      u8 restore count, per restore: u8 archive (copied back whole from its backup)
+//   end - 8  u64 checksum of everything before it
+// Only resource\textures.mw4 and resource\props.mw4 may be named.
+struct Journal {
+  struct Write {
+    uint8_t archive = 0;  // index into archives
+    uint64_t position = 0;
+    std::vector<uint8_t> bytes;
+  };
+  std::string what;
+  std::vector<std::pair<std::string, uint64_t>> archives;  // relative name, length when written
+  std::vector<Write> writes;
+  std::vector<uint8_t> restores;  // archives to copy back from their backups
+};
+
+inline constexpr const char* kJournalFile = "resource\\quorlin.journal";
+
+std::vector<uint8_t> EncodeJournal(const Journal& journal);
+// Nothing for a journal that is cut short, damaged or names anything else.
+std::optional<Journal> DecodeJournal(std::span<const uint8_t> bytes);
+
+// A 64-bit checksum (FNV-1a over 8-byte words) for telling a damaged file.
+uint64_t Checksum64(std::span<const uint8_t> bytes);
+
+}  // namespace quorlin

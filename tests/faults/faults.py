@@ -1,0 +1,303 @@
+#!/usr/bin/env python3
+"""Faults injected into the real quorlin-cli on generated games: kills at every
+writing system call, a full disk, I/O errors, file-size limits, read-only files
+and folders, archives that change under the program, two copies at once and
+hostile pictures. Every case states its promise and checks it on the files:
+
+  - each archive pair is the old one or the new one as a whole (the slot wholly
+    old or wholly new, every other byte untouched);
+  - a backup, where there is one, is a complete copy of the original;
+  - a failure exits with status 1 and a message naming the file and the cause;
+  - the next ordinary run succeeds and leaves no journal or temporary file.
+
+usage: faults.py QUORLIN_CLI MAKE_SAMPLE_GAME  (as root; run inside `unshare -m`
+for the full-disk cases, which mount a small tmpfs)"""
+import hashlib, os, re, shutil, subprocess, sys, tempfile
+
+CLI, MAKER = sys.argv[1], sys.argv[2]
+WRITES = "write,pwrite64,copy_file_range,fsync,fdatasync,rename,renameat,renameat2,unlink,unlinkat,ftruncate,fchmod"
+ARCHIVES = ("textures.mw4", "props.mw4")
+results = []
+
+
+def run(args, game, extra=None, **kw):
+    cmd = (extra or []) + [CLI, "--game", game] + args
+    return subprocess.run(cmd, capture_output=True, text=True, **kw)
+
+
+def digest(path):
+    return hashlib.sha256(open(path, "rb").read()).hexdigest() if os.path.isfile(path) else None
+
+
+def state(game):
+    return tuple(digest(os.path.join(game, "resource", a)) for a in ARCHIVES)
+
+
+def check(name, ok, detail=""):
+    results.append(ok)
+    print(("ok   " if ok else "FAIL ") + name + ("" if ok else ": " + detail), flush=True)
+
+
+class Game:
+    """A template game (slots 9 and 12 prepared, index built) with the states an
+    insert or a restore may leave, copied afresh for every case."""
+
+    def __init__(self, root):
+        self.root = root
+        self.template = os.path.join(root, "template")
+        subprocess.run([MAKER, self.template, "--fillers", "20", "--prepared", "9", "12"], check=True,
+                       capture_output=True)
+        run(["index"], self.template, check=True)
+        self.old = state(self.template)
+        self.new = self.inserted("12")  # the picture in slot 12
+        self.new9 = self.inserted("9")
+        self.both = self.inserted("9", "12")
+
+    def inserted(self, *slots):
+        scratch = self.copy("scratch")
+        for slot in slots:
+            run(["insert", "--slot", slot, self.picture(scratch)], scratch, check=True)
+        return state(scratch)
+
+    def copy(self, name):
+        game = os.path.join(self.root, name)
+        shutil.rmtree(game, ignore_errors=True)
+        shutil.copytree(self.template, game, symlinks=True)
+        return game
+
+    @staticmethod
+    def picture(game):
+        return os.path.join(game, "sample-skin.bmp")
+
+    def promise(self, name, game, allowed, result=None, cause=None, originals=None):
+        """Whole old or whole new archives (or, while a journal says what is left to
+        finish, anything), complete backups, failures reported."""
+        now = state(game)
+        pending = os.path.exists(os.path.join(game, "resource", "quorlin.journal"))
+        check(name + ": archives wholly old or wholly new", now in allowed or pending, f"{now}")
+        for a, old in zip(ARCHIVES, originals or self.old):
+            backup = os.path.join(game, "resource", a + "b")
+            if os.path.exists(backup):
+                check(name + ": " + a + "b a complete copy of the original", digest(backup) == old)
+        if result is not None and result.returncode != 0:
+            check(name + ": the failure exits with 1", result.returncode == 1, f"status {result.returncode}")
+            if cause:
+                check(name + ": the message names the cause", re.search(cause, result.stderr) is not None,
+                      result.stderr)
+
+    def recovers(self, name, game, args, finals):
+        """The next run finishes or discards what is left, then the command works."""
+        after = run(["status"], game)
+        check(name + ": the next run starts", after.returncode == 0, after.stderr)
+        left = [f for f in os.listdir(os.path.join(game, "resource")) if "quorlin" in f]
+        check(name + ": no journal or temporary file remains", not left, str(left))
+        self.promise(name + " then recovered", game, finals)
+        again = run(args, game)
+        check(name + ": the command then succeeds", again.returncode == 0, again.stderr)
+
+
+def trace_writes(game, args):
+    """The writing system calls a command makes, in order, as (name, n-th call)."""
+    log = os.path.join(os.path.dirname(game), "trace")
+    subprocess.run(["strace", "-qq", "-o", log, "-e", "trace=" + WRITES, CLI, "--game", game] + args,
+                   capture_output=True, check=True)
+    calls, seen = [], {}
+    for line in open(log):
+        m = re.match(r"(\w+)\(", line)
+        if m:
+            seen[m.group(1)] = seen.get(m.group(1), 0) + 1
+            calls.append((m.group(1), seen[m.group(1)]))
+    return calls
+
+
+def kills(g):
+    """SIGKILL before every writing system call of an insert and of both restores."""
+    commands = [("insert", ["insert", "--slot", "12"], False), ("restore", ["restore", "--yes"], True),
+                ("restore --slot", ["restore", "--yes", "--slot", "12"], True)]
+    for label, args, restoring in commands:
+        def prepared():
+            game = g.copy("kill")
+            if restoring:
+                run(["insert", "--slot", "12", g.picture(game)], game, check=True)
+            return game, args + ([g.picture(game)] if args[0] == "insert" else [])
+        calls = trace_writes(*prepared())
+        before, after = (g.new, g.old) if restoring else (g.old, g.new)
+        for call, n in calls:
+            game, full = prepared()
+            name = f"{label}, killed at {call} #{n}"
+            killed = run(full, game, ["strace", "-qq", "-e", "trace=" + call, "-e", f"inject={call}:signal=KILL:when={n}"])
+            check(name + ": killed", killed.returncode in (-9, 137), f"status {killed.returncode}")
+            g.promise(name, game, {before, after})
+            g.recovers(name, game, full, {before, after})
+
+
+def failing_flushes(g):
+    """Each flush of an insert failing with an I/O error, and every flush failing."""
+    game = g.copy("eio")
+    args = ["insert", "--slot", "12", g.picture(game)]
+    syncs = [n for call, n in trace_writes(game, args) if call == "fsync"]
+    for when in [f"{n}" for n in syncs] + ["1+"]:
+        game = g.copy("eio")
+        args = ["insert", "--slot", "12", g.picture(game)]
+        r = run(args, game, ["strace", "-qq", "-e", "trace=fsync", "-e", f"inject=fsync:error=EIO:when={when}"])
+        name = f"insert, fsync #{when} fails with EIO"
+        g.promise(name, game, {g.old, g.new}, r, "Input/output error")
+        g.recovers(name, game, args, {g.old, g.new})
+
+
+def full_disk(g):
+    """A small tmpfs filled to leave room for nothing, part of a backup, both
+    backups but not the journal, and everything."""
+    mnt = os.path.join(g.root, "small")
+    os.makedirs(mnt, exist_ok=True)
+    if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=40m", "tmpfs", mnt], capture_output=True).returncode:
+        print("skip full-disk cases: no private mount namespace (run under unshare -m)")
+        return
+    try:
+        sizes = [os.path.getsize(os.path.join(g.template, "resource", a)) for a in ARCHIVES]
+        for free in [0, sizes[0] // 2, sizes[0] + 4096, sum(sizes) + 8192, sum(sizes) + 4 * 1024 * 1024]:
+            game = os.path.join(mnt, "game")
+            shutil.rmtree(game, ignore_errors=True)
+            shutil.copytree(g.template, game, symlinks=True)
+            filler = os.path.join(mnt, "filler")
+            st = os.statvfs(mnt)
+            with open(filler, "wb") as f:
+                f.truncate(0)
+                os.posix_fallocate(f.fileno(), 0, max(0, st.f_bavail * st.f_frsize - free))
+            args = ["insert", "--slot", "12", g.picture(game)]
+            r = run(args, game)
+            name = f"insert with {free} bytes free"
+            g.promise(name, game, {g.old, g.new}, r, "No space left on device")
+            os.remove(filler)
+            g.recovers(name, game, args, {g.old, g.new})
+    finally:
+        subprocess.run(["umount", mnt])
+
+
+def size_limits(g):
+    """A file-size limit while the backup is made, and while the index is written."""
+    import resource
+
+    def limited(n):
+        return lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (n, resource.RLIM_INFINITY))
+    game = g.copy("fsize")
+    args = ["insert", "--slot", "12", g.picture(game)]
+    r = run(args, game, preexec_fn=limited(100000))
+    g.promise("insert under a 100 kB file-size limit", game, {g.old}, r, r"textures\.mw4b.*File too large")
+    g.recovers("insert under a 100 kB file-size limit", game, args, {g.old, g.new})
+    game = g.copy("fsize")
+    os.remove(os.path.join(game, "resource", "textures.inx"))
+    props = digest(os.path.join(game, "resource", "props.inx"))
+    r = run(["status"], game, preexec_fn=limited(100))
+    check("index written under a 100-byte limit: refused", r.returncode == 1 and "File too large" in r.stderr,
+          r.stderr)
+    check("index written under a 100-byte limit: props.inx untouched",
+          digest(os.path.join(game, "resource", "props.inx")) == props)
+    g.recovers("index written under a 100-byte limit", game, ["status"], {g.old})
+
+
+def permissions(g):
+    """A read-only archive and a read-only resource folder, for an ordinary user."""
+    nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+    for what, target, mode, cause in [("read-only textures.mw4", "resource/textures.mw4", 0o444, "Permission denied"),
+                                      ("read-only resource folder", "resource", 0o555, "Permission denied")]:
+        game = g.copy("perm")
+        subprocess.run(["chown", "-R", "65534:65534", game], check=True)
+        os.chmod(g.root, 0o755)
+        os.chmod(os.path.join(game, target), mode)
+        args = ["insert", "--slot", "12", g.picture(game)]
+        r = run(args, game, nobody)
+        g.promise("insert into a " + what, game, {g.old}, r, cause)
+        check("insert into a " + what + ": refused", r.returncode == 1, r.stderr)
+        os.chmod(os.path.join(game, target), 0o755 if mode == 0o555 else 0o644)
+        g.recovers("insert into a " + what, game, args, {g.old, g.new})
+
+
+def changed_archives(g):
+    """Archives that are not what the index was built for, or vanish half-way."""
+    game = g.copy("dir")
+    os.remove(os.path.join(game, "resource", "props.mw4"))
+    os.mkdir(os.path.join(game, "resource", "props.mw4"))
+    r = run(["insert", "--slot", "12", g.picture(game)], game)
+    check("props.mw4 a folder: refused", r.returncode == 1 and "Mechwarrior path is invalid!" in r.stderr, r.stderr)
+    check("props.mw4 a folder: textures as the insert leaves them", state(game)[0] in (g.old[0], g.new[0]))
+    game = g.copy("dir")
+    os.remove(os.path.join(game, "resource", "textures.mw4"))
+    os.mkdir(os.path.join(game, "resource", "textures.mw4"))
+    r = run(["insert", "--slot", "12", g.picture(game)], game)
+    check("textures.mw4 a folder: refused", r.returncode == 1 and "Mechwarrior path is invalid!" in r.stderr, r.stderr)
+    game = g.copy("cut")
+    textures = os.path.join(game, "resource", "textures.mw4")
+    os.truncate(textures, os.path.getsize(textures) // 2)
+    cut = state(game)
+    r = run(["insert", "--slot", "12", g.picture(game)], game)
+    g.promise("textures.mw4 cut in half after indexing", game, {cut}, r, "past the end", originals=cut)
+    game = g.copy("vanish")
+    args = ["insert", "--slot", "12", g.picture(game)]
+    props = os.path.join(game, "resource", "props.mw4")
+    r = run(args, game, ["strace", "-qq", "-P", props, "-e", "trace=openat", "-e", "inject=openat:error=ENOENT"])
+    g.promise("props.mw4 vanishing between the halves", game, {g.old}, r, "props.mw4.*No such file")
+    g.recovers("props.mw4 vanishing between the halves", game, args, {g.old, g.new})
+
+
+def two_at_once(g):
+    """Two inserts started together: each writes its slot, or is refused for the
+    other and writes nothing."""
+    for round in range(4):
+        game = g.copy("two")
+        procs = [subprocess.Popen([CLI, "--game", game, "insert", "--slot", s, g.picture(game)],
+                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True) for s in ("9", "12")]
+        outs = [p.communicate() + (p.returncode,) for p in procs]
+        name = f"two inserts at once, round {round + 1}"
+        ok = [code == 0 or (code == 1 and "Another copy of Quorlin" in err) for _, err, code in outs]
+        check(name + ": each succeeds or is refused for the other", all(ok), str(outs))
+        done = tuple(code == 0 for _, _, code in outs)
+        want = {(True, True): g.both, (True, False): g.new9, (False, True): g.new, (False, False): g.old}[done]
+        check(name + ": the archives hold exactly what succeeded", state(game) == want, str(done))
+
+
+def pictures(g):
+    """Hostile pictures: enormous sizes refused before any large allocation, cut-off
+    or renamed files refused; nothing written."""
+    game = g.copy("pictures")
+    bmp = open(g.picture(game), "rb").read()
+    png = open(os.path.join(game, "sample-skin.png"), "rb").read()
+    jpeg = open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "skin.jpg"), "rb").read()
+    sof = jpeg.index(b"\xff\xc0")
+    cases = {"huge.bmp": bmp[:18] + b"\xff\xff\x00\x00\xff\xff\x00\x00" + bmp[26:],
+             "huge.png": png[:16] + b"\x00\x01\x00\x00\x00\x01\x00\x00" + png[24:],
+             "huge.jpg": jpeg[:sof + 5] + b"\xff\xff\xff\xff" + jpeg[sof + 9:],
+             "huge.tga": bytes([0, 0, 2] + [0] * 9 + [0xff, 0x7f, 0xff, 0x7f, 24, 0]) + b"\0" * 1000,
+             "cut.bmp": bmp[:len(bmp) // 2], "cut.jpg": jpeg[:len(jpeg) // 2], "renamed.bmp": b"not a picture\n"}
+    for name, data in cases.items():
+        path = os.path.join(game, name)
+        open(path, "wb").write(data)
+        p = subprocess.Popen([CLI, "--game", game, "insert", "--slot", "12", path], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, text=True)
+        err = p.stderr.read()
+        _, status, usage = os.wait4(p.pid, 0)
+        check(name + ": refused naming the file", os.waitstatus_to_exitcode(status) == 1 and name in err, err)
+        check(name + ": peak memory under 40 MB", usage.ru_maxrss < 40 * 1024, f"{usage.ru_maxrss} kB")
+        check(name + ": nothing written", state(game) == g.old)
+
+
+def main():
+    root = tempfile.mkdtemp(prefix="quorlin-faults-")
+    groups = [kills, failing_flushes, size_limits, changed_archives, two_at_once, pictures]
+    if os.geteuid() == 0:  # mounting, and running as an ordinary user, need root
+        groups += [full_disk, permissions]
+    else:
+        print("skip full-disk and permission cases: not root")
+    try:
+        g = Game(root)
+        for group in groups:
+            group(g)
+    finally:
+        subprocess.run(["umount", os.path.join(root, "small")], capture_output=True)
+        shutil.rmtree(root, ignore_errors=True)
+    print(f"{sum(results)} of {len(results)} checks held")
+    return 0 if all(results) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
