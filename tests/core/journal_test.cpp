@@ -1,0 +1,130 @@
+// The journal that makes in-place writes crash-safe: what it refuses to read, what
+// the next start does with one an interrupted run left, and the one-writer lock.
+#include "archive/journal.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "platform/folder_lock.h"
+#include "platform/native_file.h"
+#include "support/game_fixture.h"
+
+namespace quorlin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadBytes;
+using test::SameBytes;
+
+TEST(Journal, ReadsBackWhatWasWrittenAndNothingDamagedOrForeign) {
+  Journal j{"Insert Skin into slot 12",
+            {{kTexturesArchive, 1000}, {kPropsArchive, 20}},
+            {{0, 5, {1, 2, 3}}, {1, 7, {9}}},
+            {1}};
+  const auto bytes = EncodeJournal(j);
+  const auto back = DecodeJournal(bytes);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->what, j.what);
+  EXPECT_EQ(back->archives, j.archives);
+  ASSERT_EQ(back->writes.size(), 2u);
+  EXPECT_EQ(back->writes[1].position, 7u);
+  EXPECT_EQ(back->writes[0].bytes, j.writes[0].bytes);
+  EXPECT_EQ(back->restores, j.restores);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    auto damaged = bytes;
+    damaged[i] ^= 0x10;
+    EXPECT_FALSE(DecodeJournal(damaged)) << "byte " << i;
+    EXPECT_FALSE(DecodeJournal(std::span<const uint8_t>(bytes).first(i))) << "cut at " << i;
+  }
+  j.archives[1].first = "resource\\other.mw4";  // only the two archives may ever be written
+  EXPECT_FALSE(DecodeJournal(EncodeJournal(j)));
+}
+
+TEST(Journal, TheNextStartFinishesACompleteOneAndDiscardsAnyOther) {
+  const std::string finished = "The interrupted Insert Skin into slot 12 was finished from its journal.";
+  const struct {
+    const char* name;
+    std::function<void(test::TestGame&, std::vector<uint8_t>& journal)> arrange;
+    bool written;  // the slot holds the picture afterwards
+    std::vector<std::string> notices;
+  } cases[] = {
+      {"complete", nullptr, true, {finished}},
+      {"never finished writing",
+       [](test::TestGame& g, std::vector<uint8_t>& journal) {
+         fs::rename(g.Resource("quorlin.journal"), g.Resource("quorlin.journal.quorlin-tmp"));
+         journal.clear();
+       },
+       false,
+       {"A journal that an interrupted run had not finished writing was discarded; the archives had not been "
+        "touched."}},
+      {"damaged",
+       [](test::TestGame&, std::vector<uint8_t>& journal) { journal[40] ^= 1; },
+       false,
+       {"A damaged journal (resource\\quorlin.journal) was found and discarded."}},
+      {"for another archive",
+       [](test::TestGame& g, std::vector<uint8_t>&) {
+         auto bytes = ReadBytes(g.Props());
+         bytes.push_back(0);
+         sample::WriteFile(g.Props(), bytes);
+       },
+       false,
+       {"The journal of an interrupted Insert Skin into slot 12 no longer fits resource\\props.mw4, which has changed "
+        "since; it was discarded and nothing was written."}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TestGame g;
+    ASSERT_EQ(g.Start(), Outcome::Done);
+    Journal journal{"Insert Skin into slot 12",
+                    {{kTexturesArchive, ReadBytes(g.Textures()).size()}, {kPropsArchive, ReadBytes(g.Props()).size()}},
+                    {},
+                    {}};
+    auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
+    const ImageBuffer picture = test::PositionPicture();
+    for (int level = 0; level < 6; ++level) {
+      const auto& place = g.layout.textures.at(ExpectedTextureName(12, level));
+      journal.writes.push_back({0, place.offset, test::LevelTarga(picture, 512 >> level)});
+    }
+    journal.writes.push_back({1, g.layout.props.at(ExpectedLobbyName(12)).offset, test::LevelTarga(picture, 32)});
+    auto bytes = EncodeJournal(journal);
+    sample::WriteFile(g.Resource("quorlin.journal"), bytes);
+    sample::WriteFile(g.Resource("textures.mw4b.quorlin-Ab12Cd"), {1, 2});  // a backup copy cut short
+    if (c.arrange) c.arrange(g, bytes);
+    if (!bytes.empty()) sample::WriteFile(g.Resource("quorlin.journal"), bytes);
+    props = ReadBytes(g.Props());
+    if (c.written) g.Inserted(textures, props, 12, picture);
+    ASSERT_EQ(g.Start(), Outcome::Done);
+    EXPECT_EQ(g.shell.statuses, c.notices);
+    EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
+    EXPECT_TRUE(SameBytes(ReadBytes(g.Props()), props));
+    EXPECT_EQ(test::Listing(g.dir / "resource"),
+              (std::set<std::string>{"textures.mw4", "props.mw4", "textures.inx", "props.inx"}));
+  }
+}
+
+TEST(Journal, WhileAnotherCopyHoldsTheLockNothingIsWrittenOrFinished) {
+  test::TestGame g;
+  ASSERT_EQ(g.Start(), Outcome::Done);
+  FolderLock other;
+  ASSERT_TRUE(other.TryLock(g.dir / "resource"));
+  sample::WriteFile(g.Resource("quorlin.journal"), {1, 2, 3});  // the other copy's, still being written
+  const auto textures = ReadBytes(g.Textures());
+  g.LoadPicture(test::PositionPicture());
+  EXPECT_EQ(g.Insert(12), Outcome::Refused);
+  EXPECT_EQ(g.shell.MessageTexts(), (std::vector<std::string>{"Another copy of Quorlin is writing to the game's files "
+                                                              "right now. Nothing has been changed; try again when it "
+                                                              "has finished."}));
+  EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
+  EXPECT_FALSE(fs::exists(g.Textures() + "b"));
+  ASSERT_EQ(g.Start(), Outcome::Done);
+  EXPECT_TRUE(fs::exists(g.Resource("quorlin.journal")));
+  other.Release();
+  ASSERT_EQ(g.Start(), Outcome::Done);
+  EXPECT_EQ(g.shell.statuses, std::vector<std::string>{"A damaged journal (resource\\quorlin.journal) was found and "
+                                                       "discarded."});
+}
+
+}  // namespace
+}  // namespace quorlin
