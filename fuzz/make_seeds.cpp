@@ -16,6 +16,7 @@
 
 #include "archive/archive.h"
 #include "archive/byte_source.h"
+#include "archive/journal.h"
 #include "archive/skin_index.h"
 #include "fuzz_support.h"
 #include "image/targa.h"
@@ -155,6 +156,15 @@ void TargaSeeds() {
   Write("targa", "5x3-written.tga", EncodeTGA(image));
 }
 
+void JournalSeeds() {
+  Journal insert{"Insert Skin into slot 12", {{kTexturesArchive, 4096}, {kPropsArchive, 512}}, {}, {}};
+  insert.writes.push_back({0, 100, std::vector<uint8_t>(34, 0x5A)});
+  insert.writes.push_back({1, 7, {0, 0, 2, 0}});
+  Write("journal", "insert.jnl", EncodeJournal(insert));
+  const Journal restore{"Restore to Original", {{kTexturesArchive, 0}, {kPropsArchive, 0}}, {}, {0, 1}};
+  Write("journal", "restore.jnl", EncodeJournal(restore));
+}
+
 void RegistrySeeds() {
   WriteText("registry", "wow6432node.reg",
             quorlin::sample::SampleSystemReg() +
@@ -211,6 +221,7 @@ int main(int argc, char** argv) {
     IndexSeeds();
     TargaSeeds();
     RegistrySeeds();
+    JournalSeeds();
     PictureSeeds();
   } catch (const std::exception& e) {
     std::cerr << "make-fuzz-seeds: " << e.what() << '\n';

@@ -46,6 +46,12 @@ bool SkinIndexChanged(const ProgramState& state);
 // The Skin menu: ticks item Index alone and selects that slot.
 void skinl_Click(ProgramState& state, Shell& shell, int16_t Index);
 
+// A picture with more pixels than this is refused from its header, before anything
+// is decoded, as not being 512x512: decoding a header that only claims an
+// enormous size would take hundreds of megabytes.
+inline constexpr int64_t kMaxPicturePixels = 1024 * 1024;
+inline constexpr const char* kNot512 = "Skin file isn't 512x512!";
+
 // Decodes a bitmap, JPEG or PNG file into a 24-bit top-down buffer; on failure
 // returns false with the decoder's reason and leaves the buffer alone.
 using PictureDecoder = std::function<bool(const std::string& nativePath, ImageBuffer& image, std::string& reason)>;

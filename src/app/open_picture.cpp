@@ -41,10 +41,11 @@ Outcome OpenPicture(ProgramState& state, Shell& shell, const std::string& native
     }
     TgaStatus status = TgaStatus::Truncated;
     try {
-      status = LoadTGA(nativePath, state.LoadedImage, state.LastTgaHeader);
+      status = LoadTGA(nativePath, state.LoadedImage, state.LastTgaHeader, kMaxPicturePixels);
     } catch (const QuorlinError& e) {
       return Refuse(state, shell, e.what());
     }
+    if (status == TgaStatus::TooLarge) return Refuse(state, shell, kNot512);
     if (status == TgaStatus::BadSize) {
       return Refuse(state, shell, "Cannot read " + nativePath + ": the Targa image's width or height is not usable.");
     }
@@ -57,7 +58,7 @@ Outcome OpenPicture(ProgramState& state, Shell& shell, const std::string& native
 
   shell.ShowPicture(&state.LoadedImage);
   if (state.LoadedImage.Width != 512 || state.LoadedImage.Height != 512) {
-    shell.ShowMessage("Skin file isn't 512x512!", kProgramTitle, MessageIcon::None, MessageButtons::Ok);
+    shell.ShowMessage(kNot512, kProgramTitle, MessageIcon::None, MessageButtons::Ok);
     state.LoadedImage.Pixels.assign(1, 0);
     state.LoadedImage.BitsPerPixel = 0;
     shell.ShowPicture(nullptr);

@@ -1,9 +1,9 @@
 #include "image/targa.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include "platform/error.h"
 #include "platform/native_file.h"
@@ -137,8 +137,22 @@ TgaStatus DecodeTGA(std::span<const uint8_t> bytes, ImageBuffer& image, TgaHeade
   return TgaStatus::Ok;
 }
 
-TgaStatus LoadTGA(const std::string& nativePath, ImageBuffer& image, TgaHeader& header) {
-  const std::vector<uint8_t> bytes = ReadWholeFile(nativePath);
+TgaStatus LoadTGA(const std::string& nativePath, ImageBuffer& image, TgaHeader& header, int64_t maxPixels) {
+  NativeFile file(nativePath, NativeFile::Access::Read);
+  std::vector<uint8_t> bytes(kTgaHeaderSize);
+  bytes.resize(file.ReadAt(0, bytes.data(), bytes.size()));
+  if (bytes.size() == kTgaHeaderSize) {
+    TgaHeader h;
+    ParseHeader(bytes.data(), h);
+    const size_t pixels = PixelBytes(h.Width, h.Height);
+    if (h.ImageType == 2 && h.PixelDepth == 24 && pixels != 0) {
+      if (static_cast<int64_t>(h.Width) * h.Height > maxPixels) return TgaStatus::TooLarge;
+      const uint64_t entries = h.ColorMapSpec[2] | (h.ColorMapSpec[3] << 8);
+      const uint64_t map = h.ColorMapType ? entries * ((h.ColorMapSpec[4] + 7u) / 8u) : 0;
+      bytes.resize(std::min<uint64_t>(file.Size(), kTgaHeaderSize + h.IdLength + map + pixels));
+      bytes.resize(file.ReadAt(0, bytes.data(), bytes.size()));
+    }
+  }
   return DecodeTGA(bytes, image, header);
 }
 

@@ -53,6 +53,7 @@ enum class TgaStatus {
   NotTrueColor24,  // ImageType is not 2 or PixelDepth is not 24
   BadSize,         // width or height 0 or negative, or too many pixels
   Truncated,       // the file is shorter than its header, ID, colour map or pixels
+  TooLarge,        // more than maxPixels pixels (LoadTGA only), refused from the header
 };
 
 // Reads the 18-byte header; true when ImageType is 2 and PixelDepth 24.
@@ -63,6 +64,8 @@ bool CheckTGA(const std::string& nativePath, TgaHeader& header);
 // ID length, the colour map and the origin bits (top first, right to left). On anything but Ok the buffer is
 // left untouched.
 TgaStatus DecodeTGA(std::span<const uint8_t> bytes, ImageBuffer& image, TgaHeader& header);
-TgaStatus LoadTGA(const std::string& nativePath, ImageBuffer& image, TgaHeader& header);
+// The file form reads the header first and then only the bytes the image needs,
+// so that a header claiming a huge size costs nothing.
+TgaStatus LoadTGA(const std::string& nativePath, ImageBuffer& image, TgaHeader& header, int64_t maxPixels);
 
 }  // namespace quorlin

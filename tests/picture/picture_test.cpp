@@ -132,7 +132,7 @@ TEST_F(OpenPictureTest, UnusableFilesAreRefusedAndLeaveNoImageLoaded) {
       // Sizes far beyond any picture, refused from the header before decoding.
       {"huge.png", With(png, {{16, 0}, {17, 0}, {18, 0x9C}, {19, 0x40}, {20, 0}, {21, 0}, {22, 0x9C}, {23, 0x40}}), ""},
       {"huge.bmp", With(bmp, {{18, 0xFF}, {19, 0xFF}, {20, 0xFF}, {21, 0x7F}}), ""},
-      {"huge.jpg", With(jpeg, {{sof + 5, 0xFF}, {sof + 6, 0xFF}, {sof + 7, 0xFF}, {sof + 8, 0xFF}}), ""},
+      {"huge.jpg", With(jpeg, {{sof + 5, 0x1F}, {sof + 6, 0x40}, {sof + 7, 0x1F}, {sof + 8, 0x40}}), kNot512},
   };
   for (const auto& c : cases) {
     ASSERT_EQ(Open("good.bmp", bmp), Outcome::Done);

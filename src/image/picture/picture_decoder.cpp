@@ -80,8 +80,7 @@ bool DecodePicture(const std::string& nativePath, ImageBuffer& image, std::strin
   const QSize size = reader.size();
   if (size.isValid() &&
       static_cast<long long>(size.width()) * static_cast<long long>(size.height()) > kMaxPicturePixels) {
-    reason = "Cannot read " + nativePath + ": the picture is too large (" + std::to_string(size.width()) + "x" +
-             std::to_string(size.height()) + " pixels)";
+    reason = kNot512;
     return false;
   }
   QImage decoded;

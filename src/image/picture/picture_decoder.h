@@ -2,12 +2,13 @@
 
 #include <string>
 
+#include "app/commands.h"
 #include "image/image_buffer.h"
 
 namespace quorlin {
 
-// Pictures larger than this many pixels are refused before they are decoded.
-inline constexpr long long kMaxPicturePixels = 64LL * 1024 * 1024;
+// A picture larger than kMaxPicturePixels is refused from its header, with the
+// reason kNot512, before anything is decoded.
 
 // Decodes a bitmap, JPEG or PNG file with Qt's image reader into a 24-bit top-down
 // blue-green-red buffer. The size is read from the header first, so a huge or
