@@ -63,14 +63,28 @@ bool WriteInputFile(const uint8_t* data, size_t size) {
   return true;
 }
 
+// Whether reading header and records runs past the end of the bytes, worked out
+// here on its own from the record layout.
+bool RunsOff(std::span<const uint8_t> b) {
+  if (b.size() < 20) return true;
+  const auto count = static_cast<int16_t>(b[16] | (b[17] << 8));
+  const int records = count < 2 ? 1 : count - 1;
+  uint64_t pos = 20;
+  for (int i = 0; i < records; ++i) {
+    if (pos + 25 > b.size()) return true;
+    pos += 25 + static_cast<uint64_t>(b[pos + 23] | (b[pos + 24] << 8)) + b[pos + 22];
+    if (pos > b.size()) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> bytes(data, size);
 
-  MemorySource source(bytes);
-  const ArchiveDirectory dir = ParseArchiveDirectory(source);
-  const bool ranOff = source.Exhausted();
+  const ArchiveDirectory dir = ParseArchiveDirectory(bytes);
+  const bool ranOff = RunsOff(bytes);
 
   // Shape.
   const int records = dir.Header.EntryCount < 2 ? 1 : dir.Header.EntryCount - 1;
@@ -81,9 +95,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QUORLIN_FUZZ_CHECK(ranOff || e.Name.size() == e.NameLength || &e == &dir.Directory.back(),
                        "whole names when the bytes last");
   }
-
-  // The span overload reads the same.
-  QUORLIN_FUZZ_CHECK(SameDirectory(dir, ParseArchiveDirectory(bytes)), "span form equals source form");
 
   // The file form reads the same.
   if (WriteInputFile(data, size)) {

@@ -45,7 +45,7 @@ const Oracle& FixedOracle() {
     Oracle o;
     o.dir = fuzz::FixedIndexDirectory();
     for (int p = 0; p <= o.dir.Header.EntryCount - 1; ++p) {
-      const std::string name = LowerAscii(TrimSpaces(o.dir.Directory[static_cast<size_t>(p)].Name));
+      const std::string name = LowerAscii(TrimSpaces(std::string(o.dir.Directory[static_cast<size_t>(p)].Name)));
       for (int s = 1; s <= kSlotCount; ++s) {
         for (int l = 0; l < kLevelCount; ++l) {
           if (name == ExpectedTextureName(s, l)) o.texturePositions[s][l].insert(static_cast<int16_t>(p));
@@ -100,7 +100,7 @@ void CheckIndexing(std::span<const uint8_t> archiveBytes) {
   // First searchable position of each normalised name, worked out here on its own.
   std::map<std::string, int> first;
   for (int p = 0; p < searchable; ++p) {
-    first.emplace(LowerAscii(TrimSpaces(dir.Directory[static_cast<size_t>(p)].Name)), p);
+    first.emplace(LowerAscii(TrimSpaces(std::string(dir.Directory[static_cast<size_t>(p)].Name))), p);
   }
   auto firstOf = [&](const std::string& name) {
     const auto it = first.find(name);

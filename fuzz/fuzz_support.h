@@ -24,7 +24,8 @@ namespace quorlin::fuzz {
     }                                                                                                      \
   } while (0)
 
-inline DirEntry NamedEntry(const std::string& name, uint32_t length, uint32_t offset) {
+// A record whose name points at `name`, which must outlive it.
+inline DirEntry NamedEntry(std::string_view name, uint32_t length, uint32_t offset) {
   DirEntry e;
   e.DataLength = length;
   e.DataOffset = offset;
@@ -64,12 +65,17 @@ inline ArchiveDirectory FixedIndexDirectory() {
   ArchiveDirectory dir;
   dir.Header.Tag = {'M', 'W', '4', 'A'};
   dir.Header.EntryCount = static_cast<int16_t>(names.size() + 1);
+  auto store = std::make_shared<std::string>();
+  for (const std::string& name : names) *store += name;
   uint32_t offset = 0;
+  size_t at = 0;
   for (const std::string& name : names) {
-    dir.Directory.push_back(NamedEntry(name, 100, offset));
+    dir.Directory.push_back(NamedEntry(std::string_view(*store).substr(at, name.size()), 100, offset));
+    at += name.size();
     offset += 100;
   }
   dir.Directory.emplace_back();  // the empty record after the last one read
+  dir.Names = std::move(store);
   return dir;
 }
 

@@ -21,6 +21,8 @@ struct ProgramState {
   ImageBuffer LoadedImage;
   ImageBuffer WorkImage;
   TgaHeader LastTgaHeader;
+  // Archive directories already read, reused while their files are unchanged.
+  mutable DirectoryCache Directories;
   // Told of every step text as it is set (tests and diagnostics).
   std::function<void(const std::string&)> StepObserver;
 

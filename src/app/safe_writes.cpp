@@ -69,10 +69,10 @@ std::optional<std::string> Mismatch(const ProgramState& state, const Journal& jo
 
 void ForgetJournal(const std::string& nativePath) {
   // Everything it held is written and flushed: a journal that stays (or comes back
-  // after a power cut) is only finished once more at the next start, harmlessly.
+  // after a power cut, as its removal is not flushed) is only finished once more at
+  // the next start, harmlessly.
   try {
     RemoveFile(nativePath);
-    SyncFolderOf(nativePath);
   } catch (const QuorlinError&) {
   }
 }

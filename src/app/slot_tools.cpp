@@ -1,5 +1,6 @@
 #include "app/slot_tools.h"
 
+#include <cstring>
 #include <filesystem>
 #include <optional>
 
@@ -38,32 +39,102 @@ std::vector<SlotEntry> EntriesOf(const ProgramState& state, int slot) {
 // An archive or backup opened once for the command, with its directory.
 struct OpenedArchive {
   std::optional<ArchiveFile> file;  // none when the file is not there
-  ArchiveDirectory dir;
+  const ArchiveDirectory* dir = nullptr;
   uint64_t length = 0;
 };
 
 OpenedArchive Open(const ProgramState& state, const std::string& relative,
                    ArchiveFile::Open mode = ArchiveFile::Open::Read) {
+  static const ArchiveDirectory empty = ReadArchiveDirectoryNative("");
   OpenedArchive a;
+  a.dir = &empty;
   const std::string path = state.Game.NativeGamePath(relative);
-  if (!NativeFileExists(path)) {
-    a.dir.Directory.resize(2);
-    return a;
-  }
+  if (!NativeFileExists(path)) return a;
   a.file.emplace(path, mode);
-  a.dir = a.file->ReadDirectory();
+  a.dir = &a.file->ReadDirectory(state.Directories);
   a.length = a.file->Length();
   return a;
 }
 
-// An entry's bytes, or nothing when the position lies outside the directory or
-// the data outside the file.
-std::optional<std::vector<uint8_t>> EntryBytes(OpenedArchive& a, int16_t position) {
-  if (!a.file || position < 0 || static_cast<size_t>(position) >= a.dir.Directory.size()) return std::nullopt;
-  const DirEntry& e = a.dir.Directory[static_cast<size_t>(position)];
-  if (!EntryInsideFile(a.dir.Header, e, a.length)) return std::nullopt;
-  return a.file->ReadAt(ArchiveDirectory::DataPosition(a.dir.Header, e), e.DataLength);
+// Where an entry's data lies (offset, length), or nothing when the position lies
+// outside the directory or the data outside the file.
+std::optional<std::pair<uint64_t, uint32_t>> EntryPlace(const OpenedArchive& a, int16_t position) {
+  if (!a.file || position < 0 || static_cast<size_t>(position) >= a.dir->Directory.size()) return std::nullopt;
+  const DirEntry& e = a.dir->Directory[static_cast<size_t>(position)];
+  if (!EntryInsideFile(a.dir->Header, e, a.length)) return std::nullopt;
+  return std::pair{ArchiveDirectory::DataPosition(a.dir->Header, e), e.DataLength};
 }
+
+std::optional<std::vector<uint8_t>> EntryBytes(OpenedArchive& a, int16_t position) {
+  const auto place = EntryPlace(a, position);
+  if (!place) return std::nullopt;
+  return a.file->ReadAt(place->first, place->second);
+}
+
+// A backup opened for comparing with its archive. A backup made of an unchanged
+// archive starts with the same header and records, and then shares its parsed
+// directory instead of being parsed anew.
+OpenedArchive OpenBackup(const ProgramState& state, const std::string& relative, OpenedArchive& original) {
+  const std::string path = state.Game.NativeGamePath(relative + "b");
+  if (!original.file || original.dir->Bytes == 0 || !NativeFileExists(path)) return Open(state, relative + "b");
+  OpenedArchive b;
+  b.file.emplace(path, ArchiveFile::Open::Read);
+  b.length = b.file->Length();
+  const uint64_t bytes = original.dir->Bytes;
+  FileMapping mine(original.file->Native()), theirs(b.file->Native());
+  if (b.length >= bytes && mine.Data() && theirs.Data() && std::memcmp(mine.Data(), theirs.Data(), bytes) == 0) {
+    b.dir = original.dir;
+  } else {
+    b.dir = &b.file->ReadDirectory(state.Directories);
+  }
+  return b;
+}
+
+// Compares an archive's entries with its backup's: in place where both files map
+// into memory, else read a chunk at a time into two buffers that serve every
+// comparison. Either way only the compared bytes are touched.
+class EntryComparer {
+ public:
+  EntryComparer(OpenedArchive& a, OpenedArchive& b) : a_(a), b_(b) {
+    if (a.file && b.file) {
+      mapA_.emplace(a.file->Native());
+      mapB_.emplace(b.file->Native());
+    }
+  }
+  // Whether the entry at a position holds the same bytes in both (or neither has it).
+  bool Same(int16_t position) {
+    const auto pa = EntryPlace(a_, position);
+    const auto pb = EntryPlace(b_, position);
+    if (!pa || !pb) return !pa && !pb;
+    if (pa->second != pb->second) return false;
+    if (mapA_->Data() && mapB_->Data()) {
+      return std::memcmp(mapA_->Data() + pa->first, mapB_->Data() + pb->first, pa->second) == 0;
+    }
+    bufferA_.resize(256 * 1024);
+    bufferB_.resize(bufferA_.size());
+    for (uint32_t done = 0; done < pa->second;) {
+      const size_t n = std::min<size_t>(bufferA_.size(), pa->second - done);
+      if (a_.file->ReadAt(pa->first + done, bufferA_.data(), n) != n ||
+          b_.file->ReadAt(pb->first + done, bufferB_.data(), n) != n ||
+          std::memcmp(bufferA_.data(), bufferB_.data(), n) != 0) {
+        return false;
+      }
+      done += static_cast<uint32_t>(n);
+    }
+    return true;
+  }
+  // Gives back the mapped pages compared so far.
+  void Drop() {
+    if (mapA_) mapA_->Drop();
+    if (mapB_) mapB_->Drop();
+  }
+
+ private:
+  OpenedArchive& a_;
+  OpenedArchive& b_;
+  std::optional<FileMapping> mapA_, mapB_;
+  std::vector<uint8_t> bufferA_, bufferB_;
+};
 
 bool Prepared(const ArchiveDirectory& dir, const SkinIndex& index, const char* archive, int slot) {
   try {
@@ -80,25 +151,26 @@ std::vector<SlotStatus> ReadSlotStatus(const ProgramState& state) {
   OpenedArchive props = Open(state, kPropsArchive);
   const bool backups =
       state.Game.Exists(std::string(kTexturesArchive) + "b") && state.Game.Exists(std::string(kPropsArchive) + "b");
-  OpenedArchive texturesBackup = backups ? Open(state, std::string(kTexturesArchive) + "b") : OpenedArchive{};
-  OpenedArchive propsBackup = backups ? Open(state, std::string(kPropsArchive) + "b") : OpenedArchive{};
+  OpenedArchive texturesBackup = backups ? OpenBackup(state, kTexturesArchive, textures) : OpenedArchive{};
+  OpenedArchive propsBackup = backups ? OpenBackup(state, kPropsArchive, props) : OpenedArchive{};
+  EntryComparer sameTextures(textures, texturesBackup), sameProps(props, propsBackup);
   std::vector<SlotStatus> rows;
   for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
     SlotStatus row;
     row.slot = slot;
-    row.texturesPrepared = Prepared(textures.dir, state.Index, kTexturesArchive, slot);
-    row.propsPrepared = Prepared(props.dir, state.Index, kPropsArchive, slot);
+    row.texturesPrepared = Prepared(*textures.dir, state.Index, kTexturesArchive, slot);
+    row.propsPrepared = Prepared(*props.dir, state.Index, kPropsArchive, slot);
     if (backups) {
       bool differs = false;
       for (const SlotEntry& entry : EntriesOf(state, slot)) {
-        const bool isTextures = entry.archive == kTexturesArchive;
-        if (EntryBytes(isTextures ? textures : props, entry.position) !=
-            EntryBytes(isTextures ? texturesBackup : propsBackup, entry.position)) {
+        if (!(entry.archive == kTexturesArchive ? sameTextures : sameProps).Same(entry.position)) {
           differs = true;
           break;
         }
       }
       row.differsFromBackup = differs;
+      sameTextures.Drop();
+      sameProps.Drop();
     }
     rows.push_back(row);
   }
@@ -168,7 +240,7 @@ Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
       }
       OpenedArchive& current = archives.emplace_back(Open(state, relative, ArchiveFile::Open::ReadWrite));
       OpenedArchive backup = Open(state, relative + "b");
-      if (!Prepared(current.dir, state.Index, archive, slot)) {
+      if (!Prepared(*current.dir, state.Index, archive, slot)) {
         shell.ShowMessage("The Zandel is required to use the Quorlin tool!",
                           archive == kTexturesArchive ? "textures.mw4 not patched!" : "props.mw4 not patched!",
                           MessageIcon::None, MessageButtons::Ok);
@@ -178,16 +250,18 @@ Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
       journal.archives.emplace_back(relative, current.length);
       for (const SlotEntry& entry : EntriesOf(state, slot)) {
         if (entry.archive != archive) continue;
-        const DirEntry& target = current.dir.At(entry.position);
-        if (!EntryInsideFile(current.dir.Header, target, current.length)) {
-          throw QuorlinError(kErrInputPastEnd, "Input past end of file: entry " + target.Name + " of " + relative);
+        const DirEntry& target = current.dir->At(entry.position);
+        if (!EntryInsideFile(current.dir->Header, target, current.length)) {
+          throw QuorlinError(kErrInputPastEnd,
+                             "Input past end of file: entry " + std::string(target.Name) + " of " + relative);
         }
         auto bytes = EntryBytes(backup, entry.position);
         if (!bytes || bytes->size() != target.DataLength) {
-          throw QuorlinError(kErrBadRecord, "The backup " + relative + "b has no entry like " + target.Name);
+          throw QuorlinError(kErrBadRecord,
+                             "The backup " + relative + "b has no entry like " + std::string(target.Name));
         }
         journal.writes.push_back(
-            {index, ArchiveDirectory::DataPosition(current.dir.Header, target), std::move(*bytes)});
+            {index, ArchiveDirectory::DataPosition(current.dir->Header, target), std::move(*bytes)});
       }
     }
     int shown = -1;

@@ -6,6 +6,7 @@
 #include "platform/error.h"
 #include "platform/folder_lock.h"
 #include "platform/native_file.h"
+#include "platform/paths.h"
 #include "quorlin/version.h"
 
 namespace quorlin {
@@ -27,11 +28,24 @@ std::string WindowTitle() {
          std::to_string(kVersionRevision) + "]";
 }
 
+namespace {
+
+// The directory of one of the game's archives, read once per version of the file;
+// a missing archive reads as an empty directory.
+const ArchiveDirectory& GameDirectory(const ProgramState& state, const char* relative) {
+  static const ArchiveDirectory empty = ReadArchiveDirectoryNative("");
+  const std::string path = state.Game.NativeGamePath(relative);
+  if (!NativeFileExists(path)) return empty;
+  NativeFile file(path, NativeFile::Access::Read);
+  return state.Directories.Read(file);
+}
+
+}  // namespace
+
 void BuildSkinIndex(ProgramState& state, Shell& shell) {
-  const ArchiveDirectory textures = ReadArchiveDirectory(state.Game, kTexturesArchive);
-  IndexTextures(textures, state.Index, [&](int, int) { Tell(shell, "error getting skins"); });
-  const ArchiveDirectory props = ReadArchiveDirectory(state.Game, kPropsArchive);
-  IndexProps(props, state.Index, [&](int) { Tell(shell, "error getting skins"); });
+  IndexTextures(GameDirectory(state, kTexturesArchive), state.Index,
+                [&](int, int) { Tell(shell, "error getting skins"); });
+  IndexProps(GameDirectory(state, kPropsArchive), state.Index, [&](int) { Tell(shell, "error getting skins"); });
 }
 
 void SaveSkinIndex(const ProgramState& state) {
@@ -56,10 +70,8 @@ void LoadSkinIndex(ProgramState& state, const std::string& relativeIndexFile) {
 }
 
 bool SkinIndexChanged(const ProgramState& state) {
-  if (TexturesIndexStale(ReadArchiveDirectory(state.Game, kTexturesArchive), state.Index)) {
-    return true;
-  }
-  return PropsIndexStale(ReadArchiveDirectory(state.Game, kPropsArchive), state.Index);
+  if (TexturesIndexStale(GameDirectory(state, kTexturesArchive), state.Index)) return true;
+  return PropsIndexStale(GameDirectory(state, kPropsArchive), state.Index);
 }
 
 void ReindexSkins(ProgramState& state, Shell& shell, const std::string& message) {

@@ -1,5 +1,7 @@
 #include "archive/archive.h"
 
+#include <algorithm>
+
 #include "platform/error.h"
 #include "platform/paths.h"
 
@@ -14,7 +16,7 @@ const DirEntry& ArchiveDirectory::At(long position) const {
   return Directory[static_cast<size_t>(position)];
 }
 
-std::string NormalizeEntryName(const std::string& name) { return TrimSpaces(LowerAscii(name)); }
+std::string NormalizeEntryName(std::string_view name) { return TrimSpaces(LowerAscii(std::string(name))); }
 
 long ArchiveDirectory::Find(const std::string& expectedLower) const {
   const int count = SearchablePositions();
@@ -24,40 +26,138 @@ long ArchiveDirectory::Find(const std::string& expectedLower) const {
   return -1;
 }
 
-ArchiveDirectory ParseArchiveDirectory(ByteSource& source) {
-  ArchiveDirectory result;
-  ArchiveHeader& h = result.Header;
-  source.Read(h.Tag.data(), h.Tag.size());
-  h.Unknown4 = source.U32();
-  h.Unknown8 = source.U32();
-  h.DataBase = source.U32();
-  h.EntryCount = source.I16();
-  h.Unknown18 = source.U16();
+namespace {
 
-  // EntryCount - 1 records are read, record 0 always; one empty position follows.
+// Archive bytes from the first byte, handed to the parser a few at a time: in
+// memory as they are, from a file through a sliding window that refills with one
+// read of many records, and jumps over skipped bytes without reading them.
+class MemoryWindow {
+ public:
+  explicit MemoryWindow(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+  // Up to n bytes at pos, contiguous; got tells how many the archive has there.
+  const uint8_t* Get(uint64_t pos, size_t n, size_t& got) {
+    got = pos >= bytes_.size() ? 0 : static_cast<size_t>(std::min<uint64_t>(n, bytes_.size() - pos));
+    return bytes_.data() + std::min<uint64_t>(pos, bytes_.size());
+  }
+  void Expect(uint64_t) {}
+
+ private:
+  std::span<const uint8_t> bytes_;
+};
+
+class FileWindow {
+ public:
+  explicit FileWindow(NativeFile& file) : file_(file), size_(file.Size()) {}
+  const uint8_t* Get(uint64_t pos, size_t n, size_t& got) {
+    if (pos >= base_ && pos + n <= base_ + buffer_.size()) {
+      got = n;
+      return buffer_.data() + (pos - base_);
+    }
+    return Refill(pos, n, got);
+  }
+  // The directory ends about here (DataBase): read that far at once, within reason.
+  void Expect(uint64_t end) { expectedEnd_ = std::min<uint64_t>(end, kMaxRead); }
+
+ private:
+  // Reads again from pos: at least the next chunk, and the whole of the directory
+  // the header announced if that is larger.
+  const uint8_t* Refill(uint64_t pos, size_t n, size_t& got) {
+    got = pos >= size_ ? 0 : static_cast<size_t>(std::min<uint64_t>(n, size_ - pos));
+    const uint64_t want = std::max<uint64_t>({kChunk, got, expectedEnd_ > pos ? expectedEnd_ - pos : 0});
+    buffer_.resize(static_cast<size_t>(std::min<uint64_t>(want, size_ - std::min(pos, size_))));
+    base_ = pos;
+    buffer_.resize(file_.ReadAt(pos, buffer_.data(), buffer_.size()));
+    got = std::min(got, buffer_.size());
+    return buffer_.data();
+  }
+  static constexpr uint64_t kChunk = 256 * 1024;
+  static constexpr uint64_t kMaxRead = 16 * 1024 * 1024;
+  NativeFile& file_;
+  uint64_t size_;
+  uint64_t base_ = 0;
+  uint64_t expectedEnd_ = 0;
+  std::vector<uint8_t> buffer_;
+};
+
+uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t U32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Reads EntryCount - 1 records (record 0 always) after the 20-byte header; one
+// empty position follows them. Past the end of the file the missing bytes read as
+// zero and no further record is read, so a cut-off name matches nothing.
+template <class Window>
+ArchiveDirectory Parse(Window& window) {
+  ArchiveDirectory result;
+  uint64_t pos = 0;
+  bool exhausted = false;
+  uint8_t scratch[kDirEntryFixedSize];
+  // n fixed bytes at pos (n <= 25), zero-filled past the end.
+  const auto fixed = [&](size_t n) {
+    size_t got = 0;
+    const uint8_t* p = window.Get(pos, n, got);
+    pos += got;
+    if (got == n) return p;
+    exhausted = true;
+    std::fill(std::copy(p, p + got, scratch), scratch + n, uint8_t{0});
+    return static_cast<const uint8_t*>(scratch);
+  };
+  ArchiveHeader& h = result.Header;
+  const uint8_t* b = fixed(kArchiveHeaderSize);
+  std::copy(b, b + 4, h.Tag.begin());
+  h.Unknown4 = U32(b + 4);
+  h.Unknown8 = U32(b + 8);
+  h.DataBase = U32(b + 12);
+  h.EntryCount = static_cast<int16_t>(U16(b + 16));
+  h.Unknown18 = U16(b + 18);
+  window.Expect(h.DataBase);
+
   const int records = h.EntryCount < 2 ? 1 : h.EntryCount - 1;
   result.Directory.resize(static_cast<size_t>(records) + 1);
-  for (int i = 0; i < records; ++i) {
-    // Past the end of the file every record reads empty; stop reading.
-    if (source.Exhausted()) break;
+  auto names = std::make_shared<std::string>();
+  names->reserve(static_cast<size_t>(records) * 40);
+  std::vector<uint32_t> nameStarts(static_cast<size_t>(records) + 1, 0);
+  int read = 0;
+  for (int i = 0; i < records && !exhausted; ++i, ++read) {
     DirEntry& e = result.Directory[static_cast<size_t>(i)];
-    source.Read(e.Unknown0.data(), e.Unknown0.size());
-    e.DataLength = source.U32();
-    e.DataOffset = source.U32();
-    source.Read(e.Unknown20.data(), e.Unknown20.size());
-    e.NameLength = source.U8();
-    source.Skip(source.U16());
-    e.Name.resize(e.NameLength);
-    const size_t got = source.Read(reinterpret_cast<uint8_t*>(e.Name.data()), e.NameLength);
-    // A name cut off by the end of the file matches nothing: keep what was there.
-    if (got < e.NameLength) e.Name.resize(got);
+    const uint8_t* r = fixed(kDirEntryFixedSize);
+    std::copy(r, r + 12, e.Unknown0.begin());
+    e.DataLength = U32(r + 12);
+    e.DataOffset = U32(r + 16);
+    e.Unknown20 = {r[20], r[21]};
+    e.NameLength = r[22];
+    pos += U16(r + 23);  // skipped bytes, never looked at
+    size_t got = 0;
+    const uint8_t* name = window.Get(pos, e.NameLength, got);
+    nameStarts[static_cast<size_t>(i)] = static_cast<uint32_t>(names->size());
+    names->append(reinterpret_cast<const char*>(name), got);
+    pos += got;
+    exhausted = exhausted || got < e.NameLength;
   }
+  // The names stay where they are from here on: point each record at its own.
+  nameStarts[static_cast<size_t>(read)] = static_cast<uint32_t>(names->size());
+  for (int i = 0; i < read; ++i) {
+    const size_t start = nameStarts[static_cast<size_t>(i)];
+    result.Directory[static_cast<size_t>(i)].Name =
+        std::string_view(*names).substr(start, nameStarts[static_cast<size_t>(i) + 1] - start);
+  }
+  result.Names = std::move(names);
+  result.Bytes = exhausted ? 0 : pos;
   return result;
 }
 
+}  // namespace
+
 ArchiveDirectory ParseArchiveDirectory(std::span<const uint8_t> bytes) {
-  MemorySource source(bytes);
-  return ParseArchiveDirectory(source);
+  MemoryWindow window(bytes);
+  return Parse(window);
+}
+
+ArchiveDirectory ReadArchiveDirectory(NativeFile& file) {
+  FileWindow window(file);
+  return Parse(window);
 }
 
 ArchiveDirectory ReadArchiveDirectoryNative(const std::string& nativePath) {
@@ -67,12 +167,16 @@ ArchiveDirectory ReadArchiveDirectoryNative(const std::string& nativePath) {
     return empty;
   }
   NativeFile file(nativePath, NativeFile::Access::Read);
-  FileSource source(file);
-  return ParseArchiveDirectory(source);
+  return ReadArchiveDirectory(file);
 }
 
-ArchiveDirectory ReadArchiveDirectory(const GameLocation& game, const std::string& relativeArchive) {
-  return ReadArchiveDirectoryNative(game.NativeGamePath(relativeArchive));
+const ArchiveDirectory& DirectoryCache::Read(NativeFile& file) {
+  const FileIdentity identity = file.Identity();
+  const auto it = kept_.find(file.Path());
+  if (it != kept_.end() && it->second.identity == identity) return it->second.dir;
+  Kept& kept = kept_[file.Path()];
+  kept = {identity, ReadArchiveDirectory(file)};
+  return kept.dir;
 }
 
 }  // namespace quorlin

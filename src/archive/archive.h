@@ -2,12 +2,15 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "archive/byte_source.h"
 #include "platform/game_location.h"
+#include "platform/native_file.h"
 
 namespace quorlin {
 
@@ -39,7 +42,9 @@ struct DirEntry {
   uint32_t DataOffset = 0;
   std::array<uint8_t, 2> Unknown20{};
   uint8_t NameLength = 0;
-  std::string Name;
+  // The stored name, cut short where the file ends inside it. It points into the
+  // names its ArchiveDirectory keeps (Names), so it lives as long as they do.
+  std::string_view Name;
 };
 
 // The header and directory of one archive, as a value. Directory holds positions
@@ -48,6 +53,12 @@ struct DirEntry {
 struct ArchiveDirectory {
   ArchiveHeader Header;
   std::vector<DirEntry> Directory;
+  // Every record's name, back to back: one allocation for all of them.
+  std::shared_ptr<const std::string> Names;
+  // How many bytes header and records take when all of them were in the file (0
+  // when it ended first): any archive beginning with the same bytes has this
+  // directory.
+  uint64_t Bytes = 0;
 
   // The positions that take part in a name search: 0..EntryCount-2.
   int SearchablePositions() const { return Header.EntryCount < 2 ? 0 : Header.EntryCount - 1; }
@@ -66,19 +77,31 @@ struct ArchiveDirectory {
   long Find(const std::string& expectedLower) const;
 };
 
-// Reads header and directory from a byte source positioned at the archive's start.
-ArchiveDirectory ParseArchiveDirectory(ByteSource& source);
+// Reads header and directory from an archive's bytes, or from an open archive with
+// one pass of large reads.
 ArchiveDirectory ParseArchiveDirectory(std::span<const uint8_t> bytes);
+ArchiveDirectory ReadArchiveDirectory(NativeFile& file);
 
 // Reads the archive at a native path. A missing archive reads as an empty
 // directory; one that exists but cannot be opened throws QuorlinError.
 ArchiveDirectory ReadArchiveDirectoryNative(const std::string& nativePath);
 
-// Reads the game's archive with this relative name ("resource\textures.mw4"),
-// at MechPath + MechPathSep + the name.
-ArchiveDirectory ReadArchiveDirectory(const GameLocation& game, const std::string& relativeArchive);
+// The directories read during a run, each with the identity of the file it was
+// read from, so that a command opening an unchanged archive again (start-up, then
+// the command itself) reads its directory once.
+class DirectoryCache {
+ public:
+  const ArchiveDirectory& Read(NativeFile& file);
+
+ private:
+  struct Kept {
+    FileIdentity identity;
+    ArchiveDirectory dir;
+  };
+  std::map<std::string, Kept> kept_;  // by native path
+};
 
 // The stored name as names are compared: lower-cased, spaces trimmed.
-std::string NormalizeEntryName(const std::string& name);
+std::string NormalizeEntryName(std::string_view name);
 
 }  // namespace quorlin

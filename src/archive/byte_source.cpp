@@ -52,19 +52,6 @@ size_t MemorySource::Fill(uint8_t* out, size_t n) {
   return take;
 }
 
-size_t FileSource::Fill(uint8_t* out, size_t n) {
-  if (begin_ == end_) {
-    begin_ = 0;
-    end_ = file_.ReadAt(position_, buffer_.data(), buffer_.size());
-    position_ += end_;
-    if (end_ == 0) return 0;
-  }
-  const size_t take = std::min(n, end_ - begin_);
-  std::memcpy(out, buffer_.data() + begin_, take);
-  begin_ += take;
-  return take;
-}
-
 void PutU16(std::vector<uint8_t>& out, uint16_t v) {
   out.push_back(static_cast<uint8_t>(v));
   out.push_back(static_cast<uint8_t>(v >> 8));

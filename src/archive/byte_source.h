@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/native_file.h"
-
 namespace quorlin {
 
 // A forward-only source of bytes. Reading past its end yields zero bytes and marks
@@ -44,22 +42,6 @@ class MemorySource : public ByteSource {
  private:
   std::span<const uint8_t> bytes_;
   size_t pos_ = 0;
-};
-
-// Buffered reads from an open file, from its first byte.
-class FileSource : public ByteSource {
- public:
-  explicit FileSource(NativeFile& file) : file_(file), buffer_(256 * 1024) {}
-
- protected:
-  size_t Fill(uint8_t* out, size_t n) override;
-
- private:
-  NativeFile& file_;
-  std::vector<uint8_t> buffer_;
-  uint64_t position_ = 0;  // of the buffer's end in the file
-  size_t begin_ = 0;
-  size_t end_ = 0;
 };
 
 // Little-endian helpers for writers and tests.

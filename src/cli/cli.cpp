@@ -8,7 +8,6 @@
 
 #include "app/commands.h"
 #include "app/slot_tools.h"
-#include "image/picture/picture_decoder.h"
 #include "platform/error.h"
 #include "platform/folder_lock.h"
 #include "quorlin/version.h"
@@ -87,7 +86,7 @@ void PrintIndex(std::ostream& out, const SkinIndex& index) {
 
 }  // namespace
 
-int RunCli(const std::vector<const char*>& argv, const CliStreams& streams) {
+int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, const PictureCodecs& codecs) {
   CLI::App app{"Quorlin: puts a 512x512 picture into a Mechwarrior Vengeance skin slot.", "quorlin-cli"};
   app.set_version_flag("--version", std::string(kVersionText));
   app.require_subcommand(1, 1);
@@ -173,7 +172,7 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams) {
       return 0;
     }
     if (*insert) {
-      if (const Outcome opened = OpenPicture(state, shell, picture, DecodePicture); opened != Outcome::Done) {
+      if (const Outcome opened = OpenPicture(state, shell, picture, codecs.decode); opened != Outcome::Done) {
         return ExitCode(opened);
       }
       skinl_Click(state, shell, static_cast<int16_t>(slot));
@@ -183,7 +182,7 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams) {
       return ExitCode(restoreSlot != 0 ? RestoreSlot(state, shell, restoreSlot) : mnueditRestore_Click(state, shell));
     }
     if (*extract) {
-      return ExitCode(ExtractSlot(state, shell, extractSlot, outDir, png ? PngWriter(SavePng) : PngWriter()));
+      return ExitCode(ExtractSlot(state, shell, extractSlot, outDir, png ? codecs.writePng : PngWriter()));
     }
     return 2;
   };

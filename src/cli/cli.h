@@ -3,6 +3,8 @@
 #include <iosfwd>
 #include <vector>
 
+#include "cli/picture_codecs.h"
+
 namespace quorlin {
 
 struct CliStreams {
@@ -14,6 +16,6 @@ struct CliStreams {
 
 // Runs quorlin-cli with these arguments (argv[0] first). Returns the exit status:
 // 0 success, 1 the command failed or was refused, 2 bad usage.
-int RunCli(const std::vector<const char*>& argv, const CliStreams& streams);
+int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, const PictureCodecs& codecs);
 
 }  // namespace quorlin

@@ -152,6 +152,9 @@ void frmQuorlin::mnueditRestore_Click() {
 void frmQuorlin::skinl_Click(int Index) { quorlin::skinl_Click(state_, *this, static_cast<int16_t>(Index)); }
 
 void frmQuorlin::Run(const std::function<Outcome()>& command) {
+  // A file that changed while the window waited may still have its old length and
+  // modification time: every command reads the directories afresh.
+  state_.Directories = {};
   Outcome outcome = Outcome::Done;
   // The commands report their own failures; anything that still escapes ends the
   // program with a report rather than leaving it in an unknown state.

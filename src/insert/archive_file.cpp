@@ -15,11 +15,6 @@ NativeFile ArchiveFile::OpenFile(const std::string& path, Open open, std::option
 
 ArchiveFile::ArchiveFile(const std::string& nativePath, Open open) : file_(OpenFile(nativePath, open, refusal_)) {}
 
-ArchiveDirectory ArchiveFile::ReadDirectory() {
-  FileSource source(file_);
-  return ParseArchiveDirectory(source);
-}
-
 std::vector<uint8_t> ArchiveFile::ReadAt(uint64_t position, uint32_t length) {
   std::vector<uint8_t> bytes(length);
   if (file_.ReadAt(position, bytes.data(), length) != length) {

@@ -26,11 +26,14 @@ class ArchiveFile {
   };
   ArchiveFile(const std::string& nativePath, Open open);
 
-  // Reads header and directory from the first byte.
-  ArchiveDirectory ReadDirectory();
+  // Header and directory, read from the first byte unless already read from this
+  // very version of the file.
+  const ArchiveDirectory& ReadDirectory(DirectoryCache& cache) { return cache.Read(file_); }
   uint64_t Length() { return file_.Size(); }
   // An entry's bytes; throws QuorlinError (input past end) when the file is shorter.
   std::vector<uint8_t> ReadAt(uint64_t position, uint32_t length);
+  // Up to n bytes at a file offset into out; fewer only at the end of the file.
+  size_t ReadAt(uint64_t position, uint8_t* out, size_t n) { return file_.ReadAt(position, out, n); }
   void WriteAt(uint64_t position, std::span<const uint8_t> bytes) { file_.WriteAt(position, bytes); }
   void Sync() { file_.Sync(); }
   void Close() { file_.Close(); }
@@ -39,6 +42,7 @@ class ArchiveFile {
     if (refusal_) throw *refusal_;
   }
   const std::string& Path() const { return file_.Path(); }
+  NativeFile& Native() { return file_; }
 
  private:
   static NativeFile OpenFile(const std::string& path, Open open, std::optional<QuorlinError>& refusal);

@@ -36,11 +36,11 @@ struct PatchTarget {
       : relative(name),
         fullPath(state.Game.GamePath(name)),
         file(state.Game.NativeGamePath(name), ArchiveFile::Open::ReadWriteIfAllowed),
-        dir(file.ReadDirectory()) {}
+        dir(file.ReadDirectory(state.Directories)) {}
   std::string relative;
   std::string fullPath;  // as the step texts name it
   ArchiveFile file;
-  ArchiveDirectory dir;
+  const ArchiveDirectory& dir;
 };
 
 // A level's Targa image made straight from the loaded picture: the header, then
@@ -74,8 +74,8 @@ void PlanWrites(ProgramState& state, LevelFilter filter, PatchTarget& target, ui
     const DirEntry& entry = target.dir.At(plan.position);
     const uint64_t position = ArchiveDirectory::DataPosition(target.dir.Header, entry);
     if (!EntryInsideFile(target.dir.Header, entry, fileLength)) {
-      throw QuorlinError(kErrInputPastEnd, "Input past end of file: entry " + entry.Name + " at position " +
-                                               std::to_string(plan.position) + " ends at byte " +
+      throw QuorlinError(kErrInputPastEnd, "Input past end of file: entry " + std::string(entry.Name) +
+                                               " at position " + std::to_string(plan.position) + " ends at byte " +
                                                std::to_string(position + entry.DataLength) + ", past the end of " +
                                                target.fullPath + " (" + std::to_string(fileLength) + " bytes)");
     }
@@ -86,7 +86,7 @@ void PlanWrites(ProgramState& state, LevelFilter filter, PatchTarget& target, ui
     std::vector<uint8_t> bytes = EncodeLevel(state.LoadedImage, plan.side, filter);
     if (bytes.size() != entry.DataLength) {
       // The directory changed since the patch check: never write a mismatched image.
-      throw QuorlinError(kErrBadRecord, "Entry " + entry.Name + " of " + target.fullPath + " holds " +
+      throw QuorlinError(kErrBadRecord, "Entry " + std::string(entry.Name) + " of " + target.fullPath + " holds " +
                                             std::to_string(entry.DataLength) + " bytes, not " +
                                             std::to_string(bytes.size()));
     }

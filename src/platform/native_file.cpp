@@ -9,6 +9,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -74,6 +75,17 @@ uint64_t NativeFile::Size() {
   return static_cast<uint64_t>(size.QuadPart);
 }
 
+FileIdentity NativeFile::Identity() {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle_, &info)) {
+    throw ErrorFromWindows(GetLastError(), "Cannot read the attributes of", path_);
+  }
+  return {
+      info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
+      (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
+      static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime)};
+}
+
 void NativeFile::Sync() {
   if (!FlushFileBuffers(handle_)) throw ErrorFromWindows(GetLastError(), "Cannot flush", path_);
 }
@@ -83,6 +95,19 @@ void NativeFile::Close() {
   handle_ = INVALID_HANDLE_VALUE;
   if (!CloseHandle(handle)) throw ErrorFromWindows(GetLastError(), "Cannot write", path_);
 }
+
+FileMapping::FileMapping(NativeFile& file) : size_(file.Size()) {
+  if (size_ == 0) return;
+  mapping_ = CreateFileMappingA(file.handle_, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (mapping_) data_ = static_cast<const uint8_t*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0));
+}
+
+FileMapping::~FileMapping() {
+  if (data_) UnmapViewOfFile(data_);
+  if (mapping_) CloseHandle(mapping_);
+}
+
+void FileMapping::Drop() {}
 
 void RenameOver(const std::string& from, const std::string& to) {
   if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -142,14 +167,37 @@ uint64_t NativeFile::Size() {
   return static_cast<uint64_t>(st.st_size);
 }
 
+FileIdentity NativeFile::Identity() {
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) throw ErrorFromErrno(errno, "Cannot read the attributes of", path_);
+  return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<uint64_t>(st.st_size),
+          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 void NativeFile::Sync() {
-  if (::fsync(fd_) != 0) throw ErrorFromErrno(errno, "Cannot flush", path_);
+  // The data and what reading it back needs (the length), not the times.
+  if (::fdatasync(fd_) != 0) throw ErrorFromErrno(errno, "Cannot flush", path_);
 }
 
 void NativeFile::Close() {
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) throw ErrorFromErrno(errno, "Cannot write", path_);
+}
+
+FileMapping::FileMapping(NativeFile& file) : size_(file.Size()) {
+  if (size_ == 0) return;
+  void* data = ::mmap(nullptr, size_, PROT_READ, MAP_SHARED, file.fd_, 0);
+  if (data == MAP_FAILED) return;
+  data_ = static_cast<const uint8_t*>(data);
+}
+
+FileMapping::~FileMapping() {
+  if (data_) ::munmap(const_cast<uint8_t*>(data_), size_);
+}
+
+void FileMapping::Drop() {
+  if (data_) ::madvise(const_cast<uint8_t*>(data_), size_, MADV_DONTNEED);
 }
 
 void RenameOver(const std::string& from, const std::string& to) {

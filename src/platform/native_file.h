@@ -7,6 +7,14 @@
 
 namespace quorlin {
 
+// What tells one version of a file from another: the file itself, its length and
+// its modification time.
+struct FileIdentity {
+  uint64_t device = 0, file = 0, size = 0;
+  int64_t modified = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
 // An open native file, read and written at explicit positions with one system
 // call per request and no stream buffer in between, so that what Sync() flushes
 // is everything written. Every failure throws QuorlinError naming the file.
@@ -29,12 +37,14 @@ class NativeFile {
   // Writes all of the bytes at a file offset.
   void WriteAt(uint64_t position, std::span<const uint8_t> bytes);
   uint64_t Size();
+  FileIdentity Identity();
   // Flushes the file's data to the disk.
   void Sync();
   void Close();
   const std::string& Path() const { return path_; }
 
  private:
+  friend class FileMapping;
   std::string path_;
 #ifdef _WIN32
   void* handle_;
@@ -45,6 +55,28 @@ class NativeFile {
 
 // Reads a whole file.
 std::vector<uint8_t> ReadWholeFile(const std::string& nativePath);
+
+// A whole file mapped into memory for reading, so that comparing its bytes costs
+// no copy. Drop() gives back the pages read so far, which keeps a long scan from
+// holding the whole file in the process's memory. Empty when the file cannot be
+// mapped; callers then read it.
+class FileMapping {
+ public:
+  explicit FileMapping(NativeFile& file);
+  ~FileMapping();
+  FileMapping(const FileMapping&) = delete;
+  FileMapping& operator=(const FileMapping&) = delete;
+  const uint8_t* Data() const { return data_; }
+  uint64_t Size() const { return size_; }
+  void Drop();
+
+ private:
+  const uint8_t* data_ = nullptr;
+  uint64_t size_ = 0;
+#ifdef _WIN32
+  void* mapping_ = nullptr;
+#endif
+};
 
 // Writes a small file whole: into a temporary file beside it, flushed, then renamed
 // over the name, so that neither a failure nor a crash leaves a cut-off file.

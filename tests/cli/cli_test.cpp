@@ -30,7 +30,7 @@ CliRun Cli(const std::vector<std::string>& args, const std::string& input = "", 
   std::ostringstream out, err;
   std::istringstream in(input);
   CliRun run;
-  run.code = RunCli(argv, {out, err, in, terminal});
+  run.code = RunCli(argv, {out, err, in, terminal}, {DecodePicture, SavePng});
   run.out = out.str();
   run.err = err.str();
   return run;

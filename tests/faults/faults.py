@@ -138,12 +138,12 @@ def failing_flushes(g):
     """Each flush of an insert failing with an I/O error, and every flush failing."""
     game = g.copy("eio")
     args = ["insert", "--slot", "12", g.picture(game)]
-    syncs = [n for call, n in trace_writes(game, args) if call == "fsync"]
-    for when in [f"{n}" for n in syncs] + ["1+"]:
+    flushes = [(call, str(n)) for call, n in trace_writes(game, args) if call in ("fsync", "fdatasync")]
+    for call, when in flushes + [("fsync,fdatasync", "1+")]:
         game = g.copy("eio")
         args = ["insert", "--slot", "12", g.picture(game)]
-        r = run(args, game, ["strace", "-qq", "-e", "trace=fsync", "-e", f"inject=fsync:error=EIO:when={when}"])
-        name = f"insert, fsync #{when} fails with EIO"
+        r = run(args, game, ["strace", "-qq", "-e", "trace=" + call, "-e", f"inject={call}:error=EIO:when={when}"])
+        name = f"insert, {call} #{when} fails with EIO"
         g.promise(name, game, {g.old, g.new}, r, "Input/output error")
         g.recovers(name, game, args, {g.old, g.new})
 

@@ -19,7 +19,9 @@ int main(int argc, char** argv) {
   app.add_option("DIR", dir, "Game folder to write (it gets resource\\textures.mw4 and props.mw4)")->required();
   app.add_option("--wine-prefix", prefix, "Also write a minimal Wine prefix that finds the game");
   app.add_option("--seed", options.seed, "Seed for entry order and contents; another seed moves the entries");
-  app.add_option("--fillers", options.fillerEntries, "Other entries per archive")->check(CLI::Range(0, 20000));
+  app.add_option("--fillers", options.fillerEntries, "Other entries per archive")->check(CLI::Range(0, 32766 - 222));
+  app.add_option("--props-fillers", options.propsFillerEntries, "Other entries in props.mw4, if not as many")
+      ->check(CLI::Range(0, 32766 - 37));
   app.add_option("--prepared", prepared, "Prepare only these slots (default: all)")->check(CLI::Range(1, 37));
   app.add_option("--unprepared", unprepared, "Slots left unprepared in both archives")->check(CLI::Range(1, 37));
   app.add_option("--unprepared-props", unpreparedProps, "Slots whose lobby entry is left unprepared")

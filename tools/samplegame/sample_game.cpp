@@ -289,7 +289,9 @@ SampleGame WriteSampleGame(const std::string& dir, const GameOptions& options) {
   auto prepared = [&](int slot) { return options.preparedSlots.empty() || options.preparedSlots.count(slot) > 0; };
 
   std::vector<EntrySpec> textures = Fillers(rng, options.fillerEntries, "textures");
-  std::vector<EntrySpec> props = Fillers(rng, options.fillerEntries, "shellscripts\\graphics\\misc");
+  std::vector<EntrySpec> props =
+      Fillers(rng, options.propsFillerEntries < 0 ? options.fillerEntries : options.propsFillerEntries,
+              "shellscripts\\graphics\\misc");
   // The expected name of each skin entry, by its index in the entry lists.
   std::map<size_t, std::string> textureNames;
   std::map<size_t, std::string> propsNames;

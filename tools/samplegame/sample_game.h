@@ -55,6 +55,7 @@ BuiltArchive BuildArchive(const std::vector<EntrySpec>& entries, const ArchiveOp
 struct GameOptions {
   uint32_t seed = 1;
   int fillerEntries = 300;           // other entries in each archive
+  int propsFillerEntries = -1;       // other entries in props.mw4 if not the same
   std::set<int> preparedSlots;       // empty: every slot 1..37
   std::set<int> unpreparedTextures;  // slots whose texture entries keep other lengths
   std::set<int> unpreparedProps;     // slots whose lobby entry keeps another length

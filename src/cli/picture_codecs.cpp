@@ -1,0 +1,62 @@
+#include "cli/picture_codecs.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+
+namespace quorlin {
+
+namespace {
+
+using DecodeFunction = bool (*)(const std::string&, ImageBuffer&, std::string&);
+using SaveFunction = bool (*)(const std::string&, const ImageBuffer&, std::string&);
+
+struct Module {
+  DecodeFunction decode = nullptr;
+  SaveFunction save = nullptr;
+  std::string error;
+};
+
+std::string ModulePath() {
+  char self[PATH_MAX] = {};
+  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  std::string dir = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string();
+  dir = dir.substr(0, dir.find_last_of('/') + 1);
+  return dir + "libquorlin-picture.so";
+}
+
+const Module& Loaded() {
+  static const Module module = [] {
+    Module m;
+    const std::string path = ModulePath();
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle) {
+      m.decode = reinterpret_cast<DecodeFunction>(::dlsym(handle, "QuorlinDecodePicture"));
+      m.save = reinterpret_cast<SaveFunction>(::dlsym(handle, "QuorlinSavePng"));
+    }
+    if (!m.decode || !m.save) {
+      const char* why = ::dlerror();
+      m.error = "the picture decoder " + path + " could not be loaded" + (why ? std::string(": ") + why : "");
+    }
+    return m;
+  }();
+  return module;
+}
+
+}  // namespace
+
+PictureCodecs ProgramPictureCodecs() {
+  return {[](const std::string& path, ImageBuffer& image, std::string& reason) {
+            if (Loaded().decode) return Loaded().decode(path, image, reason);
+            reason = "Cannot read " + path + ": " + Loaded().error;
+            return false;
+          },
+          [](const std::string& path, const ImageBuffer& image, std::string& reason) {
+            if (Loaded().save) return Loaded().save(path, image, reason);
+            reason = "Cannot write " + path + ": " + Loaded().error;
+            return false;
+          }};
+}
+
+}  // namespace quorlin
