@@ -8,8 +8,10 @@
 #include <benchmark/benchmark.h>
 
 #include "image/image_buffer.h"
+#include "image/picture/picture_decoder.h"
 #include "image/targa.h"
 #include "samplegame/sample_game.h"
+#include "support/temp_dir.h"
 
 using namespace quorlin;
 
@@ -105,5 +107,26 @@ void BM_DecodeTGA512(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
 }
 BENCHMARK(BM_DecodeTGA512)->Arg(0x20)->Arg(0x00)->Arg(0x30)->Unit(benchmark::kMicrosecond);
+
+// The picture decoder File > Open and insert use for bitmap (0), PNG (1) and JPEG
+// (2) files: 512x512, from a file in the page cache.
+void BM_DecodePicture512(benchmark::State& state) {
+  test::TempDir dir;
+  const std::string jpeg = std::string(QUORLIN_BENCH_DATA) + "/skin.jpg";
+  const std::string files[] = {dir / "skin.bmp", dir / "skin.png", jpeg};
+  sample::WriteFile(files[0], sample::EncodeBmp(Picture512()));
+  sample::WriteFile(files[1], sample::EncodePng(Picture512()));
+  const std::string& file = files[state.range(0)];
+  for (auto _ : state) {
+    ImageBuffer image;
+    std::string reason;
+    if (!DecodePicture(file, image, reason)) {
+      state.SkipWithError(reason.c_str());
+      break;
+    }
+    benchmark::DoNotOptimize(image);
+  }
+}
+BENCHMARK(BM_DecodePicture512)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

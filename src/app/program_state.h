@@ -7,6 +7,7 @@
 #include "archive/skin_index.h"
 #include "image/image_buffer.h"
 #include "image/targa.h"
+#include "insert/archive_file.h"
 #include "platform/game_location.h"
 
 namespace quorlin {
@@ -21,8 +22,8 @@ struct ProgramState {
   ImageBuffer LoadedImage;
   ImageBuffer WorkImage;
   TgaHeader LastTgaHeader;
-  // Archive directories already read, reused while their files are unchanged.
-  mutable DirectoryCache Directories;
+  // The archives and backups open for the command under way, with their directories.
+  mutable OpenArchives Archives;
   // Told of every step text as it is set (tests and diagnostics).
   std::function<void(const std::string&)> StepObserver;
 

@@ -38,7 +38,7 @@ std::vector<SlotEntry> EntriesOf(const ProgramState& state, int slot) {
 
 // An archive or backup opened once for the command, with its directory.
 struct OpenedArchive {
-  std::optional<ArchiveFile> file;  // none when the file is not there
+  ArchiveFile* file = nullptr;  // none when the file is not there
   const ArchiveDirectory* dir = nullptr;
   uint64_t length = 0;
 };
@@ -50,8 +50,8 @@ OpenedArchive Open(const ProgramState& state, const std::string& relative,
   a.dir = &empty;
   const std::string path = state.Game.NativeGamePath(relative);
   if (!NativeFileExists(path)) return a;
-  a.file.emplace(path, mode);
-  a.dir = &a.file->ReadDirectory(state.Directories);
+  a.file = &state.Archives.Get(path, mode);
+  a.dir = &a.file->Directory();
   a.length = a.file->Length();
   return a;
 }
@@ -78,14 +78,14 @@ OpenedArchive OpenBackup(const ProgramState& state, const std::string& relative,
   const std::string path = state.Game.NativeGamePath(relative + "b");
   if (!original.file || original.dir->Bytes == 0 || !NativeFileExists(path)) return Open(state, relative + "b");
   OpenedArchive b;
-  b.file.emplace(path, ArchiveFile::Open::Read);
+  b.file = &state.Archives.Get(path, ArchiveFile::Open::Read);
   b.length = b.file->Length();
   const uint64_t bytes = original.dir->Bytes;
   FileMapping mine(original.file->Native()), theirs(b.file->Native());
   if (b.length >= bytes && mine.Data() && theirs.Data() && std::memcmp(mine.Data(), theirs.Data(), bytes) == 0) {
     b.dir = original.dir;
   } else {
-    b.dir = &b.file->ReadDirectory(state.Directories);
+    b.dir = &b.file->Directory();
   }
   return b;
 }
@@ -265,7 +265,7 @@ Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
       }
     }
     int shown = -1;
-    CommitJournal(state.Game, journal, {&*archives[0].file, &*archives[1].file}, [&](size_t i) {
+    CommitJournal(state.Game, journal, {archives[0].file, archives[1].file}, [&](size_t i) {
       const int archive = journal.writes[i].archive;
       if (archive != shown) shell.SetStatus("Restoring " + journal.archives[archive].first + " from backup", true);
       shown = archive;

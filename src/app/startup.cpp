@@ -36,8 +36,7 @@ const ArchiveDirectory& GameDirectory(const ProgramState& state, const char* rel
   static const ArchiveDirectory empty = ReadArchiveDirectoryNative("");
   const std::string path = state.Game.NativeGamePath(relative);
   if (!NativeFileExists(path)) return empty;
-  NativeFile file(path, NativeFile::Access::Read);
-  return state.Directories.Read(file);
+  return state.Archives.Get(path).Directory();
 }
 
 }  // namespace

@@ -170,13 +170,4 @@ ArchiveDirectory ReadArchiveDirectoryNative(const std::string& nativePath) {
   return ReadArchiveDirectory(file);
 }
 
-const ArchiveDirectory& DirectoryCache::Read(NativeFile& file) {
-  const FileIdentity identity = file.Identity();
-  const auto it = kept_.find(file.Path());
-  if (it != kept_.end() && it->second.identity == identity) return it->second.dir;
-  Kept& kept = kept_[file.Path()];
-  kept = {identity, ReadArchiveDirectory(file)};
-  return kept.dir;
-}
-
 }  // namespace quorlin

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -85,21 +84,6 @@ ArchiveDirectory ReadArchiveDirectory(NativeFile& file);
 // Reads the archive at a native path. A missing archive reads as an empty
 // directory; one that exists but cannot be opened throws QuorlinError.
 ArchiveDirectory ReadArchiveDirectoryNative(const std::string& nativePath);
-
-// The directories read during a run, each with the identity of the file it was
-// read from, so that a command opening an unchanged archive again (start-up, then
-// the command itself) reads its directory once.
-class DirectoryCache {
- public:
-  const ArchiveDirectory& Read(NativeFile& file);
-
- private:
-  struct Kept {
-    FileIdentity identity;
-    ArchiveDirectory dir;
-  };
-  std::map<std::string, Kept> kept_;  // by native path
-};
 
 // The stored name as names are compared: lower-cased, spaces trimmed.
 std::string NormalizeEntryName(std::string_view name);

@@ -114,6 +114,7 @@ void frmQuorlin::CreateMenus() {
 
 Outcome frmQuorlin::Form_Load() {
   const Outcome outcome = quorlin::Form_Load(state_, *this, hooks_.startup);
+  state_.Archives.Close();  // no file stays open while the window waits
   if (outcome == Outcome::EndProgram) {
     exitStatus_ = 1;
     hide();  // start-up may have shown the window to re-index
@@ -153,8 +154,13 @@ void frmQuorlin::skinl_Click(int Index) { quorlin::skinl_Click(state_, *this, st
 
 void frmQuorlin::Run(const std::function<Outcome()>& command) {
   // A file that changed while the window waited may still have its old length and
-  // modification time: every command reads the directories afresh.
-  state_.Directories = {};
+  // modification time: every command opens the archives and reads them afresh, and
+  // closes them when it ends.
+  state_.Archives.Close();
+  struct CloseAfter {
+    OpenArchives& archives;
+    ~CloseAfter() { archives.Close(); }
+  } closeAfter{state_.Archives};
   Outcome outcome = Outcome::Done;
   // The commands report their own failures; anything that still escapes ends the
   // program with a report rather than leaving it in an unknown state.

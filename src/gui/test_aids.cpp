@@ -9,6 +9,8 @@
 #include <iostream>
 #include <memory>
 
+#include "gui/first_paint.h"
+
 namespace quorlin::gui {
 
 namespace {
@@ -67,6 +69,7 @@ WindowHooks HooksFromEnvironment() {
 }
 
 void StartTestAids(frmQuorlin& window) {
+  if (!Environment("QUORLIN_TEST_FIRST_PAINT").isEmpty()) new FirstPaint(&window);
   if (const QString picture = Environment("QUORLIN_TEST_PICTURE"); !picture.isEmpty()) {
     window.OpenPictureFile(picture);
   }

@@ -17,6 +17,9 @@ namespace quorlin::gui {
 //       screen is grabbed into FILE.png (where the platform cannot grab the screen,
 //       the window's own rendering is saved and a note written to standard error),
 //       then the program ends as File > Exit does.
+//   QUORLIN_TEST_FIRST_PAINT=1   When the window is first painted, the steady clock
+//       (nanoseconds) is written to standard error as "first paint NNN" and the
+//       program ends: bench/compare.py times the window's start-up with it.
 
 // The window's hooks as the environment asks for them.
 WindowHooks HooksFromEnvironment();

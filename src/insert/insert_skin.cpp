@@ -29,17 +29,18 @@ struct EntryPlan {
   std::string writeStep;   // before the Targa image is encoded, and again before it is written
 };
 
-// One archive of the command: opened once, for reading and writing where allowed,
-// and its header and directory read once, by the patch check, for the writes too.
+// One archive of the command: opened once for the command, for reading and writing
+// where allowed, and its header and directory read once, by the patch check, for
+// the writes too.
 struct PatchTarget {
   explicit PatchTarget(const ProgramState& state, const std::string& name)
       : relative(name),
         fullPath(state.Game.GamePath(name)),
-        file(state.Game.NativeGamePath(name), ArchiveFile::Open::ReadWriteIfAllowed),
-        dir(file.ReadDirectory(state.Directories)) {}
+        file(state.Archives.Get(state.Game.NativeGamePath(name))),
+        dir(file.Directory()) {}
   std::string relative;
   std::string fullPath;  // as the step texts name it
-  ArchiveFile file;
+  ArchiveFile& file;
   const ArchiveDirectory& dir;
 };
 

@@ -86,6 +86,15 @@ FileIdentity NativeFile::Identity() {
       static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime)};
 }
 
+FileIdentity IdentityOf(const std::string& nativePath) {
+  try {
+    NativeFile file(nativePath, NativeFile::Access::Read);
+    return file.Identity();
+  } catch (const QuorlinError&) {
+    return {};
+  }
+}
+
 void NativeFile::Sync() {
   if (!FlushFileBuffers(handle_)) throw ErrorFromWindows(GetLastError(), "Cannot flush", path_);
 }
@@ -170,6 +179,13 @@ uint64_t NativeFile::Size() {
 FileIdentity NativeFile::Identity() {
   struct stat st {};
   if (::fstat(fd_, &st) != 0) throw ErrorFromErrno(errno, "Cannot read the attributes of", path_);
+  return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<uint64_t>(st.st_size),
+          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+FileIdentity IdentityOf(const std::string& nativePath) {
+  struct stat st {};
+  if (::stat(nativePath.c_str(), &st) != 0) return {};
   return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<uint64_t>(st.st_size),
           static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }

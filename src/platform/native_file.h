@@ -15,6 +15,9 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
+// The identity of the file a path names now; all zero when there is none.
+FileIdentity IdentityOf(const std::string& nativePath);
+
 // An open native file, read and written at explicit positions with one system
 // call per request and no stream buffer in between, so that what Sync() flushes
 // is everything written. Every failure throws QuorlinError naming the file.

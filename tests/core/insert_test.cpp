@@ -109,7 +109,7 @@ TEST(InsertSkin, AnEntryMayEndAtTheEndOfTheFileButNotOneBytePast) {
     TestGame g(InsertGame());
     ASSERT_EQ(g.Start(), Outcome::Done);
     SetRecord(g, 5, 16, 0, pastEnd);
-    g.state.Directories = {};
+    g.state.Archives.Close();
     auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
     g.LoadPicture(test::PositionPicture());
     EXPECT_EQ(g.Insert(12), pastEnd ? Outcome::EndProgram : Outcome::Done);
@@ -181,7 +181,7 @@ TEST(InsertSkin, RefusalsAndFailuresLeaveTheArchivesAsTheyMustBe) {
     g.shell = test::RecordingShell{};
     Guard guard = c.prepare ? c.prepare(g) : Nothing();
     if (!guard) continue;  // not on this file system
-    g.state.Directories = {};  // as the window does before a command: the files may have changed
+    g.state.Archives.Close();  // as the window does before a command: the files may have changed
     const auto texturesBefore = ReadBytes(g.Textures());
     const auto propsBefore = fs::exists(g.Props()) ? ReadBytes(g.Props()) : std::vector<uint8_t>{};
     auto files = test::Listing(g.dir / "resource");

@@ -35,9 +35,10 @@ struct RestoreGame : test::TestGame {
     EXPECT_EQ(Insert(9), Outcome::Done);
   }
   Outcome Restore(MessageAnswer answer, int slot = 0) {
-    shell = test::RecordingShell{};
-    shell.answers.push_back(answer);
-    return slot ? RestoreSlot(state, shell, slot) : mnueditRestore_Click(state, shell);
+    return Run([&] {
+      shell.answers.push_back(answer);
+      return slot ? RestoreSlot(state, shell, slot) : mnueditRestore_Click(state, shell);
+    });
   }
   std::vector<uint8_t> originalTextures, originalProps;
 };

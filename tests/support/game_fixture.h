@@ -157,10 +157,18 @@ struct TestGame {
     state.LoadedImage = picture;
     CopyImage(state.LoadedImage, state.WorkImage);
   }
+  // A command as the window runs it: files opened afresh, closed when it ends.
+  template <typename Command>
+  Outcome Run(Command command) {
+    shell = RecordingShell{};
+    state.Archives.Close();
+    const Outcome outcome = command();
+    state.Archives.Close();
+    return outcome;
+  }
   Outcome Insert(int slot, LevelFilter filter = LevelFilter::Nearest) {
     skinl_Click(state, shell, static_cast<int16_t>(slot));
-    shell = RecordingShell{};
-    return mnueditInsert_Click(state, shell, filter);
+    return Run([&] { return mnueditInsert_Click(state, shell, filter); });
   }
   // The archives as they must be after a picture went into a slot.
   void Inserted(std::vector<uint8_t>& textures, std::vector<uint8_t>& props, int slot, const ImageBuffer& picture,

@@ -2,7 +2,9 @@
 // Writes a game folder whose archives are prepared the way the tool expects, for
 // the demo, manual checks and benchmarks.
 #include <CLI/CLI.hpp>
+#include <fstream>
 #include <iostream>
+#include <stdexcept>
 
 #include "archive/skin_index.h"
 #include "samplegame/sample_game.h"
@@ -28,6 +30,10 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1, 37));
   app.add_option("--drop", drop, "Entry names to leave out, e.g. textures\\skin_3.tga");
   app.add_flag("--mixed-case", options.mixedCaseNames, "Store some skin names upper-cased with trailing spaces");
+  std::string layoutFile;
+  app.add_option("--layout", layoutFile,
+                 "Also write where every skin entry lies: lines of archive, name, directory position, record offset, "
+                 "data offset, length");
   CLI11_PARSE(app, argc, argv);
 
   options.preparedSlots.insert(prepared.begin(), prepared.end());
@@ -36,7 +42,17 @@ int main(int argc, char** argv) {
   options.unpreparedProps.insert(unpreparedProps.begin(), unpreparedProps.end());
   options.dropNames.insert(drop.begin(), drop.end());
   try {
-    quorlin::sample::WriteSampleGame(dir, options);
+    const auto layout = quorlin::sample::WriteSampleGame(dir, options);
+    if (!layoutFile.empty()) {
+      std::ofstream out(layoutFile);
+      for (const auto& [archive, places] : {std::pair{"textures.mw4", &layout.textures}, {"props.mw4", &layout.props}}) {
+        for (const auto& [name, p] : *places) {
+          out << archive << ' ' << name << ' ' << p.position << ' ' << p.record << ' ' << p.offset << ' ' << p.length
+              << '\n';
+        }
+      }
+      if (!out) throw std::runtime_error("cannot write " + layoutFile);
+    }
     if (!prefix.empty()) quorlin::sample::WriteWinePrefix(prefix, dir);
   } catch (const std::exception& e) {
     std::cerr << "make-sample-game: " << e.what() << '\n';
