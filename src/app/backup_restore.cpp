@@ -52,6 +52,9 @@ Outcome mnueditRestore_Click(ProgramState& state, Shell& shell) {
   if (answer != MessageAnswer::Yes) return Outcome::Refused;
   FolderLock lock;
   if (!LockGameFolder(state, shell, lock)) return Outcome::Refused;
+  // The archives are replaced whole: none may stay open (Windows refuses to replace
+  // an open file), and what was read of them is of the old files.
+  state.Archives.Close();
 
   // The journal names the archives about to be copied back, so that a run cut
   // short between the two copies is finished at the next start.

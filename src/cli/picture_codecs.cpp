@@ -1,5 +1,17 @@
 #include "cli/picture_codecs.h"
 
+#ifdef _WIN32
+
+#include "image/picture/picture_decoder.h"
+
+namespace quorlin {
+
+PictureCodecs ProgramPictureCodecs() { return {DecodePicture, SavePng}; }
+
+}  // namespace quorlin
+
+#else
+
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -60,3 +72,5 @@ PictureCodecs ProgramPictureCodecs() {
 }
 
 }  // namespace quorlin
+
+#endif

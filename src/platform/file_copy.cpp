@@ -1,6 +1,8 @@
 #include "platform/file_copy.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 #include <string>
 
 #include "platform/error.h"
@@ -22,40 +24,27 @@ constexpr uint64_t kChunk = 8ull * 1024 * 1024;
 
 #ifdef _WIN32
 
-namespace {
-
-struct ProgressBridge {
-  const CopyProgress* progress;
-};
-
-DWORD CALLBACK OnCopyProgress(LARGE_INTEGER total, LARGE_INTEGER copied, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD,
-                              HANDLE, HANDLE, LPVOID data) {
-  auto* bridge = static_cast<ProgressBridge*>(data);
-  if (bridge->progress && *bridge->progress &&
-      !(*bridge->progress)(static_cast<uint64_t>(copied.QuadPart), static_cast<uint64_t>(total.QuadPart))) {
-    return PROGRESS_CANCEL;
-  }
-  return PROGRESS_CONTINUE;
-}
-
-}  // namespace
-
+// Copied in chunks through the program's own reads and writes, so that progress
+// and cancelling work the same everywhere (CopyFileEx need not report progress).
 void CopyWholeFile(const std::string& source, const std::string& destination, const CopyProgress& progress) {
+  NativeFile in(source, NativeFile::Access::Read);
+  const uint64_t total = in.Size();
   const std::string temp = destination + kTemporaryMark + "copy";
-  ProgressBridge bridge{&progress};
-  BOOL cancel = FALSE;
-  if (!CopyFileExA(source.c_str(), temp.c_str(), OnCopyProgress, &bridge, &cancel, 0)) {
-    const QuorlinError error = ErrorFromWindows(GetLastError(), "Cannot copy " + source + " to", destination);
-    DeleteFileA(temp.c_str());
-    throw error;
-  }
-  // The copy is an ordinary file whatever the source's attributes, flushed before
-  // it replaces the destination.
-  SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
   try {
-    NativeFile copy(temp, NativeFile::Access::ReadWrite);
-    copy.Sync();
-    copy.Close();
+    NativeFile out(temp, NativeFile::Access::Create);
+    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(kChunk, std::max<uint64_t>(total, 1))));
+    if (progress && !progress(0, total)) throw QuorlinError(kErrPathFileAccess, "Copying " + source + " was cancelled");
+    for (uint64_t copied = 0; copied < total;) {
+      const size_t got = in.ReadAt(copied, buffer.data(), static_cast<size_t>(std::min<uint64_t>(buffer.size(), total - copied)));
+      if (got == 0) throw QuorlinError(kErrInputPastEnd, source + " became shorter while it was copied");
+      out.WriteAt(copied, std::span<const uint8_t>(buffer.data(), got));
+      copied += got;
+      if (progress && !progress(copied, total)) {
+        throw QuorlinError(kErrPathFileAccess, "Copying " + source + " was cancelled");
+      }
+    }
+    out.Sync();
+    out.Close();
     RenameOver(temp, destination);
   } catch (const QuorlinError&) {
     DeleteFileA(temp.c_str());

@@ -138,8 +138,10 @@ TEST_F(OpenPictureTest, UnusableFilesAreRefusedAndLeaveNoImageLoaded) {
     ASSERT_EQ(Open("good.bmp", bmp), Outcome::Done);
     EXPECT_EQ(Open(c.name, c.bytes), Outcome::Refused) << c.name;
     ASSERT_EQ(shell.messages.size(), 1u) << c.name;
-    if (c.message.empty()) {
-      EXPECT_NE(shell.messages[0].text.find(c.name), std::string::npos) << shell.messages[0].text;
+    if (c.message.empty()) {  // a reason naming the file; a decoder may also take a huge size for true
+      const bool named = shell.messages[0].text.find(c.name) != std::string::npos;
+      EXPECT_TRUE(named || (std::string(c.name).rfind("huge", 0) == 0 && shell.messages[0].text == kNot512))
+          << shell.messages[0].text;
     } else {
       EXPECT_EQ(shell.messages[0].text, c.message) << c.name;
     }

@@ -1,0 +1,1 @@
+# Packaging of the Windows programs.
