@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
 # quorlin-cli.exe under Wine and the Linux quorlin-cli insert the sample game's
 # bitmap, PNG and Targa pictures into the same slots of the same generated game;
-# the archives they leave must be identical byte for byte, and so must the games
-# the Windows and Linux make-sample-game write from the same seed.
-#   cli_matches_linux.sh QUORLIN-CLI.EXE MAKE-SAMPLE-GAME.EXE LINUX-QUORLIN-CLI LINUX-MAKE-SAMPLE-GAME
+# the archives and backups they leave must be identical byte for byte.
+#   cli_matches_linux.sh QUORLIN-CLI.EXE LINUX-QUORLIN-CLI LINUX-MAKE-SAMPLE-GAME
 set -euo pipefail
-wincli="$1" winmaker="$2" cli="$3" maker="$4"
+wincli="$1" cli="$2" maker="$3"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 work="$(mktemp -d /tmp/quorlin-cli-match.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
@@ -13,13 +12,7 @@ winpath() { echo "Z:${1//\//\\}"; }
 fail() { echo "FAIL: $*"; exit 1; }
 
 "$maker" "$work/linux" --seed 7 --fillers 40 >/dev/null
-wine "$winmaker" "$(winpath "$work/windows")" --seed 7 --fillers 40 >/dev/null
-for f in resource/textures.mw4 resource/props.mw4 sample-skin.bmp sample-skin.png sample-skin.tga; do
-  cmp -s "$work/linux/$f" "$work/windows/$f" || fail "make-sample-game wrote a different $f on Windows"
-done
-echo "ok   both make-sample-game programs write the same game"
-
-rm -rf "$work/windows" && cp -r "$work/linux" "$work/windows"
+cp -r "$work/linux" "$work/windows"
 for step in "9 bmp" "12 png" "37 tga" "12 bmp --filter box"; do
   set -- $step
   slot="$1" picture="sample-skin.$2"

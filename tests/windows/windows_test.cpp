@@ -3,36 +3,20 @@
 // and a read-only backup restored to an ordinary archive.
 #include <windows.h>
 
-#include <filesystem>
+#include <cstdlib>
 
 #include "support/game_fixture.h"
 
 namespace quorlin {
 namespace {
 
-namespace fs = std::filesystem;
 using test::ReadBytes;
 using test::TestGame;
 
 const std::string kKey = "HKLM\\Software\\Microsoft\\Microsoft Games\\Mechwarrior Vengeance";
 
 // Runs reg.exe with these arguments; true when it succeeded.
-bool Reg(const std::string& arguments) {
-  std::string command = "reg.exe " + arguments;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                      &process)) {
-    return false;
-  }
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = 1;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  return code == 0;
-}
+bool Reg(const std::string& arguments) { return std::system(("reg.exe " + arguments + " >nul 2>&1").c_str()) == 0; }
 
 void SetKey(const std::string& view, const std::string& exePath) {
   ASSERT_TRUE(Reg("add \"" + kKey + "\" /v \"EXE Path\" /t REG_SZ /d \"" + exePath + "\" /f" + view));
