@@ -22,9 +22,6 @@ struct StartupOptions {
   // A native game folder given on the command line; without it the game's registry
   // key is read.
   std::optional<std::string> GameDir;
-  // The Wine prefix to read the key from and map drive letters through; without
-  // it, $WINEPREFIX, else ~/.wine. Unused on Windows.
-  std::optional<std::string> WinePrefix;
   // Opens the game's key; defaults to OpenGameKey(). Tests inject their own.
   std::function<std::unique_ptr<RegistryKey>()> OpenKey;
 };

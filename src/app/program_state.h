@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "archive/skin_index.h"
@@ -24,16 +23,10 @@ struct ProgramState {
   TgaHeader LastTgaHeader;
   // The archives and backups open for the command under way, with their directories.
   mutable OpenArchives Archives;
-  // Told of every step text as it is set (tests and diagnostics).
-  std::function<void(const std::string&)> StepObserver;
-
   // The step Insert Skin has reached; only the failure report shows it.
   std::string LastStep;
 
-  void SetStep(std::string text) {
-    LastStep = std::move(text);
-    if (StepObserver) StepObserver(LastStep);
-  }
+  void SetStep(std::string text) { LastStep = std::move(text); }
 };
 
 // How a command ended.

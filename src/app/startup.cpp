@@ -96,7 +96,6 @@ void skinl_Click(ProgramState& state, Shell& shell, int16_t Index) {
 
 Outcome Form_Load(ProgramState& state, Shell& shell, const StartupOptions& options) {
   shell.SetTitle(WindowTitle());
-  if (options.WinePrefix) state.Game.WinePrefix = *options.WinePrefix;
 
   if (options.GameDir) {
     // A folder named on the command line stands for "EXE Path"; there is no CD path.
@@ -109,11 +108,7 @@ Outcome Form_Load(ProgramState& state, Shell& shell, const StartupOptions& optio
     if (options.OpenKey) {
       key = options.OpenKey();
     } else {
-#ifdef _WIN32
       key = OpenGameKey();
-#else
-      key = options.WinePrefix ? OpenGameKeyInWinePrefix(*options.WinePrefix) : OpenGameKey();
-#endif
     }
     if (key) {
       if (ReadRegistryValue(*key, "EXE Path", mechPath) != 0) mechPath.clear();

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "platform/error.h"
 #include "platform/native_file.h"
@@ -35,7 +35,8 @@ void CopyWholeFile(const std::string& source, const std::string& destination, co
     std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(kChunk, std::max<uint64_t>(total, 1))));
     if (progress && !progress(0, total)) throw QuorlinError(kErrPathFileAccess, "Copying " + source + " was cancelled");
     for (uint64_t copied = 0; copied < total;) {
-      const size_t got = in.ReadAt(copied, buffer.data(), static_cast<size_t>(std::min<uint64_t>(buffer.size(), total - copied)));
+      const size_t got =
+          in.ReadAt(copied, buffer.data(), static_cast<size_t>(std::min<uint64_t>(buffer.size(), total - copied)));
       if (got == 0) throw QuorlinError(kErrInputPastEnd, source + " became shorter while it was copied");
       out.WriteAt(copied, std::span<const uint8_t>(buffer.data(), got));
       copied += got;

@@ -11,11 +11,11 @@ void GameLocation::Set(const std::string& mechPath) {
 }
 
 std::string GameLocation::NativeGamePath(const std::string& relative) const {
-  return MapToNative(GamePath(relative), WinePrefix.empty() ? DefaultWinePrefix() : WinePrefix);
+  return MapToNative(GamePath(relative), DefaultWinePrefix());
 }
 
 bool GameLocation::Exists(const std::string& relative) const {
-  // FileExists with attributes 0, through this location's prefix.
+  // FileExists with attributes 0.
   return NativeFileExists(NativeGamePath(relative));
 }
 

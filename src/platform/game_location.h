@@ -9,15 +9,13 @@ namespace quorlin {
 struct GameLocation {
   std::string MechPath;
   std::string MechPathSep;
-  // The Wine prefix whose drive links map drive letters; empty means
-  // $WINEPREFIX, else ~/.wine. Unused on Windows.
-  std::string WinePrefix;
 
   // Sets MechPath and computes MechPathSep from it.
   void Set(const std::string& mechPath);
   // MechPath + MechPathSep + relative name, as Windows-form text.
   std::string GamePath(const std::string& relative) const { return MechPath + MechPathSep + relative; }
-  // The same, mapped to a native path.
+  // The same, mapped to a native path (on Linux through the drive links of
+  // $WINEPREFIX, else ~/.wine).
   std::string NativeGamePath(const std::string& relative) const;
   // FileExists(GamePath(relative), 0).
   bool Exists(const std::string& relative) const;

@@ -1,6 +1,6 @@
 // The readers of outside bytes held against bytes spelled out here or by the
 // generator's own writer: the archive directory, skin entry names and indexing by
-// name, resampling, and the Targa reader's orientations and refusals.
+// name, and the Targa reader's orientations and refusals.
 #include <gtest/gtest.h>
 
 #include "archive/archive.h"
@@ -118,71 +118,8 @@ TEST(SkinIndex, TheLowestOfDuplicatePositionsWins) {
   EXPECT_EQ(index.TexturesSkinIndex[1][0], 1);
 }
 
-using Pixel = std::array<uint8_t, 3>;
-Pixel At(const ImageBuffer& image, int x, int y) {
-  const uint8_t* p = image.Pixels.data() + image.Offset(x, y);
-  return {p[0], p[1], p[2]};
-}
-
-ImageBuffer Picture(int w, int h) { return test::PositionPicture(w, h); }
-
-TEST(ResizeImage, TakesTheNearestPixelRoundingHalvesToEvenAndClampingPastTheEdge) {
-  const struct {
-    int w, h, w2, h2, x, y, fromX, fromY;
-  } cases[] = {
-      {5, 1, 2, 1, 1, 0, 2, 0},  // 2.5 rounds to 2
-      {3, 1, 2, 1, 1, 0, 2, 0},  // 1.5 rounds to 2
-      {1, 7, 1, 2, 0, 1, 0, 4},  // 3.5 rounds to 4
-      {2, 2, 5, 5, 4, 4, 1, 1},  // enlarging: 1.6 rounds to 2, clamped to the last
-  };
-  for (const auto& c : cases) {
-    ImageBuffer image = Picture(c.w, c.h);
-    const ImageBuffer source = image;
-    ResizeImage(image, c.w2, c.h2);
-    EXPECT_EQ(At(image, c.x, c.y), At(source, c.fromX, c.fromY)) << c.w << "x" << c.h << " to " << c.w2;
-  }
-  ImageBuffer image = Picture(4, 4);
-  EXPECT_THROW(ResizeImage(image, 0, 4), QuorlinError);
-  EXPECT_THROW(ResizeImage(image, 4, -1), QuorlinError);
-  EXPECT_EQ(image.Width, 4);
-}
-
-// An uncompressed 24-bit Targa of the picture written here byte by byte: rows in
-// the order the descriptor's origin bits say, after an image ID and a colour map.
-std::vector<uint8_t> Targa(const ImageBuffer& image, uint8_t descriptor, uint8_t idLength, uint16_t mapEntries) {
-  const auto w = static_cast<uint16_t>(image.Width);
-  const auto h = static_cast<uint16_t>(image.Height);
-  std::vector<uint8_t> out = {idLength,
-                              uint8_t(mapEntries ? 1 : 0),
-                              2,
-                              0,
-                              0,
-                              uint8_t(mapEntries & 0xFF),
-                              uint8_t(mapEntries >> 8),
-                              24,
-                              0,
-                              0,
-                              0,
-                              0,
-                              uint8_t(w & 0xFF),
-                              uint8_t(w >> 8),
-                              uint8_t(h & 0xFF),
-                              uint8_t(h >> 8),
-                              24,
-                              descriptor};
-  out.resize(out.size() + idLength + mapEntries * 3u, 'I');
-  for (int r = 0; r < image.Height; ++r) {
-    const int y = (descriptor & 0x20) ? r : image.Height - 1 - r;
-    for (int i = 0; i < image.Width; ++i) {
-      const Pixel p = At(image, (descriptor & 0x10) ? image.Width - 1 - i : i, y);
-      out.insert(out.end(), p.begin(), p.end());
-    }
-  }
-  return out;
-}
-
 TEST(TargaReader, LoadsEveryOriginPastAnyImageIdAndColourMap) {
-  const ImageBuffer image = Picture(7, 5);
+  const ImageBuffer image = test::PositionPicture(7, 5);
   const struct {
     uint8_t descriptor, idLength;
     uint16_t mapEntries;
@@ -190,7 +127,7 @@ TEST(TargaReader, LoadsEveryOriginPastAnyImageIdAndColourMap) {
   for (const auto& c : cases) {
     ImageBuffer back;
     TgaHeader header;
-    ASSERT_EQ(DecodeTGA(Targa(image, c.descriptor, c.idLength, c.mapEntries), back, header), TgaStatus::Ok);
+    ASSERT_EQ(DecodeTGA(test::Targa(image, c.descriptor, c.idLength, c.mapEntries), back, header), TgaStatus::Ok);
     EXPECT_EQ(back.Pixels, image.Pixels) << int{c.descriptor} << " " << int{c.idLength} << " " << c.mapEntries;
     EXPECT_EQ(back.Width, 7);
     EXPECT_EQ(back.Height, 5);
@@ -199,10 +136,10 @@ TEST(TargaReader, LoadsEveryOriginPastAnyImageIdAndColourMap) {
 }
 
 TEST(TargaReader, RefusesWhatItCannotLoadAndLeavesTheBufferAlone) {
-  const auto good = Targa(Picture(8, 8), 0, 0, 0);
+  const auto good = test::Targa(test::PositionPicture(8, 8));
   const auto set = [&](std::initializer_list<std::pair<size_t, uint8_t>> changes) {
     auto bytes = good;
-    for (const auto& [at, value] : changes) bytes[at] = value;
+    for (const auto& [at, value] : changes) bytes.at(at) = value;
     return bytes;
   };
   const struct {
@@ -221,7 +158,7 @@ TEST(TargaReader, RefusesWhatItCannotLoadAndLeavesTheBufferAlone) {
       {"32767 x 32767", set({{12, 0xFF}, {13, 0x7F}, {14, 0xFF}, {15, 0x7F}}), TgaStatus::BadSize},
   };
   for (const auto& c : cases) {
-    ImageBuffer target = Picture(3, 3);
+    ImageBuffer target = test::PositionPicture(3, 3);
     const ImageBuffer untouched = target;
     TgaHeader header;
     EXPECT_EQ(DecodeTGA(c.bytes, target, header), c.status) << c.name;

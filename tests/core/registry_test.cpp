@@ -6,7 +6,6 @@
 
 #include <filesystem>
 
-#include "platform/game_location.h"
 #include "platform/paths.h"
 #include "samplegame/sample_game.h"
 #include "support/temp_dir.h"
@@ -83,22 +82,6 @@ TEST(WineRegistry, FindsTheKeyUnderWow6432NodeFirstThenPlain) {
   EXPECT_EQ(value, "C:\\Plain");
 
   EXPECT_EQ(OpenGameKeyInWinePrefix(tmp / "nowhere"), nullptr);
-}
-
-TEST(GameLocation, TheSeparatorFollowsTheTrimmedPathAndPathsAreFormedAsText) {
-  const struct {
-    const char* mechPath;
-    const char* separator;
-    const char* archive;
-  } cases[] = {{"C:\\Games\\MW", "\\", "C:\\Games\\MW\\resource\\textures.mw4"},
-               {"C:\\Games\\MW\\", "", "C:\\Games\\MW\\resource\\textures.mw4"},
-               {"C:\\Games\\MW\\ ", "", "C:\\Games\\MW\\ resource\\textures.mw4"}};  // the space stays
-  for (const auto& c : cases) {
-    GameLocation game;
-    game.Set(c.mechPath);
-    EXPECT_EQ(game.MechPathSep, c.separator);
-    EXPECT_EQ(game.GamePath("resource\\textures.mw4"), c.archive);
-  }
 }
 
 #ifndef _WIN32

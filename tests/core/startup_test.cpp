@@ -2,7 +2,6 @@
 // generator's layout, the re-index paths with their messages, and slot 9.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 
@@ -150,26 +149,6 @@ TEST(StartUp, WithoutAUsableKeyOrArchiveTheProgramEndsBeforeWritingAnything) {
 }
 
 #ifdef __linux__
-TEST(StartUp, FindsTheGameThroughTheWinePrefix) {
-  TestGame g;
-  test::TempDir prefix, elsewhere;
-  sample::WriteWinePrefix(prefix.str(), g.dir.str());
-  // From $WINEPREFIX, and from an explicit prefix even when $WINEPREFIX names another.
-  for (const bool explicitPrefix : {false, true}) {
-    ::setenv("WINEPREFIX", (explicitPrefix ? elsewhere : prefix).str().c_str(), 1);
-    StartupOptions options;
-    if (explicitPrefix) options.WinePrefix = prefix.str();
-    g.state = ProgramState{};
-    const Outcome outcome = Form_Load(g.state, g.shell, options);
-    ::unsetenv("WINEPREFIX");
-    ASSERT_EQ(outcome, Outcome::Done);
-    EXPECT_EQ(g.state.Game.MechPath, "C:\\GAMES\\Mechwarrior Vengeance\\");
-    EXPECT_EQ(g.state.Game.MechPathSep, "");
-    EXPECT_EQ(g.state.CDPath, "D:\\");
-    ExpectIndexFiles(g);
-  }
-}
-
 TEST(StartUp, AnIndexThatCannotBeRewrittenEndsTheProgramAndTheOldOneSurvives) {
   TestGame g;
   ASSERT_EQ(g.Start(), Outcome::Done);

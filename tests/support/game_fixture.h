@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/commands.h"
@@ -14,11 +16,7 @@
 #include "support/temp_dir.h"
 
 #ifdef __linux__
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
-#include <unistd.h>
 #endif
 
 namespace quorlin::test {
@@ -89,6 +87,29 @@ inline ImageBuffer PositionPicture(int width = 512, int height = 0) {
   return image;
 }
 
+// An uncompressed 24-bit Targa of the picture written here byte by byte: rows in
+// the order the descriptor's origin bits say (0: bottom-up, left to right), after
+// an image ID and a colour map.
+inline std::vector<uint8_t> Targa(const ImageBuffer& image, uint8_t descriptor = 0, uint8_t idLength = 0,
+                                  uint16_t mapEntries = 0) {
+  std::vector<uint8_t> out(18, 0);
+  const auto le16 = [&](size_t at, int value) {
+    out[at] = static_cast<uint8_t>(value & 0xFF);
+    out[at + 1] = static_cast<uint8_t>(value >> 8);
+  };
+  out[0] = idLength, out[1] = mapEntries ? 1 : 0, out[2] = 2, out[7] = 24, out[16] = 24, out[17] = descriptor;
+  le16(5, mapEntries), le16(12, image.Width), le16(14, image.Height);
+  out.resize(out.size() + idLength + mapEntries * 3u, 'I');
+  for (int r = 0; r < image.Height; ++r) {
+    const int y = (descriptor & 0x20) ? r : image.Height - 1 - r;
+    for (int i = 0; i < image.Width; ++i) {
+      const uint8_t* p = image.Pixels.data() + image.Offset((descriptor & 0x10) ? image.Width - 1 - i : i, y);
+      out.insert(out.end(), p, p + 3);
+    }
+  }
+  return out;
+}
+
 inline std::set<std::string> Listing(const std::string& folder) {
   std::set<std::string> names;
   for (const auto& e : std::filesystem::directory_iterator(folder)) names.insert(e.path().filename().string());
@@ -100,26 +121,19 @@ inline std::set<std::string> Listing(const std::string& folder) {
 // flag), until the guard goes. ok() is false where the file system lacks it.
 class Immutable {
  public:
-  explicit Immutable(std::string path) : path_(std::move(path)) { ok_ = SetFlag(true); }
+  explicit Immutable(std::string path) : path_(std::move(path)), ok_(Chattr("+i")) {}
   ~Immutable() { Release(); }
   bool ok() const { return ok_; }
   void Release() {
-    if (ok_) SetFlag(false);
-    ok_ = false;
+    if (std::exchange(ok_, false)) Chattr("-i");
   }
 
  private:
-  bool SetFlag(bool on) {
-    const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
-    int flags = 0;
-    bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    if (fd >= 0) ::close(fd);
-    return done;
+  bool Chattr(const char* flag) const {
+    return std::system(("chattr " + std::string(flag) + " '" + path_ + "' 2>/dev/null").c_str()) == 0;
   }
   std::string path_;
-  bool ok_ = false;
+  bool ok_;
 };
 
 // A file-size limit for this process while the guard lives; writes past it fail.

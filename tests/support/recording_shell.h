@@ -20,7 +20,7 @@ class RecordingShell : public Shell {
 
   void SetStatus(const std::string& text, bool repaintNow) override {
     events.push_back(std::string(repaintNow ? "status! " : "status ") + text);
-    statuses.push_back(status = text);
+    statuses.push_back(text);
   }
   MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
                             MessageButtons buttons) override {
@@ -49,7 +49,6 @@ class RecordingShell : public Shell {
   std::vector<std::string> events, statuses;
   std::vector<Message> messages;
   std::deque<MessageAnswer> answers;
-  std::string status;
   bool busy = false;
   bool checkedItems[38] = {};
 };

@@ -1,7 +1,5 @@
 #include "image/picture/picture_decoder.h"
 
-#include "image/picture_checks.h"
-
 #include <QFile>
 #include <QIODevice>
 #include <QImage>
@@ -9,6 +7,8 @@
 #include <QImageWriter>
 #include <QString>
 #include <cstring>
+
+#include "image/picture_checks.h"
 
 namespace quorlin {
 

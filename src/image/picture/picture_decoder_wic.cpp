@@ -1,6 +1,7 @@
 // The picture decoder on Windows: the Windows Imaging Component, behind the same
 // two functions as Qt's reader elsewhere, with the same size limit and refusals.
 #include <windows.h>
+// after windows.h, which it needs first
 #include <wincodec.h>
 
 #include <cstring>
