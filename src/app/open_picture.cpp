@@ -2,6 +2,7 @@
 #include <cctype>
 
 #include "app/commands.h"
+#include "image/bitmap.h"
 #include "platform/error.h"
 
 namespace quorlin {
@@ -31,7 +32,19 @@ Outcome OpenPicture(ProgramState& state, Shell& shell, const std::string& native
   if (kind == "JPG" || kind == "BMP" || kind == "PNG") {
     std::string reason;
     ImageBuffer decoded;
-    if (!decoder || !decoder(nativePath, decoded, reason)) {
+    PlainBitmap plain = PlainBitmap::NotPlain;
+    if (kind == "BMP") {
+      try {
+        plain = LoadPlainBitmap(nativePath, decoded, kMaxPicturePixels);
+      } catch (const QuorlinError&) {
+        // Unreadable: the decoder reports it as for any other picture.
+      }
+    }
+    if (plain == PlainBitmap::TooLarge) return Refuse(state, shell, kNot512);
+    if (plain == PlainBitmap::Truncated) {
+      return Refuse(state, shell, "Cannot read " + nativePath + ": the bitmap file is shorter than its pixels");
+    }
+    if (plain == PlainBitmap::NotPlain && (!decoder || !decoder(nativePath, decoded, reason))) {
       return Refuse(state, shell, reason.empty() ? "Cannot read " + nativePath : reason);
     }
     state.LoadedImage = std::move(decoded);
