@@ -24,15 +24,25 @@ bool KnownArchive(const std::string& name) { return name == kTexturesArchive || 
 }  // namespace
 
 uint64_t Checksum64(std::span<const uint8_t> bytes) {
-  uint64_t h = 0xcbf29ce484222325ull;
+  constexpr uint64_t kBasis = 0xcbf29ce484222325ull, kPrime = 0x100000001b3ull;
+  const auto word = [&bytes](size_t at) {
+    uint64_t w = 0;
+    for (int k = 7; k >= 0; --k) w = w << 8 | bytes[at + static_cast<size_t>(k)];
+    return w;
+  };
+  const auto mix = [](uint64_t h, uint64_t w) {
+    h = (h ^ w) * kPrime;
+    return h ^ (h >> 29);
+  };
+  // Four lanes over interleaved words keep the multiplier busy; then folded.
+  uint64_t lane[4] = {kBasis, kBasis ^ 1, kBasis ^ 2, kBasis ^ 3};
   size_t i = 0;
-  for (; i + 8 <= bytes.size(); i += 8) {
-    uint64_t word = 0;
-    for (int k = 7; k >= 0; --k) word = word << 8 | bytes[i + static_cast<size_t>(k)];
-    h = (h ^ word) * 0x100000001b3ull;
-    h ^= h >> 29;
+  for (; i + 32 <= bytes.size(); i += 32) {
+    for (size_t j = 0; j < 4; ++j) lane[j] = mix(lane[j], word(i + 8 * j));
   }
-  for (; i < bytes.size(); ++i) h = (h ^ bytes[i]) * 0x100000001b3ull;
+  uint64_t h = mix(mix(mix(lane[0], lane[1]), lane[2]), lane[3]);
+  for (; i + 8 <= bytes.size(); i += 8) h = mix(h, word(i));
+  for (; i < bytes.size(); ++i) h = (h ^ bytes[i]) * kPrime;
   return h;
 }
 

@@ -39,7 +39,8 @@ std::vector<uint8_t> EncodeJournal(const Journal& journal);
 // Nothing for a journal that is cut short, damaged or names anything else.
 std::optional<Journal> DecodeJournal(std::span<const uint8_t> bytes);
 
-// A 64-bit checksum (FNV-1a over 8-byte words) for telling a damaged file.
+// A 64-bit checksum (FNV-1a-like over 8-byte words, in four interleaved lanes)
+// for telling a damaged file.
 uint64_t Checksum64(std::span<const uint8_t> bytes);
 
 }  // namespace quorlin
