@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "image/bitmap.h"
 #include "image/image_buffer.h"
 #include "image/picture/picture_decoder.h"
 #include "image/targa.h"
@@ -108,8 +109,8 @@ void BM_DecodeTGA512(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeTGA512)->Arg(0x20)->Arg(0x00)->Arg(0x30)->Unit(benchmark::kMicrosecond);
 
-// The picture decoder File > Open and insert use for bitmap (0), PNG (1) and JPEG
-// (2) files: 512x512, from a file in the page cache.
+// The platform's picture decoder (Qt here) for bitmap (0), PNG (1) and JPEG (2)
+// files: 512x512, from a file in the page cache.
 void BM_DecodePicture512(benchmark::State& state) {
   test::TempDir dir;
   const std::string jpeg = std::string(QUORLIN_BENCH_DATA) + "/skin.jpg";
@@ -128,5 +129,22 @@ void BM_DecodePicture512(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_DecodePicture512)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+// Our own reader of plain 24-bit bitmaps, which File > Open uses before the
+// platform's decoder: the same 512x512 bitmap file.
+void BM_LoadPlainBitmap512(benchmark::State& state) {
+  test::TempDir dir;
+  const std::string file = dir / "skin.bmp";
+  sample::WriteFile(file, sample::EncodeBmp(Picture512()));
+  for (auto _ : state) {
+    ImageBuffer image;
+    if (LoadPlainBitmap(file, image, 1024 * 1024) != PlainBitmap::Ok) {
+      state.SkipWithError("the bitmap was not read");
+      break;
+    }
+    benchmark::DoNotOptimize(image);
+  }
+}
+BENCHMARK(BM_LoadPlainBitmap512)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

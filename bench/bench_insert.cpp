@@ -5,9 +5,10 @@
 // filler entries per archive; 300 gives a textures archive of about 39 MB), start-up
 // runs (index built and saved), the sample picture is loaded, slot 12 is selected,
 // and one insert runs so that both backups exist. What is timed is then the
-// command as a user repeats it: both patch checks (each reads a directory), both
-// archives opened, their directories read again, six texture levels and the lobby
-// preview resampled and encoded, and about 1 MB written in place. No backup copy.
+// command as a user repeats it: both patch checks, the directories read again
+// where the files changed since, six texture levels and the lobby preview
+// resampled and encoded, the journal written and flushed, and about 1 MB written
+// in place and flushed. No backup copy.
 //
 // BM_CopyWholeTexturesArchive times the other way to change an archive: writing
 // all of it again (the copy the first insert makes as its backup, flushed to disk

@@ -1,14 +1,15 @@
-// Fuzzes the picture decoder (DecodePicture over Qt's image reader) with arbitrary
-// file bytes. DecodePicture reads from a path, so each input is written to a file
-// in a private temporary folder, removed after the input. The file's name ends in
-// .png, .bmp or .jpg after the input's signature (PNG, "BM", JPEG), and otherwise
-// after the input's length, so that both the matching and the mismatching name
-// are met.
+// Fuzzes the picture decoder (DecodePicture over Qt's image reader) and our reader
+// of plain bitmaps (LoadPlainBitmap) with arbitrary file bytes. Both read from a
+// path, so each input is written to a file in a private temporary folder, removed
+// after the input. The file's name ends in .png, .bmp or .jpg after the input's
+// signature (PNG, "BM", JPEG), and otherwise after the input's length, so that
+// both the matching and the mismatching name are met.
 //
 // Checked: no crash or sanitizer report in our code; on success the buffer holds a
 // 24-bit image whose byte count matches its size and whose size is within the
 // decoder's pixel limit; on failure the reason names the file (or, for a size
-// beyond the limit, is "Skin file isn't 512x512!") and the buffer is left untouched.
+// beyond the limit, is "Skin file isn't 512x512!") and the buffer is left
+// untouched; where both readers take a bitmap, they give the same picture.
 //
 // Qt itself is not built with coverage or sanitizers here, so the fuzzer sees no
 // coverage from inside the decoders and memory errors inside Qt are only caught
@@ -25,6 +26,7 @@
 #include <system_error>
 
 #include "fuzz_support.h"
+#include "image/bitmap.h"
 #include "image/image_buffer.h"
 #include "image/picture/picture_decoder.h"
 
@@ -74,11 +76,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const InputFile file(data, size);
   const std::string& path = file.path();
 
+  // Our reader of plain bitmaps: the same promises, and where Qt decodes the same
+  // file, the same pixels.
+  ImageBuffer plain;
+  plain.Width = 7;
+  plain.Pixels = {9};
+  const PlainBitmap read = LoadPlainBitmap(path, plain, kMaxPicturePixels);
+  if (read == PlainBitmap::Ok) {
+    QUORLIN_FUZZ_CHECK(plain.BitsPerPixel == 24 && plain.Width > 0 && plain.Height > 0, "a plain bitmap");
+    QUORLIN_FUZZ_CHECK(static_cast<long long>(plain.Width) * plain.Height <= kMaxPicturePixels, "within the limit");
+    QUORLIN_FUZZ_CHECK(plain.Pixels.size() == static_cast<size_t>(plain.Width) * static_cast<size_t>(plain.Height) * 3,
+                       "pixel bytes match the size");
+  } else {
+    QUORLIN_FUZZ_CHECK(plain.Width == 7 && plain.Pixels.size() == 1, "a refused bitmap leaves the buffer alone");
+  }
+
   ImageBuffer image;
   image.Width = 7;
   image.Pixels = {9};
   std::string reason;
   if (DecodePicture(path, image, reason)) {
+    if (read == PlainBitmap::Ok) {
+      QUORLIN_FUZZ_CHECK(image.Width == plain.Width && image.Height == plain.Height && image.Pixels == plain.Pixels,
+                         "our bitmap reader and Qt's give the same picture");
+    }
     QUORLIN_FUZZ_CHECK(image.BitsPerPixel == 24 && image.Width > 0 && image.Height > 0, "a decoded picture");
     QUORLIN_FUZZ_CHECK(static_cast<long long>(image.Width) * image.Height <= kMaxPicturePixels, "within the limit");
     QUORLIN_FUZZ_CHECK(image.Pixels.size() == static_cast<size_t>(image.Width) * static_cast<size_t>(image.Height) * 3,

@@ -175,16 +175,20 @@ def full_disk(g):
 
 
 def size_limits(g):
-    """A file-size limit while the backup is made: the signal ignored, the failure reported."""
+    """A file-size limit while the backup is made and while the index is written:
+    the signal ignored, the failure reported, the old files kept."""
     import resource
-
-    def limited(n):
-        return lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (n, resource.RLIM_INFINITY))
-    game = g.copy("fsize")
-    args = ["insert", "--slot", "12", g.picture(game)]
-    r = run(args, game, preexec_fn=limited(100000))
-    g.promise("insert under a 100 kB file-size limit", game, {g.old}, r, r"textures\.mw4b.*File too large")
-    g.recovers("insert under a 100 kB file-size limit", game, args, {g.old, g.new})
+    for what, limit, prepare, args in [("insert under a 100 kB file-size limit", 100000, None, ["insert", "--slot", "12"]),
+                                       ("index written under a 100-byte limit", 100, "textures.inx", ["status"])]:
+        game = g.copy("fsize")
+        if prepare:
+            os.remove(os.path.join(game, "resource", prepare))
+        props = digest(os.path.join(game, "resource", "props.inx"))
+        full = args + ([g.picture(game)] if args[0] == "insert" else [])
+        r = run(full, game, preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.RLIM_INFINITY)))
+        g.promise(what, game, {g.old}, r, r"(textures\.mw4b|textures\.inx).*File too large")
+        check(what + ": props.inx untouched", digest(os.path.join(game, "resource", "props.inx")) == props)
+        g.recovers(what, game, full, {g.old, g.new})
 
 
 def permissions(g):
@@ -205,7 +209,15 @@ def permissions(g):
 
 
 def changed_archives(g):
-    """An archive cut short after indexing, or vanishing half-way."""
+    """An archive replaced by a folder, cut short after indexing, or vanishing half-way."""
+    for i, a in enumerate(ARCHIVES):
+        game = g.copy("dir")
+        os.remove(os.path.join(game, "resource", a))
+        os.mkdir(os.path.join(game, "resource", a))
+        r = run(["insert", "--slot", "12", g.picture(game)], game)
+        check(a + " a folder: refused", r.returncode == 1 and "Mechwarrior path is invalid!" in r.stderr, r.stderr)
+        other = state(game)[1 - i]  # textures are written before props.mw4 is looked at, as ever
+        check(a + " a folder: the other archive wholly old or new", other in (g.old[1 - i], g.new[1 - i]))
     game = g.copy("cut")
     textures = os.path.join(game, "resource", "textures.mw4")
     os.truncate(textures, os.path.getsize(textures) // 2)

@@ -6,6 +6,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QString>
+#include <cstdlib>
 #include <cstring>
 
 #include "image/picture_checks.h"
@@ -19,8 +20,9 @@ QString NativeName(const std::string& path) { return QString::fromLocal8Bit(path
 }  // namespace
 
 bool DecodePicture(const std::string& nativePath, ImageBuffer& image, std::string& reason) {
-  // Qt refuses allocations above this limit (in MiB) whatever the decoder.
-  QImageReader::setAllocationLimit(256);
+  // Qt refuses allocations above this limit (in MiB) whatever the decoder: four
+  // times what the largest picture let through needs in 32-bit colour.
+  QImageReader::setAllocationLimit(16);
   if (std::string refused = RefuseBeforeDecoding(nativePath); !refused.empty()) {
     reason = std::move(refused);
     return false;
@@ -32,9 +34,9 @@ bool DecodePicture(const std::string& nativePath, ImageBuffer& image, std::strin
   }
   QImageReader reader(&file);
   reader.setAutoTransform(false);
+  // A top-down bitmap may report its height as negative.
   const QSize size = reader.size();
-  if (size.isValid() &&
-      static_cast<long long>(size.width()) * static_cast<long long>(size.height()) > kMaxPicturePixels) {
+  if (std::llabs(size.width()) * std::llabs(size.height()) > kMaxPicturePixels) {
     reason = kNot512;
     return false;
   }
