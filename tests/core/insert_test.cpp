@@ -141,9 +141,6 @@ TEST(InsertSkin, RefusalsAndFailuresLeaveTheArchivesAsTheyMustBe) {
          return lock->ok() ? lock : nullptr;
        },
        Outcome::Refused, backup, "Quorlin", MessageIcon::Critical, "", false, false, false},
-      {"a file-size limit cuts the backup short", 12,
-       [](TestGame&) { return std::make_shared<test::SizeLimit>(99999); }, Outcome::Refused, backup, "Quorlin",
-       MessageIcon::Critical, "", false, false, false},
 #endif
   };
   const ImageBuffer picture = test::PositionPicture();

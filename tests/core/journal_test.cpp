@@ -19,15 +19,17 @@ using test::ReadBytes;
 using test::SameBytes;
 
 TEST(Journal, ReadsBackWhatWasWrittenAndNothingDamagedOrForeign) {
+  // A position past 4 GiB, and a length that leaves bytes after the last whole word.
   Journal j{"Insert Skin into slot 12",
             {{kTexturesArchive, 1000}, {kPropsArchive, 20}},
-            {{0, 5, {1, 2, 3}}, {1, 7, {9}}},
+            {{0, 5, {1, 2, 3}}, {1, 0x100000007, {9}}},
             {1}};
   const auto bytes = EncodeJournal(j);
+  ASSERT_NE(bytes.size() % 8, 0u);
   const auto back = DecodeJournal(bytes);
   ASSERT_TRUE(back && back->writes.size() == 2);
   EXPECT_TRUE(back->what == j.what && back->archives == j.archives && back->restores == j.restores);
-  EXPECT_TRUE(back->writes[1].position == 7 && back->writes[1].archive == 1 &&
+  EXPECT_TRUE(back->writes[1].position == 0x100000007 && back->writes[1].archive == 1 &&
               back->writes[0].bytes == j.writes[0].bytes);
   for (size_t i = 0; i < bytes.size(); ++i) {
     auto damaged = bytes;
@@ -35,6 +37,9 @@ TEST(Journal, ReadsBackWhatWasWrittenAndNothingDamagedOrForeign) {
     EXPECT_FALSE(DecodeJournal(damaged)) << "byte " << i;
     EXPECT_FALSE(DecodeJournal(std::span<const uint8_t>(bytes).first(i))) << "cut at " << i;
   }
+  j.restores = {2};  // no third archive to restore
+  EXPECT_FALSE(DecodeJournal(EncodeJournal(j)));
+  j.restores = {1};
   j.archives[1].first = "resource\\other.mw4";  // only the two archives may ever be written
   EXPECT_FALSE(DecodeJournal(EncodeJournal(j)));
 }

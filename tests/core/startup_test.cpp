@@ -148,29 +148,5 @@ TEST(StartUp, WithoutAUsableKeyOrArchiveTheProgramEndsBeforeWritingAnything) {
   EXPECT_FALSE(fs::exists(g.Resource("textures.inx")));
 }
 
-#ifdef __linux__
-TEST(StartUp, AnIndexThatCannotBeRewrittenEndsTheProgramAndTheOldOneSurvives) {
-  TestGame g;
-  ASSERT_EQ(g.Start(), Outcome::Done);
-  const auto textures = ReadBytes(g.Resource("textures.inx"));
-  auto moved = test::SmallGame();
-  moved.seed = 5;
-  sample::WriteSampleGame(g.dir.str(), moved);
-  const auto files = test::Listing(g.dir / "resource");
-  Outcome outcome;
-  {
-    test::SizeLimit limit(100);  // less than an index file
-    outcome = g.Start();
-  }
-  EXPECT_EQ(outcome, Outcome::EndProgram);
-  ASSERT_EQ(g.shell.messages.size(), 2u);
-  EXPECT_EQ(g.shell.messages[1].text.rfind("Error 61\n", 0), 0u) << g.shell.messages[1].text;
-  EXPECT_EQ(g.shell.messages[1].icon, MessageIcon::Critical);
-  EXPECT_FALSE(g.shell.busy);
-  EXPECT_EQ(ReadBytes(g.Resource("textures.inx")), textures);
-  EXPECT_EQ(test::Listing(g.dir / "resource"), files);  // whatever the temporary file was called
-}
-#endif
-
 }  // namespace
 }  // namespace quorlin

@@ -175,19 +175,23 @@ def full_disk(g):
 
 
 def size_limits(g):
-    """A file-size limit while the backup is made and while the index is written:
-    the signal ignored, the failure reported, the old files kept."""
+    """A file-size limit while the backup is made and while a foreign index is
+    rewritten: the signal ignored, the failure reported, the old files kept byte for
+    byte and no temporary file left, whatever it is called."""
     import resource
-    for what, limit, prepare, args in [("insert under a 100 kB file-size limit", 100000, None, ["insert", "--slot", "12"]),
-                                       ("index written under a 100-byte limit", 100, "textures.inx", ["status"])]:
+    for what, limit, args in [("insert under a 100 kB file-size limit", 100000, ["insert", "--slot", "12"]),
+                              ("index rewritten under a 100-byte limit", 100, ["status"])]:
         game = g.copy("fsize")
-        if prepare:
-            os.remove(os.path.join(game, "resource", prepare))
-        props = digest(os.path.join(game, "resource", "props.inx"))
+        res = os.path.join(game, "resource")
+        if args[0] == "status":
+            open(os.path.join(res, "textures.inx"), "wb").write(b"\xff" * 444)
+        old = {f: digest(os.path.join(res, f)) for f in os.listdir(res)}
         full = args + ([g.picture(game)] if args[0] == "insert" else [])
         r = run(full, game, preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.RLIM_INFINITY)))
         g.promise(what, game, {g.old}, r, r"(textures\.mw4b|textures\.inx).*File too large")
-        check(what + ": props.inx untouched", digest(os.path.join(game, "resource", "props.inx")) == props)
+        check(what + ": every other file as it was, nothing added",
+              {f: digest(os.path.join(res, f)) for f in os.listdir(res) if f not in ("textures.mw4b", "props.mw4b")} ==
+              old, str(os.listdir(res)))
         g.recovers(what, game, full, {g.old, g.new})
 
 
@@ -275,9 +279,42 @@ def pictures(g):
         check(name + ": nothing written", state(game) == g.old)
 
 
+def flush_order(g):
+    """The order that makes a power cut safe, from the system calls: the journal
+    flushed, renamed into place and its folder flushed before the first archive
+    byte changes; every archive written flushed before the journal goes. The same
+    when the next start finishes a journal an insert killed before its writes left."""
+    def events(game, args, extra=()):
+        log = os.path.join(g.root, "order.log")
+        subprocess.run(["strace", "-qq", "-y", "-o", log, "-e", "trace=pwrite64,fdatasync,fsync,rename,unlink", *extra,
+                        CLI, "--game", game] + args, capture_output=True)
+        return [(m.group(1), os.path.basename(m.group(2) or m.group(3)))
+                for m in (re.match(r'(\w+)\((?:\d+<([^>]*)>|"([^"]*)")', line) for line in open(log)) if m]
+
+    game = g.copy("order")
+    args = ["insert", "--slot", "12", g.picture(game)]
+    for name, ev in [("insert", events(game, args)),
+                     ("finishing a journal", (events(game, args, ["-e", "inject=pwrite64:signal=KILL:when=2"]),
+                                              events(game, ["status"]))[1])]:
+        at = lambda call, f: [i for i, e in enumerate(ev) if e == (call, f)]
+        writes = [i for i, (c, f) in enumerate(ev) if c == "pwrite64" and f in ARCHIVES]
+        gone = at("unlink", "quorlin.journal")
+        check(name + ": archives written, then the journal removed", bool(writes) and bool(gone), str(ev))
+        if name == "insert":
+            last = [max([i for i in at(c, f) if i < writes[0]], default=-1) for c, f in
+                    [("fdatasync", "quorlin.journal.quorlin-tmp"), ("rename", "quorlin.journal.quorlin-tmp"),
+                     ("fsync", "resource")]]
+            check(name + ": the journal durable before the first archive byte",
+                  -1 < last[0] < last[1] < last[2], str(ev))
+        for a in {ev[i][1] for i in writes}:
+            last = max(i for i in writes if ev[i][1] == a)
+            flushed = [i for i, e in enumerate(ev) if e in (("fdatasync", a), ("fsync", a)) and last < i < gone[-1:][0]]
+            check(f"{name}: {a} flushed after its last write and before the journal goes", bool(flushed), str(ev))
+
+
 def main():
     root = tempfile.mkdtemp(prefix="quorlin-faults-")
-    groups = [kills, failing_flushes, size_limits, changed_archives, two_at_once, pictures]
+    groups = [kills, flush_order, failing_flushes, size_limits, changed_archives, two_at_once, pictures]
     if os.geteuid() == 0:  # mounting, and running as an ordinary user, need root
         groups += [full_disk, permissions]
     else:

@@ -49,13 +49,18 @@ class OpenPictureTest : public ::testing::Test {
   const ImageBuffer picture = test::PositionPicture();
 };
 
-// A top-down bitmap: the rows stored first to last, the height negative.
+// A top-down bitmap: the rows stored first to last, the height negative, and the
+// pixels 16 bytes past the header, where the offset at byte 10 says.
 std::vector<uint8_t> TopDownBmp(const ImageBuffer& picture) {
   ImageBuffer flipped = picture;
   FlipImage(flipped);
   auto bytes = sample::EncodeBmp(flipped);
-  const uint32_t height = static_cast<uint32_t>(-picture.Height);
-  for (int k = 0; k < 4; ++k) bytes[22 + k] = static_cast<uint8_t>(height >> (8 * k));
+  const uint32_t height = static_cast<uint32_t>(-picture.Height), offset = bytes[10] + 16u;
+  for (int k = 0; k < 4; ++k) {
+    bytes[22 + k] = static_cast<uint8_t>(height >> (8 * k));
+    bytes[10 + k] = static_cast<uint8_t>(offset >> (8 * k));
+  }
+  bytes.insert(bytes.begin() + offset - 16, 16, 0xEE);
   return bytes;
 }
 
@@ -130,6 +135,7 @@ TEST_F(OpenPictureTest, UnusableFilesAreRefusedAndLeaveNoImageLoaded) {
       {"huge.png", With(png, {{16, 0}, {17, 0}, {18, 0x9C}, {19, 0x40}, {20, 0}, {21, 0}, {22, 0x9C}, {23, 0x40}}), ""},
       {"huge.bmp", With(bmp, {{18, 0xFF}, {19, 0xFF}, {20, 0xFF}, {21, 0x7F}}), ""},
       {"huge.jpg", With(jpeg, {{sof + 5, 0x1F}, {sof + 6, 0x40}, {sof + 7, 0x1F}, {sof + 8, 0x40}}), kNot512},
+      {"huge.tga", With(tga, {{12, 0xD0}, {13, 0x07}, {14, 0xD0}, {15, 0x07}}), kNot512},  // 2000 x 2000
   };
   for (const auto& c : cases) {
     ASSERT_EQ(Open("good.bmp", bmp), Outcome::Done);

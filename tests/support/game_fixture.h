@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -14,10 +13,6 @@
 #include "samplegame/sample_game.h"
 #include "support/recording_shell.h"
 #include "support/temp_dir.h"
-
-#ifdef __linux__
-#include <sys/resource.h>
-#endif
 
 namespace quorlin::test {
 
@@ -136,18 +131,6 @@ class Immutable {
   bool ok_;
 };
 
-// A file-size limit for this process while the guard lives; writes past it fail.
-struct SizeLimit {
-  explicit SizeLimit(rlim_t bytes) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &small);
-  }
-  ~SizeLimit() { ::setrlimit(RLIMIT_FSIZE, &old); }
-  rlimit old{};
-};
 #endif
 
 // A generated game in its own folder, the recorded layout of its archives, and a
