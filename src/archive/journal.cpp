@@ -21,6 +21,13 @@ void PutText(std::vector<uint8_t>& out, const std::string& text) {
 
 bool KnownArchive(const std::string& name) { return name == kTexturesArchive || name == kPropsArchive; }
 
+// A little-endian u64: the low word is read first (two reads in one expression
+// would leave their order to the compiler).
+uint64_t U64(MemorySource& in) {
+  const uint64_t low = in.U32();
+  return low | static_cast<uint64_t>(in.U32()) << 32;
+}
+
 }  // namespace
 
 uint64_t Checksum64(std::span<const uint8_t> bytes) {
@@ -74,7 +81,7 @@ std::optional<Journal> DecodeJournal(std::span<const uint8_t> bytes) {
   if (bytes.size() < sizeof kMagic + 8 || !std::equal(kMagic, kMagic + sizeof kMagic, bytes.begin())) return {};
   const auto body = bytes.first(bytes.size() - 8);
   MemorySource tail(bytes.last(8));
-  const uint64_t stored = tail.U32() | static_cast<uint64_t>(tail.U32()) << 32;
+  const uint64_t stored = U64(tail);
   if (Checksum64(body) != stored) return {};
 
   MemorySource in(body.subspan(sizeof kMagic));
@@ -87,7 +94,7 @@ std::optional<Journal> DecodeJournal(std::span<const uint8_t> bytes) {
   journal.what = text();
   for (int n = in.U8(); n > 0; --n) {
     std::string name = text();
-    const uint64_t length = in.U32() | static_cast<uint64_t>(in.U32()) << 32;
+    const uint64_t length = U64(in);
     if (!KnownArchive(name)) return {};
     journal.archives.emplace_back(std::move(name), length);
   }
@@ -95,7 +102,7 @@ std::optional<Journal> DecodeJournal(std::span<const uint8_t> bytes) {
   for (uint32_t i = 0; i < writes && !in.Exhausted(); ++i) {
     Journal::Write w;
     w.archive = in.U8();
-    w.position = in.U32() | static_cast<uint64_t>(in.U32()) << 32;
+    w.position = U64(in);
     const uint32_t length = in.U32();
     if (w.archive >= journal.archives.size() || length > body.size()) return {};
     w.bytes.resize(length);

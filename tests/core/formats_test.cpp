@@ -93,6 +93,24 @@ TEST(ArchiveDirectory, ShortFilesNeverCrashAndACutNameMatchesNothing) {
   EXPECT_EQ(ParseArchiveDirectory(archive).Find("a"), 0);
 }
 
+TEST(ArchiveDirectory, AFileWhoseDirectoryTakesSeveralReadsIsReadWhole) {
+  std::vector<sample::EntrySpec> entries;  // about 600 KB of records, with skipped bytes
+  for (int i = 0; i < 12000; ++i) {
+    entries.push_back({"filler\\entry" + std::to_string(i) + ".tga", {static_cast<uint8_t>(i)}, uint16_t(i % 7)});
+  }
+  const auto built = sample::BuildArchive(entries, {});
+  test::TempDir tmp;
+  sample::WriteFile(tmp / "big.mw4", built.bytes);
+  const auto dir = ReadArchiveDirectoryNative(tmp / "big.mw4");
+  ASSERT_EQ(dir.Directory.size(), entries.size() + 1);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const DirEntry& e = dir.Directory[static_cast<size_t>(built.places[i].position)];
+    ASSERT_TRUE(e.Name == entries[i].name && e.DataLength == 1 &&
+                dir.Header.DataBase + e.DataOffset == built.places[i].offset)
+        << i;
+  }
+}
+
 TEST(SkinNames, FollowTheSlotCharacters) {
   const std::string lobby = "shellscripts\\graphics\\multiplayer\\lobbyskins\\";
   const struct {
@@ -137,25 +155,21 @@ TEST(TargaReader, LoadsEveryOriginPastAnyImageIdAndColourMap) {
 
 TEST(TargaReader, RefusesWhatItCannotLoadAndLeavesTheBufferAlone) {
   const auto good = test::Targa(test::PositionPicture(8, 8));
-  const auto set = [&](std::initializer_list<std::pair<size_t, uint8_t>> changes) {
-    auto bytes = good;
-    for (const auto& [at, value] : changes) bytes.at(at) = value;
-    return bytes;
-  };
   const struct {
     const char* name;
     std::vector<uint8_t> bytes;
     TgaStatus status;
   } cases[] = {
-      {"colour-mapped", set({{2, 1}}), TgaStatus::NotTrueColor24},
-      {"32-bit", set({{16, 32}}), TgaStatus::NotTrueColor24},
+      {"colour-mapped", test::With(good, {{2, 1}}), TgaStatus::NotTrueColor24},
+      {"32-bit", test::With(good, {{16, 32}}), TgaStatus::NotTrueColor24},
       {"one byte short", {good.begin(), good.end() - 1}, TgaStatus::Truncated},
       {"header cut", {good.begin(), good.begin() + 17}, TgaStatus::Truncated},
-      {"an image ID eating into the pixels", set({{0, 200}}), TgaStatus::Truncated},
-      {"a colour map eating into the pixels", set({{1, 1}, {5, 0xFF}, {6, 0xFF}, {7, 32}}), TgaStatus::Truncated},
-      {"zero height", set({{14, 0}, {15, 0}}), TgaStatus::BadSize},
-      {"negative width", set({{13, 0xFF}}), TgaStatus::BadSize},
-      {"32767 x 32767", set({{12, 0xFF}, {13, 0x7F}, {14, 0xFF}, {15, 0x7F}}), TgaStatus::BadSize},
+      {"an image ID eating into the pixels", test::With(good, {{0, 200}}), TgaStatus::Truncated},
+      {"a colour map eating into the pixels", test::With(good, {{1, 1}, {5, 0xFF}, {6, 0xFF}, {7, 32}}),
+       TgaStatus::Truncated},
+      {"zero height", test::With(good, {{14, 0}, {15, 0}}), TgaStatus::BadSize},
+      {"negative width", test::With(good, {{13, 0xFF}}), TgaStatus::BadSize},
+      {"32767 x 32767", test::With(good, {{12, 0xFF}, {13, 0x7F}, {14, 0xFF}, {15, 0x7F}}), TgaStatus::BadSize},
   };
   for (const auto& c : cases) {
     ImageBuffer target = test::PositionPicture(3, 3);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "app/slot_tools.h"
 #include "platform/folder_lock.h"
 #include "platform/native_file.h"
 #include "support/game_fixture.h"
@@ -31,15 +32,18 @@ TEST(Journal, ReadsBackWhatWasWrittenAndNothingDamagedOrForeign) {
   EXPECT_TRUE(back->what == j.what && back->archives == j.archives && back->restores == j.restores);
   EXPECT_TRUE(back->writes[1].position == 0x100000007 && back->writes[1].archive == 1 &&
               back->writes[0].bytes == j.writes[0].bytes);
-  for (size_t i = 0; i < bytes.size(); ++i) {
+  for (size_t i = 0; i < bytes.size() * 2; ++i) {  // each byte with its lowest bit, then bit 4, flipped
     auto damaged = bytes;
-    damaged[i] ^= 0x10;
-    EXPECT_FALSE(DecodeJournal(damaged)) << "byte " << i;
-    EXPECT_FALSE(DecodeJournal(std::span<const uint8_t>(bytes).first(i))) << "cut at " << i;
+    damaged[i / 2] ^= i % 2 ? 0x10 : 0x01;
+    EXPECT_FALSE(DecodeJournal(damaged)) << "byte " << i / 2;
+    EXPECT_FALSE(DecodeJournal(std::span<const uint8_t>(bytes).first(i / 2))) << "cut at " << i / 2;
   }
-  j.restores = {2};  // no third archive to restore
+  j.restores = {2};  // no third archive to restore, or to write into
   EXPECT_FALSE(DecodeJournal(EncodeJournal(j)));
   j.restores = {1};
+  j.writes[0].archive = 2;
+  EXPECT_FALSE(DecodeJournal(EncodeJournal(j)));
+  j.writes[0].archive = 0;
   j.archives[1].first = "resource\\other.mw4";  // only the two archives may ever be written
   EXPECT_FALSE(DecodeJournal(EncodeJournal(j)));
 }
@@ -114,12 +118,20 @@ TEST(Journal, WhileAnotherCopyHoldsTheLockNothingIsWrittenOrFinished) {
   sample::WriteFile(g.Resource("quorlin.journal"), {1, 2, 3});  // the other copy's, still being written
   const auto textures = ReadBytes(g.Textures());
   g.LoadPicture(test::PositionPicture());
+  const std::vector<std::string> busy = {
+      "Another copy of Quorlin is writing to the game's files right now. Nothing "
+      "has been changed; try again when it has finished."};
   EXPECT_EQ(g.Insert(12), Outcome::Refused);
-  EXPECT_EQ(g.shell.MessageTexts(), (std::vector<std::string>{"Another copy of Quorlin is writing to the game's files "
-                                                              "right now. Nothing has been changed; try again when it "
-                                                              "has finished."}));
-  EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
+  EXPECT_EQ(g.shell.MessageTexts(), busy);
   EXPECT_FALSE(fs::exists(g.Textures() + "b"));
+  sample::WriteFile(g.Textures() + "b", {}), sample::WriteFile(g.Props() + "b", {});  // backups that would harm
+  for (const int slot : {12, 0}) {  // Restore to Original, and one slot
+    g.shell = test::RecordingShell{};
+    g.shell.answers = {MessageAnswer::Yes};
+    EXPECT_EQ(slot ? RestoreSlot(g.state, g.shell, slot) : mnueditRestore_Click(g.state, g.shell), Outcome::Refused);
+    EXPECT_EQ(g.shell.MessageTexts().back(), busy[0]);
+  }
+  EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
   ASSERT_EQ(g.Start(), Outcome::Done);
   EXPECT_TRUE(fs::exists(g.Resource("quorlin.journal")));
   other.Release();

@@ -59,11 +59,10 @@ TEST(StartUp, RebuildsTheIndexWhenItIsMissingDamagedOrStale) {
   // Sets one 16-bit value of an index file.
   const auto setValue = [](const char* file, size_t at, std::function<int(const TestGame&)> value) {
     return [=](TestGame& g) {
-      auto bytes = ReadBytes(g.Resource(file));
-      const int v = value(g);
-      bytes[at] = static_cast<uint8_t>(v & 0xFF);
-      bytes[at + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
-      sample::WriteFile(g.Resource(file), bytes);
+      const auto v = static_cast<uint16_t>(value(g));
+      sample::WriteFile(g.Resource(file),
+                        test::With(ReadBytes(g.Resource(file)),
+                                   {{at, static_cast<uint8_t>(v)}, {at + 1, static_cast<uint8_t>(v >> 8)}}));
     };
   };
   const struct {

@@ -96,18 +96,18 @@ class Game:
         check(name + ": the command then succeeds", again.returncode == 0, again.stderr)
 
 
-def trace_writes(game, args):
-    """The writing system calls a command makes, in order, as (name, n-th call)."""
+def trace_writes(game, args, extra=(), calls=WRITES):
+    """The writing system calls a command makes, in order, as (name, n-th call of
+    that name, the file it names)."""
     log = os.path.join(os.path.dirname(game), "trace")
-    subprocess.run(["strace", "-qq", "-o", log, "-e", "trace=" + WRITES, CLI, "--game", game] + args,
-                   capture_output=True, check=True)
-    calls, seen = [], {}
-    for line in open(log):
-        m = re.match(r"(\w+)\(", line)
+    subprocess.run(["strace", "-qq", "-y", "-o", log, "-e", "trace=" + calls, *extra, CLI, "--game", game] + args,
+                   capture_output=True)
+    found, seen = [], {}
+    for m in (re.match(r'(\w+)\((?:\d+<([^>]*)>|"([^"]*)")?', line) for line in open(log)):
         if m:
             seen[m.group(1)] = seen.get(m.group(1), 0) + 1
-            calls.append((m.group(1), seen[m.group(1)]))
-    return calls
+            found.append((m.group(1), seen[m.group(1)], os.path.basename(m.group(2) or m.group(3) or "")))
+    return found
 
 
 def kills(g):
@@ -122,7 +122,7 @@ def kills(g):
             return game, args + ([g.picture(game)] if args[0] == "insert" else [])
         calls = trace_writes(*prepared())
         before, after = (g.new, g.old) if restoring else (g.old, g.new)
-        for call, n in calls:
+        for call, n, _ in calls:
             game, full = prepared()
             name = f"{label}, killed at {call} #{n}"
             killed = run(full, game, ["strace", "-qq", "-e", "trace=" + call, "-e", f"inject={call}:signal=KILL:when={n}"])
@@ -132,17 +132,19 @@ def kills(g):
 
 
 def failing_flushes(g):
-    """Each flush of an insert failing with an I/O error, and every flush failing."""
+    """Each flush of an insert failing with an I/O error, every flush failing, and
+    the third in-place write failing: the journal then stays and finishes the slot."""
     game = g.copy("eio")
     args = ["insert", "--slot", "12", g.picture(game)]
-    flushes = [(call, str(n)) for call, n in trace_writes(game, args) if call in ("fsync", "fdatasync")]
-    for call, when in flushes + [("fsync,fdatasync", "1+")]:
+    flushes = [(call, str(n)) for call, n, _ in trace_writes(game, args) if call in ("fsync", "fdatasync")]
+    for call, when in flushes + [("fsync,fdatasync", "1+"), ("pwrite64", "3")]:
         game = g.copy("eio")
         args = ["insert", "--slot", "12", g.picture(game)]
         r = run(args, game, ["strace", "-qq", "-e", "trace=" + call, "-e", f"inject={call}:error=EIO:when={when}"])
         name = f"insert, {call} #{when} fails with EIO"
-        g.promise(name, game, {g.old, g.new}, r, "Input/output error")
-        g.recovers(name, game, args, {g.old, g.new})
+        cause = "Input/output error" + (r".*quorlin\.journal keeps the rest" if call == "pwrite64" else "")
+        g.promise(name, game, {g.old, g.new}, r, cause)
+        g.recovers(name, game, args, {g.new} if call == "pwrite64" else {g.old, g.new})
 
 
 def full_disk(g):
@@ -285,11 +287,7 @@ def flush_order(g):
     byte changes; every archive written flushed before the journal goes. The same
     when the next start finishes a journal an insert killed before its writes left."""
     def events(game, args, extra=()):
-        log = os.path.join(g.root, "order.log")
-        subprocess.run(["strace", "-qq", "-y", "-o", log, "-e", "trace=pwrite64,fdatasync,fsync,rename,unlink", *extra,
-                        CLI, "--game", game] + args, capture_output=True)
-        return [(m.group(1), os.path.basename(m.group(2) or m.group(3)))
-                for m in (re.match(r'(\w+)\((?:\d+<([^>]*)>|"([^"]*)")', line) for line in open(log)) if m]
+        return [(c, f) for c, _, f in trace_writes(game, args, extra, "pwrite64,fdatasync,fsync,rename,unlink")]
 
     game = g.copy("order")
     args = ["insert", "--slot", "12", g.picture(game)]

@@ -31,11 +31,6 @@ std::vector<uint8_t> Cut(std::vector<uint8_t> bytes) {
   return bytes;
 }
 
-std::vector<uint8_t> With(std::vector<uint8_t> bytes, std::initializer_list<std::pair<size_t, uint8_t>> changes) {
-  for (const auto& [at, value] : changes) bytes[at] = value;
-  return bytes;
-}
-
 class OpenPictureTest : public ::testing::Test {
  protected:
   Outcome Open(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -115,14 +110,14 @@ TEST_F(OpenPictureTest, UnusableFilesAreRefusedAndLeaveNoImageLoaded) {
   } cases[] = {
       {"skin.jpeg", Jpeg(), unsupported},
       {"skin.gif", bmp, unsupported},
-      {"rle.tga", With(tga, {{2, 10}}), targa},
-      {"deep.tga", With(tga, {{16, 32}}), targa},
-      {"mapped.tga", With(tga, {{2, 1}}), targa},
+      {"rle.tga", test::With(tga, {{2, 10}}), targa},
+      {"deep.tga", test::With(tga, {{16, 32}}), targa},
+      {"mapped.tga", test::With(tga, {{2, 1}}), targa},
       {"cut.bmp", Cut(bmp), ""},
       {"cut.png", Cut(sample::EncodePng(picture)), ""},
       {"cut.jpg", Cut(Jpeg()), ""},
       {"cut.tga", {tga.begin(), tga.end() - 1}, ""},
-      {"zero.tga", With(tga, {{12, 0}, {13, 0}}), ""},
+      {"zero.tga", test::With(tga, {{12, 0}, {13, 0}}), ""},
       {"junk.jpg", {0xFF, 0xD8, 0xFF, 0xE0, 1, 2, 3}, ""},
       {"junk.png", {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0}, ""},
       {"notes.bmp", {'h', 'e', 'l', 'l', 'o', '\n'}, ""},  // renamed, not a picture
@@ -132,10 +127,11 @@ TEST_F(OpenPictureTest, UnusableFilesAreRefusedAndLeaveNoImageLoaded) {
       {"512x511.bmp", sample::EncodeBmp(test::PositionPicture(512, 511)), kNot512},
       {"512x513.png", sample::EncodePng(test::PositionPicture(512, 513)), kNot512},
       // Sizes far beyond any picture, refused from the header before decoding.
-      {"huge.png", With(png, {{16, 0}, {17, 0}, {18, 0x9C}, {19, 0x40}, {20, 0}, {21, 0}, {22, 0x9C}, {23, 0x40}}), ""},
-      {"huge.bmp", With(bmp, {{18, 0xFF}, {19, 0xFF}, {20, 0xFF}, {21, 0x7F}}), ""},
-      {"huge.jpg", With(jpeg, {{sof + 5, 0x1F}, {sof + 6, 0x40}, {sof + 7, 0x1F}, {sof + 8, 0x40}}), kNot512},
-      {"huge.tga", With(tga, {{12, 0xD0}, {13, 0x07}, {14, 0xD0}, {15, 0x07}}), kNot512},  // 2000 x 2000
+      {"huge.png",
+       test::With(png, {{16, 0}, {17, 0}, {18, 0x9C}, {19, 0x40}, {20, 0}, {21, 0}, {22, 0x9C}, {23, 0x40}}), ""},
+      {"huge.bmp", test::With(bmp, {{18, 0xFF}, {19, 0xFF}, {20, 0xFF}, {21, 0x7F}}), ""},
+      {"huge.jpg", test::With(jpeg, {{sof + 5, 0x1F}, {sof + 6, 0x40}, {sof + 7, 0x1F}, {sof + 8, 0x40}}), kNot512},
+      {"huge.tga", test::With(tga, {{12, 0xD0}, {13, 0x07}, {14, 0xD0}, {15, 0x07}}), kNot512},  // 2000 x 2000
   };
   for (const auto& c : cases) {
     ASSERT_EQ(Open("good.bmp", bmp), Outcome::Done);

@@ -46,6 +46,13 @@ inline void Put(std::vector<uint8_t>& file, const sample::Placed& place, const s
   std::copy(bytes.begin(), bytes.end(), file.begin() + static_cast<std::ptrdiff_t>(place.offset));
 }
 
+// The bytes with some of them changed: {offset, new value} pairs.
+inline std::vector<uint8_t> With(std::vector<uint8_t> bytes,
+                                 std::initializer_list<std::pair<size_t, uint8_t>> changes) {
+  for (const auto& [at, value] : changes) bytes.at(at) = value;
+  return bytes;
+}
+
 // The stored Targa image of a square level of a picture: the 18-byte header spelled
 // out, then output pixel (x, y) = picture pixel (x * step, y * step), or with box
 // set the rounded average of its step x step block.
