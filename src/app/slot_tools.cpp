@@ -1,10 +1,8 @@
 #include "app/slot_tools.h"
 
 #include <cstring>
-#include <exception>
 #include <filesystem>
 #include <optional>
-#include <thread>
 
 #include "archive/journal.h"
 #include "archive/patch.h"
@@ -165,40 +163,20 @@ std::vector<SlotStatus> ReadSlotStatus(const ProgramState& state) {
   }
   if (!backups) return rows;
 
-  // Comparing is bound by memory bandwidth (every untouched slot is a megabyte to
-  // compare in each file), so a second thread takes every other slot, each thread
-  // with its own mappings, which it gives back slot by slot.
-  const auto compare = [&](size_t first) {
-    EntryComparer sameTextures(textures, texturesBackup), sameProps(props, propsBackup);
-    for (size_t i = first; i < rows.size(); i += 2) {
-      bool differs = false;
-      for (const SlotEntry& entry : EntriesOf(state, rows[i].slot)) {
-        if (!(entry.archive == kTexturesArchive ? sameTextures : sameProps).Same(entry.position)) {
-          differs = true;
-          break;
-        }
+  EntryComparer sameTextures(textures, texturesBackup), sameProps(props, propsBackup);
+  for (SlotStatus& row : rows) {
+    bool differs = false;
+    for (const SlotEntry& entry : EntriesOf(state, row.slot)) {
+      if (!(entry.archive == kTexturesArchive ? sameTextures : sameProps).Same(entry.position)) {
+        differs = true;
+        break;
       }
-      rows[i].differsFromBackup = differs;
-      sameTextures.Drop();
-      sameProps.Drop();
     }
-  };
-  std::exception_ptr failed;
-  std::thread other([&] {
-    try {
-      compare(1);
-    } catch (...) {
-      failed = std::current_exception();
-    }
-  });
-  try {
-    compare(0);
-  } catch (...) {
-    other.join();
-    throw;
+    row.differsFromBackup = differs;
+    // The pages compared are given back slot by slot: peak memory stays small.
+    sameTextures.Drop();
+    sameProps.Drop();
   }
-  other.join();
-  if (failed) std::rethrow_exception(failed);
   return rows;
 }
 
