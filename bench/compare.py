@@ -17,7 +17,9 @@ target is met.
 Games (in a scratch folder under $TMPDIR, removed afterwards): "20k", 20,000 other
 entries per archive (textures about 55 MB, props about 17 MB), and "32k", 32,767
 entries per archive (EntryCount at its limit). Baselines: `cp` of both archives
-then `sync` of each copy (the backups and restores must stay that durable),
+then `sync` of each copy (the backups and restores must stay that durable), to new
+files for the first insert, which makes its backups, and over copies that are
+there already for the restore, which replaces the archives;
 bench/bare_writer.c writing slot 12's seven entries at their offsets and flushing
 both files, `quorlin-cli --version`, and an empty Qt window's start to first paint.
 Times are wall clock from spawning the process to its end (for the windows: to
@@ -117,6 +119,10 @@ def measure(game):
         "restore": (game.cli("restore", "--yes"), backups_back, None, False),
         "cp + sync": (["sh", "-c", f"cp {t} {copies[0]} && cp {pr} {copies[1]} && sync {copies[0]} {copies[1]}"],
                       lambda: [os.remove(c) for c in copies if os.path.exists(c)], None, False),
+        # The same over copies that are there already, as a restore finds the archives.
+        "cp + sync over the copies": (["sh", "-c", f"cp {t} {copies[0]} && cp {pr} {copies[1]} && sync {copies[0]} "
+                                       f"{copies[1]}"], lambda: [shutil.copy(a, c) for a, c in zip((t, pr), copies)
+                                                                 if not os.path.exists(c)], None, False),
         "window to first paint": ([GUI], backups_back, window_env, True),
         "empty Qt window": ([EMPTY], None, window_env, True),
     }
@@ -131,6 +137,7 @@ def run_all(game, rounds, runs):
             for _ in range(runs):
                 if prepare:
                     prepare()
+                os.sync()  # no write-back left over from the last command runs under this one
                 ms, kb = spawn(cmd, env, paint)
                 times[name].append(ms)
                 peak[name] = max(peak[name], kb)
@@ -178,7 +185,7 @@ def verdicts(m, peak, counts):
         ("window's first paint within 50 ms of an empty Qt window's",
          m["window to first paint"] - m["empty Qt window"], 50, "ms"),
         ("first insert at most 1.10 x cp + sync", m["first insert"] / cp, 1.10, "x"),
-        ("restore at most 1.10 x cp + sync", m["restore"] / cp, 1.10, "x"),
+        ("restore at most 1.10 x cp + sync over the copies", m["restore"] / m["cp + sync over the copies"], 1.10, "x"),
         ("peak memory of every command under 40 MB", max(peak.values()) / 1024, 40, "MB"),
         ("status --json opens each archive and backup once", max(counts.values()), 1, "opens"),
     ]
@@ -231,7 +238,8 @@ def write_results(results):
         out += ["", "| target | measured | limit | met |", "| --- | ---: | ---: | :-: |"]
         out += [f"| {what} | {got:.2f} {unit} | {limit:.2f} {unit} | {'yes' if ok else '**no**'} |"
                 for what, got, limit, unit, ok in verdict]
-        out += ["", "Opens by `status --json`: " + ", ".join(f"{n} {c}" for n, c in counts.items()) + ".", ""]
+        out += ["", f"Restore against `cp + sync` to new files instead: {m['restore'] / m['cp + sync']:.2f} x. "
+                "Opens by `status --json`: " + ", ".join(f"{n} {c}" for n, c in counts.items()) + ".", ""]
     open(args.out, "w").write("\n".join(out))
     print("written:", args.out)
 

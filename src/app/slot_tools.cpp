@@ -108,7 +108,10 @@ class EntryComparer {
     if (!pa || !pb) return !pa && !pb;
     if (pa->second != pb->second) return false;
     if (mapA_->Data() && mapB_->Data()) {
-      return std::memcmp(mapA_->Data() + pa->first, mapB_->Data() + pb->first, pa->second) == 0;
+      const bool same = std::memcmp(mapA_->Data() + pa->first, mapB_->Data() + pb->first, pa->second) == 0;
+      mapA_->Drop(pa->first, pa->second);
+      mapB_->Drop(pb->first, pb->second);
+      return same;
     }
     bufferA_.resize(256 * 1024);
     bufferB_.resize(bufferA_.size());
@@ -122,11 +125,6 @@ class EntryComparer {
       done += static_cast<uint32_t>(n);
     }
     return true;
-  }
-  // Gives back the mapped pages compared so far.
-  void Drop() {
-    if (mapA_) mapA_->Drop();
-    if (mapB_) mapB_->Drop();
   }
 
  private:
@@ -173,9 +171,6 @@ std::vector<SlotStatus> ReadSlotStatus(const ProgramState& state) {
       }
     }
     row.differsFromBackup = differs;
-    // The pages compared are given back slot by slot: peak memory stays small.
-    sameTextures.Drop();
-    sameProps.Drop();
   }
   return rows;
 }

@@ -116,7 +116,7 @@ FileMapping::~FileMapping() {
   if (mapping_) CloseHandle(mapping_);
 }
 
-void FileMapping::Drop() {}
+void FileMapping::Drop(uint64_t, uint64_t) {}
 
 void RenameOver(const std::string& from, const std::string& to) {
   if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -212,8 +212,14 @@ FileMapping::~FileMapping() {
   if (data_) ::munmap(const_cast<uint8_t*>(data_), size_);
 }
 
-void FileMapping::Drop() {
-  if (data_) ::madvise(const_cast<uint8_t*>(data_), size_, MADV_DONTNEED);
+void FileMapping::Drop(uint64_t offset, uint64_t length) {
+  // Whole 2 MiB blocks around the range: the page cache may map a file's pages in
+  // blocks that large.
+  constexpr uint64_t kBlock = 2u << 20;
+  if (!data_ || offset >= size_) return;
+  const uint64_t start = offset & ~(kBlock - 1);
+  const uint64_t end = std::min(size_, (offset + length + kBlock - 1) & ~(kBlock - 1));
+  ::madvise(const_cast<uint8_t*>(data_) + start, end - start, MADV_DONTNEED);
 }
 
 void RenameOver(const std::string& from, const std::string& to) {

@@ -60,8 +60,8 @@ class NativeFile {
 std::vector<uint8_t> ReadWholeFile(const std::string& nativePath);
 
 // A whole file mapped into memory for reading, so that comparing its bytes costs
-// no copy. Drop() gives back the pages read so far, which keeps a long scan from
-// holding the whole file in the process's memory. Empty when the file cannot be
+// no copy. Drop() gives back the pages of a range once read, which keeps a long
+// scan from holding the whole file in the process's memory. Empty when the file cannot be
 // mapped; callers then read it.
 class FileMapping {
  public:
@@ -71,7 +71,7 @@ class FileMapping {
   FileMapping& operator=(const FileMapping&) = delete;
   const uint8_t* Data() const { return data_; }
   uint64_t Size() const { return size_; }
-  void Drop();
+  void Drop(uint64_t offset, uint64_t length);
 
  private:
   const uint8_t* data_ = nullptr;
