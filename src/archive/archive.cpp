@@ -40,6 +40,11 @@ class MemoryWindow {
     return bytes_.data() + std::min<uint64_t>(pos, bytes_.size());
   }
   void Expect(uint64_t) {}
+  // The bytes at pos that are at hand without reading: all that remain.
+  const uint8_t* Span(uint64_t pos, size_t& avail) {
+    avail = pos >= bytes_.size() ? 0 : static_cast<size_t>(bytes_.size() - pos);
+    return bytes_.data() + std::min<uint64_t>(pos, bytes_.size());
+  }
 
  private:
   std::span<const uint8_t> bytes_;
@@ -57,6 +62,15 @@ class FileWindow {
   }
   // The directory ends about here (DataBase): read that far at once, within reason.
   void Expect(uint64_t end) { expectedEnd_ = std::min<uint64_t>(end, kMaxRead); }
+  // The bytes at pos that are at hand without reading: the rest of the buffer.
+  const uint8_t* Span(uint64_t pos, size_t& avail) {
+    if (pos < base_ || pos >= base_ + buffer_.size()) {
+      avail = 0;
+      return nullptr;
+    }
+    avail = static_cast<size_t>(base_ + buffer_.size() - pos);
+    return buffer_.data() + (pos - base_);
+  }
 
  private:
   // Reads again from pos: at least the next chunk, and the whole of the directory
@@ -120,7 +134,31 @@ ArchiveDirectory Parse(Window& window) {
   names->reserve(static_cast<size_t>(records) * 40);
   std::vector<uint32_t> nameStarts(static_cast<size_t>(records) + 1, 0);
   int read = 0;
-  for (int i = 0; i < records && !exhausted; ++i, ++read) {
+  // Records wholly inside the bytes at hand are read straight from them; the one
+  // that crosses their end (or the file's) goes the careful way below.
+  const auto fast = [&] {
+    size_t avail = 0;
+    const uint8_t* const start = window.Span(pos, avail);
+    const uint8_t* r = start;
+    const uint8_t* const end = start + avail;
+    for (; read < records && end - r >= static_cast<std::ptrdiff_t>(kDirEntryFixedSize); ++read) {
+      const size_t skip = U16(r + 23), nameLength = r[22];
+      if (static_cast<size_t>(end - r) < kDirEntryFixedSize + skip + nameLength) break;
+      DirEntry& e = result.Directory[static_cast<size_t>(read)];
+      std::copy(r, r + 12, e.Unknown0.begin());
+      e.DataLength = U32(r + 12);
+      e.DataOffset = U32(r + 16);
+      e.Unknown20 = {r[20], r[21]};
+      e.NameLength = r[22];
+      nameStarts[static_cast<size_t>(read)] = static_cast<uint32_t>(names->size());
+      names->append(reinterpret_cast<const char*>(r + kDirEntryFixedSize + skip), nameLength);
+      r += kDirEntryFixedSize + skip + nameLength;
+    }
+    pos += static_cast<uint64_t>(r - start);
+  };
+  fast();
+  while (read < records && !exhausted) {
+    const int i = read++;
     DirEntry& e = result.Directory[static_cast<size_t>(i)];
     const uint8_t* r = fixed(kDirEntryFixedSize);
     std::copy(r, r + 12, e.Unknown0.begin());
@@ -135,6 +173,7 @@ ArchiveDirectory Parse(Window& window) {
     names->append(reinterpret_cast<const char*>(name), got);
     pos += got;
     exhausted = exhausted || got < e.NameLength;
+    if (!exhausted) fast();
   }
   // The names stay where they are from here on: point each record at its own.
   nameStarts[static_cast<size_t>(read)] = static_cast<uint32_t>(names->size());
