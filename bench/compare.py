@@ -8,7 +8,7 @@ target is met.
   --build   a build holding src/cli/quorlin-cli, src/gui/quorlin, tools/make-sample-game
             and bench/{bare-writer,empty-window} (default build/bench: cmake --preset
             bench && cmake --build --preset bench)
-  --rounds  rounds (default 5); every command runs --runs times (default 3) in each
+  --rounds  rounds (default 10); every command runs --runs times (default 3) in each
             round, the commands taking turns, so that a slow moment of the machine
             touches all of them alike
   --smoke   one run of everything on a small game, nothing written: checks that the
@@ -29,7 +29,7 @@ import argparse, datetime, os, platform, re, shutil, statistics, subprocess, sys
 
 p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
 p.add_argument("--build", default="build/bench")
-p.add_argument("--rounds", type=int, default=5)
+p.add_argument("--rounds", type=int, default=10)
 p.add_argument("--runs", type=int, default=3)
 p.add_argument("--out", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "RESULTS.md"))
 p.add_argument("--smoke", action="store_true")
