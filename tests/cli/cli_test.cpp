@@ -137,7 +137,8 @@ TEST_F(CliTest, InsertExtractAndStatusAgreeWithTheArchives) {
     EXPECT_EQ(slot["differs_from_backup"], slot["slot"] == 9 || slot["slot"] == 12) << slot["slot"];
   }
   fs::remove(g.Props() + "b");  // with one backup left the answer is unknown
-  for (const auto& slot : nlohmann::json::parse(Run({"status", "--json"}).out)["slots"]) {
+  doc = nlohmann::json::parse(Run({"status", "--json"}).out);
+  for (const auto& slot : doc["slots"]) {
     EXPECT_TRUE(slot["differs_from_backup"].is_null()) << slot["slot"];
   }
 }
