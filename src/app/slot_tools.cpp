@@ -71,18 +71,43 @@ std::optional<std::vector<uint8_t>> EntryBytes(OpenedArchive& a, int16_t positio
   return a.file->ReadAt(place->first, place->second);
 }
 
+// Compares byte ranges of two files a chunk at a time, through two buffers that
+// serve every comparison. Only the compared bytes are read and nothing is mapped:
+// reading page-cached bytes costs less than faulting them into the program and
+// giving them back, and none of them count towards the program's memory.
+class RangeComparer {
+ public:
+  bool Same(ArchiveFile& a, uint64_t atA, ArchiveFile& b, uint64_t atB, uint64_t length) {
+    bufferA_.resize(kChunk);
+    bufferB_.resize(kChunk);
+    for (uint64_t done = 0; done < length;) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, length - done));
+      if (a.ReadAt(atA + done, bufferA_.data(), n) != n || b.ReadAt(atB + done, bufferB_.data(), n) != n ||
+          std::memcmp(bufferA_.data(), bufferB_.data(), n) != 0) {
+        return false;
+      }
+      done += n;
+    }
+    return true;
+  }
+
+ private:
+  static constexpr size_t kChunk = 256 * 1024;
+  std::vector<uint8_t> bufferA_, bufferB_;
+};
+
 // A backup opened for comparing with its archive. A backup made of an unchanged
 // archive starts with the same header and records, and then shares its parsed
 // directory instead of being parsed anew.
-OpenedArchive OpenBackup(const ProgramState& state, const std::string& relative, OpenedArchive& original) {
+OpenedArchive OpenBackup(const ProgramState& state, const std::string& relative, OpenedArchive& original,
+                         RangeComparer& comparer) {
   const std::string path = state.Game.NativeGamePath(relative + "b");
   if (!original.file || original.dir->Bytes == 0 || !NativeFileExists(path)) return Open(state, relative + "b");
   OpenedArchive b;
   b.file = &state.Archives.Get(path, ArchiveFile::Open::Read);
   b.length = b.file->Length();
   const uint64_t bytes = original.dir->Bytes;
-  FileMapping mine(original.file->Native()), theirs(b.file->Native());
-  if (b.length >= bytes && mine.Data() && theirs.Data() && std::memcmp(mine.Data(), theirs.Data(), bytes) == 0) {
+  if (b.length >= bytes && comparer.Same(*original.file, 0, *b.file, 0, bytes)) {
     b.dir = original.dir;
   } else {
     b.dir = &b.file->Directory();
@@ -90,49 +115,14 @@ OpenedArchive OpenBackup(const ProgramState& state, const std::string& relative,
   return b;
 }
 
-// Compares an archive's entries with its backup's: in place where both files map
-// into memory, else read a chunk at a time into two buffers that serve every
-// comparison. Either way only the compared bytes are touched.
-class EntryComparer {
- public:
-  EntryComparer(OpenedArchive& a, OpenedArchive& b) : a_(a), b_(b) {
-    if (a.file && b.file) {
-      mapA_.emplace(a.file->Native());
-      mapB_.emplace(b.file->Native());
-    }
-  }
-  // Whether the entry at a position holds the same bytes in both (or neither has it).
-  bool Same(int16_t position) {
-    const auto pa = EntryPlace(a_, position);
-    const auto pb = EntryPlace(b_, position);
-    if (!pa || !pb) return !pa && !pb;
-    if (pa->second != pb->second) return false;
-    if (mapA_->Data() && mapB_->Data()) {
-      const bool same = std::memcmp(mapA_->Data() + pa->first, mapB_->Data() + pb->first, pa->second) == 0;
-      mapA_->Drop(pa->first, pa->second);
-      mapB_->Drop(pb->first, pb->second);
-      return same;
-    }
-    bufferA_.resize(256 * 1024);
-    bufferB_.resize(bufferA_.size());
-    for (uint32_t done = 0; done < pa->second;) {
-      const size_t n = std::min<size_t>(bufferA_.size(), pa->second - done);
-      if (a_.file->ReadAt(pa->first + done, bufferA_.data(), n) != n ||
-          b_.file->ReadAt(pb->first + done, bufferB_.data(), n) != n ||
-          std::memcmp(bufferA_.data(), bufferB_.data(), n) != 0) {
-        return false;
-      }
-      done += static_cast<uint32_t>(n);
-    }
-    return true;
-  }
-
- private:
-  OpenedArchive& a_;
-  OpenedArchive& b_;
-  std::optional<FileMapping> mapA_, mapB_;
-  std::vector<uint8_t> bufferA_, bufferB_;
-};
+// Whether the entry at a position holds the same bytes in an archive and its
+// backup (or neither has it).
+bool SameEntry(const OpenedArchive& a, const OpenedArchive& b, int16_t position, RangeComparer& comparer) {
+  const auto pa = EntryPlace(a, position);
+  const auto pb = EntryPlace(b, position);
+  if (!pa || !pb) return !pa && !pb;
+  return pa->second == pb->second && comparer.Same(*a.file, pa->first, *b.file, pb->first, pa->second);
+}
 
 bool Prepared(const ArchiveDirectory& dir, const SkinIndex& index, const char* archive, int slot) {
   try {
@@ -149,8 +139,9 @@ std::vector<SlotStatus> ReadSlotStatus(const ProgramState& state) {
   OpenedArchive props = Open(state, kPropsArchive);
   const bool backups =
       state.Game.Exists(std::string(kTexturesArchive) + "b") && state.Game.Exists(std::string(kPropsArchive) + "b");
-  OpenedArchive texturesBackup = backups ? OpenBackup(state, kTexturesArchive, textures) : OpenedArchive{};
-  OpenedArchive propsBackup = backups ? OpenBackup(state, kPropsArchive, props) : OpenedArchive{};
+  RangeComparer comparer;
+  OpenedArchive texturesBackup = backups ? OpenBackup(state, kTexturesArchive, textures, comparer) : OpenedArchive{};
+  OpenedArchive propsBackup = backups ? OpenBackup(state, kPropsArchive, props, comparer) : OpenedArchive{};
   std::vector<SlotStatus> rows;
   for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
     SlotStatus row;
@@ -161,11 +152,12 @@ std::vector<SlotStatus> ReadSlotStatus(const ProgramState& state) {
   }
   if (!backups) return rows;
 
-  EntryComparer sameTextures(textures, texturesBackup), sameProps(props, propsBackup);
   for (SlotStatus& row : rows) {
     bool differs = false;
     for (const SlotEntry& entry : EntriesOf(state, row.slot)) {
-      if (!(entry.archive == kTexturesArchive ? sameTextures : sameProps).Same(entry.position)) {
+      const bool inTextures = entry.archive == kTexturesArchive;
+      if (!SameEntry(inTextures ? textures : props, inTextures ? texturesBackup : propsBackup, entry.position,
+                     comparer)) {
         differs = true;
         break;
       }

@@ -9,7 +9,6 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -105,19 +104,6 @@ void NativeFile::Close() {
   if (!CloseHandle(handle)) throw ErrorFromWindows(GetLastError(), "Cannot write", path_);
 }
 
-FileMapping::FileMapping(NativeFile& file) : size_(file.Size()) {
-  if (size_ == 0) return;
-  mapping_ = CreateFileMappingA(file.handle_, nullptr, PAGE_READONLY, 0, 0, nullptr);
-  if (mapping_) data_ = static_cast<const uint8_t*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0));
-}
-
-FileMapping::~FileMapping() {
-  if (data_) UnmapViewOfFile(data_);
-  if (mapping_) CloseHandle(mapping_);
-}
-
-void FileMapping::Drop(uint64_t, uint64_t) {}
-
 void RenameOver(const std::string& from, const std::string& to) {
   if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     throw ErrorFromWindows(GetLastError(), "Cannot replace", to);
@@ -199,27 +185,6 @@ void NativeFile::Close() {
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) throw ErrorFromErrno(errno, "Cannot write", path_);
-}
-
-FileMapping::FileMapping(NativeFile& file) : size_(file.Size()) {
-  if (size_ == 0) return;
-  void* data = ::mmap(nullptr, size_, PROT_READ, MAP_SHARED, file.fd_, 0);
-  if (data == MAP_FAILED) return;
-  data_ = static_cast<const uint8_t*>(data);
-}
-
-FileMapping::~FileMapping() {
-  if (data_) ::munmap(const_cast<uint8_t*>(data_), size_);
-}
-
-void FileMapping::Drop(uint64_t offset, uint64_t length) {
-  // Whole 2 MiB blocks around the range: the page cache may map a file's pages in
-  // blocks that large.
-  constexpr uint64_t kBlock = 2u << 20;
-  if (!data_ || offset >= size_) return;
-  const uint64_t start = offset & ~(kBlock - 1);
-  const uint64_t end = std::min(size_, (offset + length + kBlock - 1) & ~(kBlock - 1));
-  ::madvise(const_cast<uint8_t*>(data_) + start, end - start, MADV_DONTNEED);
 }
 
 void RenameOver(const std::string& from, const std::string& to) {

@@ -47,7 +47,6 @@ class NativeFile {
   const std::string& Path() const { return path_; }
 
  private:
-  friend class FileMapping;
   std::string path_;
 #ifdef _WIN32
   void* handle_;
@@ -58,28 +57,6 @@ class NativeFile {
 
 // Reads a whole file.
 std::vector<uint8_t> ReadWholeFile(const std::string& nativePath);
-
-// A whole file mapped into memory for reading, so that comparing its bytes costs
-// no copy. Drop() gives back the pages of a range once read, which keeps a long
-// scan from holding the whole file in the process's memory. Empty when the file cannot be
-// mapped; callers then read it.
-class FileMapping {
- public:
-  explicit FileMapping(NativeFile& file);
-  ~FileMapping();
-  FileMapping(const FileMapping&) = delete;
-  FileMapping& operator=(const FileMapping&) = delete;
-  const uint8_t* Data() const { return data_; }
-  uint64_t Size() const { return size_; }
-  void Drop(uint64_t offset, uint64_t length);
-
- private:
-  const uint8_t* data_ = nullptr;
-  uint64_t size_ = 0;
-#ifdef _WIN32
-  void* mapping_ = nullptr;
-#endif
-};
 
 // Writes a small file whole: into a temporary file beside it, flushed, then renamed
 // over the name, so that neither a failure nor a crash leaves a cut-off file.
