@@ -1,14 +1,9 @@
 #!/usr/bin/env python3
-"""Faults injected into the real quorlin-cli on generated games: kills at every
-writing system call, a full disk, I/O errors, a file-size limit, permissions,
-archives that change under the program, two copies at once, hostile pictures.
-Each case checks on the files that every archive is wholly old or wholly new,
-that a backup is a complete copy of the original, that a failure exits with 1
-and names the file and the cause, and that the next run succeeds and leaves no
-journal or temporary file.
-
-usage: faults.py QUORLIN_CLI MAKE_SAMPLE_GAME  (as root inside `unshare -m` for
-the full-disk cases, which mount a small tmpfs)"""
+"""Faults injected into the real quorlin-cli on generated games. Each case checks
+that every archive is wholly old or wholly new, every backup a complete copy of the
+original, a failure exit status 1 with the file and the cause named, and that the
+next run succeeds and leaves no journal or temporary file.
+usage: faults.py QUORLIN_CLI MAKE_SAMPLE_GAME  (as root in `unshare -m` for the full-disk cases)"""
 import hashlib, os, re, shutil, struct, subprocess, sys, tempfile, zlib
 
 CLI, MAKER = sys.argv[1], sys.argv[2]
@@ -70,8 +65,7 @@ class Game:
         return os.path.join(game, "sample-skin.bmp")
 
     def promise(self, name, game, allowed, result=None, cause=None, originals=None):
-        """Whole old or whole new archives (or, while a journal says what is left to
-        finish, anything), complete backups, failures reported."""
+        """Archives wholly old or new (anything while a journal is pending), whole backups, failures reported."""
         now = state(game)
         pending = os.path.exists(os.path.join(game, "resource", "quorlin.journal"))
         check(name + ": archives wholly old or wholly new", now in allowed or pending, f"{now}")
@@ -97,8 +91,7 @@ class Game:
 
 
 def trace_writes(game, args, extra=(), calls=WRITES):
-    """The writing system calls a command makes, in order, as (name, n-th call of
-    that name, the file it names)."""
+    """The writing system calls a command makes, in order: (name, n-th of that name, file)."""
     log = os.path.join(os.path.dirname(game), "trace")
     subprocess.run(["strace", "-qq", "-y", "-o", log, "-e", "trace=" + calls, *extra, CLI, "--game", game] + args,
                    capture_output=True)
@@ -132,8 +125,7 @@ def kills(g):
 
 
 def failing_flushes(g):
-    """Each flush of an insert failing with an I/O error, every flush failing, and
-    the third in-place write failing: the journal then stays and finishes the slot."""
+    """Each flush, every flush, and the third in-place write failing with EIO (the journal then finishes the slot)."""
     game = g.copy("eio")
     args = ["insert", "--slot", "12", g.picture(game)]
     flushes = [(call, str(n)) for call, n, _ in trace_writes(game, args) if call in ("fsync", "fdatasync")]
@@ -148,8 +140,7 @@ def failing_flushes(g):
 
 
 def full_disk(g):
-    """A small tmpfs filled to leave room for nothing, part of a backup, both
-    backups but not the journal, and everything."""
+    """A small tmpfs with room for nothing, part of a backup, both backups but no journal, and everything."""
     mnt = os.path.join(g.root, "small")
     os.makedirs(mnt, exist_ok=True)
     if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=40m", "tmpfs", mnt], capture_output=True).returncode:
@@ -239,8 +230,7 @@ def changed_archives(g):
 
 
 def two_at_once(g):
-    """Two inserts started together: each writes its slot, or is refused for the
-    other and writes nothing."""
+    """Two inserts started together: each writes its slot, or is refused and writes nothing."""
     for round in range(4):
         game = g.copy("two")
         procs = [subprocess.Popen([CLI, "--game", game, "insert", "--slot", s, g.picture(game)],
@@ -255,8 +245,7 @@ def two_at_once(g):
 
 
 def pictures(g):
-    """Hostile pictures: enormous sizes refused before any large allocation, cut-off
-    or renamed files refused; nothing written."""
+    """Enormous sizes refused before any large allocation, cut-off or renamed files refused; nothing written."""
     game = g.copy("pictures")
     bmp = open(g.picture(game), "rb").read()
     png = open(os.path.join(game, "sample-skin.png"), "rb").read()

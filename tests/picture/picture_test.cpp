@@ -1,8 +1,8 @@
-// File > Open after the dialog, through the platform's picture decoder: every
-// format gives the picture's pixels; unusable files, one pixel off 512x512 among
-// them, leave no image loaded. Bitmap, PNG and Targa files are written byte by byte here and by
-// the generator; the JPEG is tests/data/skin.jpg (the smooth picture below,
-// quality 90). So every platform's decoder is held to the same files.
+// File > Open through the platform's picture decoder: every format gives the
+// picture's pixels; unusable files (one pixel off 512x512 among them) leave no image
+// loaded. The files are written byte by byte here and by the generator, the JPEG is
+// tests/data/skin.jpg (the smooth picture below, quality 90): every platform's
+// decoder is held to the same files.
 #include <gtest/gtest.h>
 
 #include <filesystem>
