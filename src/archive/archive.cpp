@@ -28,35 +28,19 @@ long ArchiveDirectory::Find(const std::string& expectedLower) const {
 
 namespace {
 
-// Archive bytes from the first byte, handed to the parser a few at a time: in
-// memory as they are, from a file through a sliding window that refills with one
-// read of many records, and jumps over skipped bytes without reading them.
-class MemoryWindow {
+// Archive bytes from the first byte, handed to the parser a few at a time through
+// a window that refills with one read of many records and jumps over skipped bytes
+// without reading them. Every buffer read stays until the directory is done with:
+// the records' names point into them, so no name is copied.
+template <class Source>
+class Window {
  public:
-  explicit MemoryWindow(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+  explicit Window(Source& source) : source_(source), size_(source.Size()) {}
   // Up to n bytes at pos, contiguous; got tells how many the archive has there.
   const uint8_t* Get(uint64_t pos, size_t n, size_t& got) {
-    got = pos >= bytes_.size() ? 0 : static_cast<size_t>(std::min<uint64_t>(n, bytes_.size() - pos));
-    return bytes_.data() + std::min<uint64_t>(pos, bytes_.size());
-  }
-  void Expect(uint64_t) {}
-  // The bytes at pos that are at hand without reading: all that remain.
-  const uint8_t* Span(uint64_t pos, size_t& avail) {
-    avail = pos >= bytes_.size() ? 0 : static_cast<size_t>(bytes_.size() - pos);
-    return bytes_.data() + std::min<uint64_t>(pos, bytes_.size());
-  }
-
- private:
-  std::span<const uint8_t> bytes_;
-};
-
-class FileWindow {
- public:
-  explicit FileWindow(NativeFile& file) : file_(file), size_(file.Size()) {}
-  const uint8_t* Get(uint64_t pos, size_t n, size_t& got) {
-    if (pos >= base_ && pos + n <= base_ + buffer_.size()) {
+    if (pos >= base_ && pos + n <= base_ + Current().size()) {
       got = n;
-      return buffer_.data() + (pos - base_);
+      return Current().data() + (pos - base_);
     }
     return Refill(pos, n, got);
   }
@@ -64,33 +48,55 @@ class FileWindow {
   void Expect(uint64_t end) { expectedEnd_ = std::min<uint64_t>(end, kMaxRead); }
   // The bytes at pos that are at hand without reading: the rest of the buffer.
   const uint8_t* Span(uint64_t pos, size_t& avail) {
-    if (pos < base_ || pos >= base_ + buffer_.size()) {
+    if (pos < base_ || pos >= base_ + Current().size()) {
       avail = 0;
       return nullptr;
     }
-    avail = static_cast<size_t>(base_ + buffer_.size() - pos);
-    return buffer_.data() + (pos - base_);
+    avail = static_cast<size_t>(base_ + Current().size() - pos);
+    return Current().data() + (pos - base_);
+  }
+  // Everything read, to be kept as long as the names pointing into it.
+  std::shared_ptr<const void> Keep() {
+    return std::make_shared<std::vector<std::vector<uint8_t>>>(std::move(buffers_));
   }
 
  private:
-  // Reads again from pos: at least the next chunk, and the whole of the directory
-  // the header announced if that is larger.
+  const std::vector<uint8_t>& Current() const { return buffers_.empty() ? empty_ : buffers_.back(); }
+  // Reads again from pos into a new buffer: at least the next chunk, and the whole
+  // of the directory the header announced if that is larger.
   const uint8_t* Refill(uint64_t pos, size_t n, size_t& got) {
     got = pos >= size_ ? 0 : static_cast<size_t>(std::min<uint64_t>(n, size_ - pos));
     const uint64_t want = std::max<uint64_t>({kChunk, got, expectedEnd_ > pos ? expectedEnd_ - pos : 0});
-    buffer_.resize(static_cast<size_t>(std::min<uint64_t>(want, size_ - std::min(pos, size_))));
+    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(want, size_ - std::min(pos, size_))));
+    buffer.resize(source_.ReadAt(pos, buffer.data(), buffer.size()));
     base_ = pos;
-    buffer_.resize(file_.ReadAt(pos, buffer_.data(), buffer_.size()));
-    got = std::min(got, buffer_.size());
-    return buffer_.data();
+    buffers_.push_back(std::move(buffer));  // moving a vector keeps its bytes where they are
+    got = std::min(got, Current().size());
+    return Current().data();
   }
   static constexpr uint64_t kChunk = 256 * 1024;
   static constexpr uint64_t kMaxRead = 16 * 1024 * 1024;
-  NativeFile& file_;
+  Source& source_;
   uint64_t size_;
   uint64_t base_ = 0;
   uint64_t expectedEnd_ = 0;
-  std::vector<uint8_t> buffer_;
+  std::vector<std::vector<uint8_t>> buffers_;
+  const std::vector<uint8_t> empty_;
+};
+
+// Archive bytes in memory, read as a file is.
+class MemorySource {
+ public:
+  explicit MemorySource(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+  uint64_t Size() const { return bytes_.size(); }
+  size_t ReadAt(uint64_t pos, uint8_t* out, size_t n) const {
+    const size_t got = pos >= bytes_.size() ? 0 : static_cast<size_t>(std::min<uint64_t>(n, bytes_.size() - pos));
+    std::copy_n(bytes_.data() + pos, got, out);
+    return got;
+  }
+
+ private:
+  std::span<const uint8_t> bytes_;
 };
 
 uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
@@ -130,9 +136,6 @@ ArchiveDirectory Parse(Window& window) {
 
   const int records = h.EntryCount < 2 ? 1 : h.EntryCount - 1;
   result.Directory.resize(static_cast<size_t>(records) + 1);
-  auto names = std::make_shared<std::string>();
-  names->reserve(static_cast<size_t>(records) * 40);
-  std::vector<uint32_t> nameStarts(static_cast<size_t>(records) + 1, 0);
   int read = 0;
   // Records wholly inside the bytes at hand are read straight from them; the one
   // that crosses their end (or the file's) goes the careful way below.
@@ -150,8 +153,7 @@ ArchiveDirectory Parse(Window& window) {
       e.DataOffset = U32(r + 16);
       e.Unknown20 = {r[20], r[21]};
       e.NameLength = r[22];
-      nameStarts[static_cast<size_t>(read)] = static_cast<uint32_t>(names->size());
-      names->append(reinterpret_cast<const char*>(r + kDirEntryFixedSize + skip), nameLength);
+      e.Name = std::string_view(reinterpret_cast<const char*>(r + kDirEntryFixedSize + skip), nameLength);
       r += kDirEntryFixedSize + skip + nameLength;
     }
     pos += static_cast<uint64_t>(r - start);
@@ -169,20 +171,12 @@ ArchiveDirectory Parse(Window& window) {
     pos += U16(r + 23);  // skipped bytes, never looked at
     size_t got = 0;
     const uint8_t* name = window.Get(pos, e.NameLength, got);
-    nameStarts[static_cast<size_t>(i)] = static_cast<uint32_t>(names->size());
-    names->append(reinterpret_cast<const char*>(name), got);
+    e.Name = std::string_view(reinterpret_cast<const char*>(name), got);
     pos += got;
     exhausted = exhausted || got < e.NameLength;
     if (!exhausted) fast();
   }
-  // The names stay where they are from here on: point each record at its own.
-  nameStarts[static_cast<size_t>(read)] = static_cast<uint32_t>(names->size());
-  for (int i = 0; i < read; ++i) {
-    const size_t start = nameStarts[static_cast<size_t>(i)];
-    result.Directory[static_cast<size_t>(i)].Name =
-        std::string_view(*names).substr(start, nameStarts[static_cast<size_t>(i) + 1] - start);
-  }
-  result.Names = std::move(names);
+  result.Names = window.Keep();
   result.Bytes = exhausted ? 0 : pos;
   return result;
 }
@@ -190,12 +184,13 @@ ArchiveDirectory Parse(Window& window) {
 }  // namespace
 
 ArchiveDirectory ParseArchiveDirectory(std::span<const uint8_t> bytes) {
-  MemoryWindow window(bytes);
+  MemorySource source(bytes);
+  Window window(source);
   return Parse(window);
 }
 
 ArchiveDirectory ReadArchiveDirectory(NativeFile& file) {
-  FileWindow window(file);
+  Window window(file);
   return Parse(window);
 }
 

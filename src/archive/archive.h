@@ -42,7 +42,7 @@ struct DirEntry {
   std::array<uint8_t, 2> Unknown20{};
   uint8_t NameLength = 0;
   // The stored name, cut short where the file ends inside it. It points into the
-  // names its ArchiveDirectory keeps (Names), so it lives as long as they do.
+  // bytes its ArchiveDirectory keeps (Names), so it lives as long as they do.
   std::string_view Name;
 };
 
@@ -52,8 +52,8 @@ struct DirEntry {
 struct ArchiveDirectory {
   ArchiveHeader Header;
   std::vector<DirEntry> Directory;
-  // Every record's name, back to back: one allocation for all of them.
-  std::shared_ptr<const std::string> Names;
+  // What the records' names point into: the bytes read for the directory.
+  std::shared_ptr<const void> Names;
   // How many bytes header and records take when all of them were in the file (0
   // when it ended first): any archive beginning with the same bytes has this
   // directory.
