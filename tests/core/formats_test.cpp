@@ -1,6 +1,6 @@
 // The readers of outside bytes held against bytes spelled out here or by the
-// generator's own writer: the archive directory, skin entry names and indexing by
-// name, and the Targa reader's orientations and refusals.
+// generator's own writer: the archive directory, skin entry names, and the Targa
+// reader's orientations and refusals.
 #include <gtest/gtest.h>
 
 #include "archive/archive.h"
@@ -119,16 +119,6 @@ TEST(SkinNames, FollowTheSlotCharacters) {
     EXPECT_EQ(ExpectedTextureName(c.slot, c.level), c.texture);
     EXPECT_EQ(ExpectedLobbyName(c.slot), lobby + c.preview);
   }
-}
-
-TEST(SkinIndex, TheLowestOfDuplicatePositionsWins) {
-  sample::ArchiveOptions options;
-  options.shuffleDirectory = false;
-  const auto built = sample::BuildArchive(
-      {{"x", {1}}, {"TEXTURES\\SKIN00.TGA ", {1}}, {"y", {1}}, {"textures\\skin00.tga", {1}}}, options);
-  SkinIndex index;
-  IndexTextures(ParseArchiveDirectory(built.bytes), index, {});
-  EXPECT_EQ(index.TexturesSkinIndex[1][0], 1);
 }
 
 TEST(TargaReader, LoadsEveryOriginPastAnyImageIdAndColourMap) {

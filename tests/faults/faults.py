@@ -191,8 +191,11 @@ def size_limits(g):
 def permissions(g):
     """A read-only archive and a read-only resource folder, for an ordinary user."""
     nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
-    for what, target, mode, cause in [("read-only textures.mw4", "resource/textures.mw4", 0o444, "Permission denied"),
-                                      ("read-only resource folder", "resource", 0o555, "Permission denied")]:
+    for what, target, mode, cause in [
+            ("read-only textures.mw4", "resource/textures.mw4", 0o444,
+             r"Error 70\nCannot open for writing \S+textures\.mw4: Permission denied\nBefore Open \S+textures\.mw4\n"),
+            ("read-only resource folder", "resource", 0o555, r"Could not back up resource\\textures\.mw4:\n.*"
+             r"textures\.mw4b: Permission denied\nNothing has been written to resource\\textures\.mw4\.\n")]:
         game = g.copy("perm")
         subprocess.run(["chown", "-R", "65534:65534", game], check=True)
         os.chmod(g.root, 0o755)
