@@ -61,7 +61,7 @@ class Window {
   }
 
  private:
-  const std::vector<uint8_t>& Current() const { return buffers_.empty() ? empty_ : buffers_.back(); }
+  const std::vector<uint8_t>& Current() const { return buffers_.back(); }
   // Reads again from pos into a new buffer: at least the next chunk, and the whole
   // of the directory the header announced if that is larger.
   const uint8_t* Refill(uint64_t pos, size_t n, size_t& got) {
@@ -80,8 +80,7 @@ class Window {
   uint64_t size_;
   uint64_t base_ = 0;
   uint64_t expectedEnd_ = 0;
-  std::vector<std::vector<uint8_t>> buffers_;
-  const std::vector<uint8_t> empty_;
+  std::vector<std::vector<uint8_t>> buffers_ = std::vector<std::vector<uint8_t>>(1);  // an empty one to start
 };
 
 // Archive bytes in memory, read as a file is.
