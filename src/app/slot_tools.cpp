@@ -25,15 +25,26 @@ struct SlotEntry {
   std::string fileSuffix;  // "0".."5", "lobby"
 };
 
-std::vector<SlotEntry> EntriesOf(const ProgramState& state, int slot) {
+std::vector<SlotEntry> EntriesOf(const SkinIndex& index, int slot) {
   std::vector<SlotEntry> entries;
   for (int level = 0; level < kLevelCount; ++level) {
-    entries.push_back({kTexturesArchive,
-                       state.Index.TexturesSkinIndex.at(static_cast<size_t>(slot))[static_cast<size_t>(level)],
+    entries.push_back({kTexturesArchive, index.TexturesSkinIndex.at(static_cast<size_t>(slot))[static_cast<size_t>(level)],
                        std::to_string(level)});
   }
-  entries.push_back({kPropsArchive, state.Index.PropsSkinIndex.at(static_cast<size_t>(slot)), "lobby"});
+  entries.push_back({kPropsArchive, index.PropsSkinIndex.at(static_cast<size_t>(slot)), "lobby"});
   return entries;
+}
+
+// Where each slot's entries lie in the backups, found by name in their own
+// directories as the skin index is (-1 for a name they lack): a backup made before
+// a game update keeps the entries at their old places.
+SkinIndex BackupIndex(const ArchiveDirectory& textures, const ArchiveDirectory& props) {
+  SkinIndex index;
+  for (auto& levels : index.TexturesSkinIndex) levels.fill(-1);
+  index.PropsSkinIndex.fill(-1);
+  IndexTextures(textures, index, nullptr);
+  IndexProps(props, index, nullptr);
+  return index;
 }
 
 // An archive or backup opened once for the command, with its directory.
@@ -115,11 +126,11 @@ OpenedArchive OpenBackup(const ProgramState& state, const std::string& relative,
   return b;
 }
 
-// Whether the entry at a position holds the same bytes in an archive and its
-// backup (or neither has it).
-bool SameEntry(const OpenedArchive& a, const OpenedArchive& b, int16_t position, RangeComparer& comparer) {
-  const auto pa = EntryPlace(a, position);
-  const auto pb = EntryPlace(b, position);
+// Whether an entry of an archive and one of its backup hold the same bytes (or
+// neither is there).
+bool SameEntry(const OpenedArchive& a, int16_t atA, const OpenedArchive& b, int16_t atB, RangeComparer& comparer) {
+  const auto pa = EntryPlace(a, atA);
+  const auto pb = EntryPlace(b, atB);
   if (!pa || !pb) return !pa && !pb;
   return pa->second == pb->second && comparer.Same(*a.file, pa->first, *b.file, pb->first, pa->second);
 }
@@ -152,17 +163,17 @@ std::vector<SlotStatus> ReadSlotStatus(const ProgramState& state) {
   }
   if (!backups) return rows;
 
+  // Backups that share the archives' directories have their entries at the same places.
+  const bool shared = texturesBackup.dir == textures.dir && propsBackup.dir == props.dir;
+  const SkinIndex backupIndex = shared ? state.Index : BackupIndex(*texturesBackup.dir, *propsBackup.dir);
   for (SlotStatus& row : rows) {
-    bool differs = false;
-    for (const SlotEntry& entry : EntriesOf(state, row.slot)) {
-      const bool inTextures = entry.archive == kTexturesArchive;
-      if (!SameEntry(inTextures ? textures : props, inTextures ? texturesBackup : propsBackup, entry.position,
-                     comparer)) {
-        differs = true;
-        break;
-      }
+    const auto entries = EntriesOf(state.Index, row.slot), inBackups = EntriesOf(backupIndex, row.slot);
+    row.differsFromBackup = false;
+    for (size_t i = 0; i < entries.size() && !*row.differsFromBackup; ++i) {
+      const bool inTextures = entries[i].archive == kTexturesArchive;
+      row.differsFromBackup = !SameEntry(inTextures ? textures : props, entries[i].position,
+                                         inTextures ? texturesBackup : propsBackup, inBackups[i].position, comparer);
     }
-    row.differsFromBackup = differs;
   }
   return rows;
 }
@@ -174,7 +185,7 @@ Outcome ExtractSlot(ProgramState& state, Shell& shell, int slot, const std::stri
     if (ec) throw QuorlinError(kErrPathNotFound, "Cannot create " + outDir + ": " + ec.message());
     OpenedArchive textures = Open(state, kTexturesArchive);
     OpenedArchive props = Open(state, kPropsArchive);
-    for (const SlotEntry& entry : EntriesOf(state, slot)) {
+    for (const SlotEntry& entry : EntriesOf(state.Index, slot)) {
       const auto bytes = EntryBytes(entry.archive == kTexturesArchive ? textures : props, entry.position);
       const std::string what =
           "The entry for skin " + std::to_string(slot) + " (" + entry.fileSuffix + ") in " + std::string(entry.archive);
@@ -210,49 +221,49 @@ Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
 
   Journal journal;
   journal.what = "restore of slot " + std::to_string(slot);
-  std::vector<OpenedArchive> archives;
-  archives.reserve(2);
   try {
     // Every check first: both backups there, the slot prepared in the archives,
     // each entry inside both files and of the same length in both; and both
     // archives open for writing before either is written.
-    for (const char* archive : {kTexturesArchive, kPropsArchive}) {
-      const std::string relative = archive;
+    OpenedArchive archives[2], backups[2];
+    const char* const names[2] = {kTexturesArchive, kPropsArchive};
+    for (int i = 0; i < 2; ++i) {
+      const std::string relative = names[i];
       if (!state.Game.Exists(relative + "b")) {
-        shell.ShowMessage(
-            archive == kTexturesArchive ? "Backup texture file doesn't exist!" : "Backup props file doesn't exists!",
-            kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+        shell.ShowMessage(i == 0 ? "Backup texture file doesn't exist!" : "Backup props file doesn't exists!",
+                          kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
         return Outcome::Refused;
       }
       if (!state.Game.Exists(relative)) {
         shell.ShowMessage("Mechwarrior path is invalid!", kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
         return Outcome::Refused;
       }
-      OpenedArchive& current = archives.emplace_back(Open(state, relative, ArchiveFile::Open::ReadWrite));
-      OpenedArchive backup = Open(state, relative + "b");
-      if (!Prepared(*current.dir, state.Index, archive, slot)) {
+      archives[i] = Open(state, relative, ArchiveFile::Open::ReadWrite);
+      backups[i] = Open(state, relative + "b");
+      if (!Prepared(*archives[i].dir, state.Index, names[i], slot)) {
         shell.ShowMessage("The Zandel is required to use the Quorlin tool!",
-                          archive == kTexturesArchive ? "textures.mw4 not patched!" : "props.mw4 not patched!",
-                          MessageIcon::None, MessageButtons::Ok);
+                          i == 0 ? "textures.mw4 not patched!" : "props.mw4 not patched!", MessageIcon::None,
+                          MessageButtons::Ok);
         return Outcome::Refused;
       }
-      const auto index = static_cast<uint8_t>(journal.archives.size());
-      journal.archives.emplace_back(relative, current.length);
-      for (const SlotEntry& entry : EntriesOf(state, slot)) {
-        if (entry.archive != archive) continue;
-        const DirEntry& target = current.dir->At(entry.position);
-        if (!EntryInsideFile(current.dir->Header, target, current.length)) {
-          throw QuorlinError(kErrInputPastEnd,
-                             "Input past end of file: entry " + std::string(target.Name) + " of " + relative);
-        }
-        auto bytes = EntryBytes(backup, entry.position);
-        if (!bytes || bytes->size() != target.DataLength) {
-          throw QuorlinError(kErrBadRecord,
-                             "The backup " + relative + "b has no entry like " + std::string(target.Name));
-        }
-        journal.writes.push_back(
-            {index, ArchiveDirectory::DataPosition(current.dir->Header, target), std::move(*bytes)});
+      journal.archives.emplace_back(relative, archives[i].length);
+    }
+    const auto entries = EntriesOf(state.Index, slot);
+    const auto inBackups = EntriesOf(BackupIndex(*backups[0].dir, *backups[1].dir), slot);
+    for (size_t e = 0; e < entries.size(); ++e) {
+      const uint8_t i = entries[e].archive == kTexturesArchive ? 0 : 1;
+      const OpenedArchive& current = archives[i];
+      const DirEntry& target = current.dir->At(entries[e].position);
+      const std::string relative = names[i];
+      if (!EntryInsideFile(current.dir->Header, target, current.length)) {
+        throw QuorlinError(kErrInputPastEnd,
+                           "Input past end of file: entry " + std::string(target.Name) + " of " + relative);
       }
+      auto bytes = EntryBytes(backups[i], inBackups[e].position);
+      if (!bytes || bytes->size() != target.DataLength) {
+        throw QuorlinError(kErrBadRecord, "The backup " + relative + "b has no entry like " + std::string(target.Name));
+      }
+      journal.writes.push_back({i, ArchiveDirectory::DataPosition(current.dir->Header, target), std::move(*bytes)});
     }
     int shown = -1;
     CommitJournal(state.Game, journal, {archives[0].file, archives[1].file}, [&](size_t i) {

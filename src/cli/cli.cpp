@@ -10,6 +10,7 @@
 #include "app/slot_tools.h"
 #include "platform/error.h"
 #include "platform/folder_lock.h"
+#include "platform/paths.h"
 #include "quorlin/version.h"
 
 namespace quorlin {
@@ -37,9 +38,12 @@ class TerminalShell : public Shell {
       return MessageAnswer::Yes;
     }
     streams_.err << line << " [y/N] " << std::flush;
+    // Only an explicit yes answers yes: an empty line, the end of input or any other
+    // text is No.
     std::string answer;
     std::getline(streams_.in, answer);
-    return (!answer.empty() && (answer[0] == 'y' || answer[0] == 'Y')) ? MessageAnswer::Yes : MessageAnswer::No;
+    answer = LowerAscii(TrimSpaces(answer));
+    return answer == "y" || answer == "yes" ? MessageAnswer::Yes : MessageAnswer::No;
   }
 
   void SetBusy(bool) override {}

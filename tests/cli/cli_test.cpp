@@ -101,7 +101,6 @@ TEST_F(CliTest, InsertExtractAndStatusAgreeWithTheArchives) {
             "An index of the skins must be created to be patch independent.\nIndexing Skins\n"
             "Ready to load texture.\n");
 
-  const auto texturesBefore = ReadBytes(g.dir / "resource/textures.mw4");
   const CliRun insert = Run({"insert", "--slot", "12", Picture()});
   ASSERT_EQ(insert.code, 0) << insert.err;
   EXPECT_EQ(insert.out,
@@ -109,22 +108,17 @@ TEST_F(CliTest, InsertExtractAndStatusAgreeWithTheArchives) {
             "Quick Patching resource\\textures.mw4\nBacking up resource\\props.mw4\n"
             "Quick Patching resource\\props.mw4\nDone.\n");
   EXPECT_EQ(insert.err, "");
-  auto textures = texturesBefore;
-  auto props = ReadBytes(g.Props() + "b");
-  g.Inserted(textures, props, 12, sample::SamplePicture());
-  EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
-  EXPECT_TRUE(SameBytes(ReadBytes(g.Props()), props));
   ASSERT_EQ(Run({"insert", "--slot", "9", "--filter", "box", Picture()}).code, 0);
-  g.Inserted(textures, props, 9, sample::SamplePicture(), true, true);
-  EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
-
-  const CliRun extract = Run({"extract", "--slot", "12", "--out", g.dir / "out"});
-  ASSERT_EQ(extract.code, 0) << extract.err;
-  for (int level = 0; level < 6; ++level) {
-    EXPECT_EQ(ReadBytes(g.dir / ("out/skin12_" + std::to_string(level) + ".tga")),
-              test::At(textures, g.layout.textures.at(ExpectedTextureName(12, level))));
+  // extract gives back what went in: each level the picture's Targa image, byte for byte.
+  for (const auto& [slot, box] : {std::pair{12, false}, {9, true}}) {
+    ASSERT_EQ(Run({"extract", "--slot", std::to_string(slot), "--out", g.dir / "out"}).code, 0);
+    for (int level = 0; level < 7; ++level) {
+      const std::string file = "out/skin" + std::to_string(slot) + "_" + (level < 6 ? std::to_string(level) : "lobby");
+      EXPECT_EQ(ReadBytes(g.dir / (file + ".tga")),
+                test::LevelTarga(sample::SamplePicture(), level < 6 ? 512 >> level : 32, box))
+          << file;
+    }
   }
-  EXPECT_EQ(ReadBytes(g.dir / "out/skin12_lobby.tga"), test::At(props, g.layout.props.at(ExpectedLobbyName(12))));
   ASSERT_EQ(Run({"extract", "--slot", "12", "--out", g.dir / "png", "--png"}).code, 0);
   ImageBuffer level0;
   std::string reason;
@@ -180,6 +174,18 @@ TEST_F(CliTest, StatusMarksTheSlotHoldingAChangedByte) {
   auto swapped = textures;
   std::swap_ranges(&swapped.at(nine.record + 16), &swapped.at(nine.record + 20), &swapped.at(twelve.record + 16));
   EXPECT_EQ(differing(swapped, props, true), (std::set<int>{9, 12}));
+  // Backups of another layout, whose prepared slots hold what the archives hold: each
+  // entry is found by name in them, and only the slots of random contents differ.
+  auto options = test::SmallGame({9, 12, 37});
+  options.seed = 77;
+  options.unpreparedProps = {37};
+  sample::WriteSampleGame(g.dir / "other", options);
+  std::set<int> random;
+  for (int slot = 10; slot <= 37; ++slot) random.insert(slot);
+  random.erase(12);
+  EXPECT_EQ(differing(ReadBytes(g.dir / "other/resource/textures.mw4"), ReadBytes(g.dir / "other/resource/props.mw4"),
+                      true),
+            random);
 }
 
 TEST_F(CliTest, RefusalsExitWithOneAndRestoreAsksOnATerminal) {
@@ -187,24 +193,21 @@ TEST_F(CliTest, RefusalsExitWithOneAndRestoreAsksOnATerminal) {
   const std::string ask = "Continue?: Restoring may require you to rerun the Zandel!\nDo you wish to continue?";
   const struct {
     std::vector<std::string> args;
-    std::string input, out, err;  // input: the terminal's answer
+    std::string out, err;
   } cases[] = {
-      {{"restore", "--yes", "--slot", "12"}, "", "", ask + " yes\nBackup texture file doesn't exist!\n"},
-      {{"insert", "--slot", "12", g.dir / "skin.txt"}, "", "", "Unsupported format!\n"},
+      {{"restore", "--yes", "--slot", "12"}, "", ask + " yes\nBackup texture file doesn't exist!\n"},
+      {{"insert", "--slot", "12", g.dir / "skin.txt"}, "", "Unsupported format!\n"},
       {{"insert", "--slot", "10", g.dir / "sample-skin.png"},
-       "",
        "Texture Loaded ready to insert\nBacking up resource\\textures.mw4\n",
        "textures.mw4 not patched!: The Zandel is required to use the Quorlin tool!\n"},
       {{"insert", "--slot", "37", g.dir / "sample-skin.tga"},
-       "",
        "Texture Loaded ready to insert\nQuick Patching resource\\textures.mw4\nBacking up resource\\props.mw4\n",
        "props.mw4 not patched!: The Zandel is required to use the Quorlin tool!\n"},
-      {{"restore"}, "n\n", "", ask + " [y/N] "},
   };
   ASSERT_EQ(Run({"index"}).code, 0);
   for (const auto& c : cases) {
     const auto textures = ReadBytes(g.Textures());
-    const CliRun run = Run(c.args, c.input, !c.input.empty());
+    const CliRun run = Run(c.args);
     EXPECT_EQ(run.code, 1) << c.args[0];
     EXPECT_EQ(run.out, c.out);
     EXPECT_EQ(run.err, c.err);
@@ -212,15 +215,120 @@ TEST_F(CliTest, RefusalsExitWithOneAndRestoreAsksOnATerminal) {
       EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
     }
   }
-  const CliRun yes = Run({"restore"}, "y\n", true);
-  EXPECT_EQ(yes.code, 0) << yes.err;
-  EXPECT_EQ(yes.out,
-            "Restoring resource\\textures.mw4 from backup\nRestoring resource\\props.mw4 from backup\nDone.\n");
-  EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), ReadBytes(g.Textures() + "b")));
   const CliRun index = Run({"index", "--rebuild"});
   EXPECT_EQ(index.out.rfind("Indexing Skins\nReady to load texture.\nslot  textures levels 0..5", 0), 0u);
   const std::string row = "\n1     " + std::to_string(g.layout.textures.at(ExpectedTextureName(1, 0)).position) + " ";
   EXPECT_NE(index.out.find(row), std::string::npos) << index.out;
+}
+
+// The restore question on a terminal: only an explicit yes restores; an empty line,
+// the end of input, a no or anything else leaves the archives as they are.
+TEST_F(CliTest, OnlyAnExplicitYesAnswersTheQuestion) {
+  ASSERT_EQ(Run({"insert", "--slot", "12", Picture()}).code, 0);
+  const auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
+  const std::string ask = "Continue?: Restoring may require you to rerun the Zandel!\nDo you wish to continue? [y/N] ";
+  const std::string restored =
+      "Restoring resource\\textures.mw4 from backup\nRestoring resource\\props.mw4 from backup\nDone.\n";
+  for (const std::string input : {"", "\n", "n\n", "No\n", "yellow\n", "yes please\n", " Y \n", "yes\n"}) {
+    const bool yes = input == " Y \n" || input == "yes\n";
+    for (const auto& args : {std::vector<std::string>{"restore"}, {"restore", "--slot", "12"}}) {
+      const CliRun run = Run(args, input, true);
+      EXPECT_EQ(run.code, yes ? 0 : 1) << input << args.size();
+      EXPECT_EQ(run.out, yes ? restored : "");
+      EXPECT_EQ(run.err, ask);
+      EXPECT_EQ(SameBytes(ReadBytes(g.Textures()), textures), !yes) << input << args.size();
+      sample::WriteFile(g.Textures(), textures), sample::WriteFile(g.Props(), props);
+    }
+  }
+}
+
+// Without --game the game is found through the Wine prefix's registry; every
+// command ends with 1 when start-up cannot find it, saying why on standard error
+// and nothing on standard output.
+TEST_F(CliTest, EveryCommandStartsFromTheGameTheRegistryNamesOrEndsWithOne) {
+  test::TempDir home;
+  sample::WriteWinePrefix(home / "prefix", g.dir.str());
+  fs::create_directories(home / "empty");
+  const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  setenv("HOME", home.str().c_str(), 1);
+  const std::vector<std::vector<std::string>> commands = {{"status"},
+                                                          {"status", "--json"},
+                                                          {"index", "--rebuild"},
+                                                          {"insert", "--slot", "12", Picture()},
+                                                          {"restore", "--yes"},
+                                                          {"restore", "--yes", "--slot", "12"},
+                                                          {"extract", "--slot", "12", "--out", g.dir / "out"}};
+  const struct {
+    const char* prefix;
+    std::vector<std::string> game;
+    std::string err;
+  } cases[] = {{"empty", {}, "Problem getting Mechwarrior Path!\n"},
+               {"prefix", {"--game", g.dir / "nowhere"}, "Mechwarrior path is invalid!\n"}};
+  for (const auto& c : cases) {
+    setenv("WINEPREFIX", (home / c.prefix).c_str(), 1);
+    for (auto args : commands) {
+      args.insert(args.begin(), c.game.begin(), c.game.end());
+      const CliRun run = Cli(args);
+      EXPECT_EQ(run.code, 1) << args[0];
+      EXPECT_EQ(run.out, "") << args[0];
+      EXPECT_EQ(run.err, c.err) << args[0];
+    }
+  }
+  EXPECT_EQ(test::Listing(g.dir / "resource"), (std::set<std::string>{"textures.mw4", "props.mw4"}));
+  setenv("WINEPREFIX", (home / "prefix").c_str(), 1);
+  const CliRun found = Cli({"status"});
+  EXPECT_EQ(found.code, 0) << found.err;
+  EXPECT_NE(found.out.find("\ngame: C:\\GAMES\\Mechwarrior Vengeance\\\n"), std::string::npos) << found.out;
+  unsetenv("WINEPREFIX");
+  setenv("HOME", oldHome.c_str(), 1);
+}
+
+// What each kind of text is and where it goes: status texts on standard output
+// (standard error under --json), messages, notices and failure reports on standard
+// error; a failure ends with 1.
+TEST_F(CliTest, EachKindOfTextGoesToItsStreamAndAFailureEndsWithOne) {
+  ASSERT_EQ(Run({"index"}).code, 0);
+  const auto index = ReadBytes(g.Resource("textures.inx"));
+  sample::WriteFile(g.Resource("quorlin.journal.quorlin-tmp"), {1, 2});
+  const CliRun notice = Run({"index"});
+  EXPECT_EQ(notice.code, 0);
+  EXPECT_EQ(notice.out.rfind("slot  textures levels 0..5", 0), 0u);
+  EXPECT_EQ(notice.err,
+            "A journal that an interrupted run had not finished writing was discarded; the archives had not been "
+            "touched.\n");
+
+  // An index longer than its table is taken as it is; --rebuild writes it anew.
+  auto longer = index;
+  longer.resize(500, 0x5A);
+  sample::WriteFile(g.Resource("textures.inx"), longer);
+  EXPECT_EQ(Run({"index"}).out.rfind("slot  textures levels 0..5", 0), 0u);
+  EXPECT_EQ(ReadBytes(g.Resource("textures.inx")), longer);
+  const CliRun rebuilt = Run({"index", "--rebuild"});
+  EXPECT_EQ(rebuilt.out.rfind("Indexing Skins\nReady to load texture.\nslot  textures levels 0..5", 0), 0u);
+  EXPECT_EQ(ReadBytes(g.Resource("textures.inx")), index);
+
+  sample::WriteFile(g.dir / "in-the-way", {1});
+  const CliRun extract = Run({"extract", "--slot", "12", "--out", g.dir / "in-the-way/out"});
+  EXPECT_EQ(extract.code, 1);
+  EXPECT_EQ(extract.out, "");
+  EXPECT_EQ(extract.err.rfind("Error 76\nCannot create " + g.dir / "in-the-way/out", 0), 0u) << extract.err;
+#ifdef __linux__
+  test::Immutable readOnly(g.dir / "resource");
+  if (readOnly.ok()) {  // a failure in the command itself: reported and ended with 1
+    const CliRun failed = Run({"index", "--rebuild"});
+    EXPECT_EQ(failed.code, 1);
+    EXPECT_EQ(failed.out, "Indexing Skins\n");
+    EXPECT_EQ(failed.err.rfind("Error 70\nCannot open for writing " + g.Resource("textures.inx"), 0), 0u) << failed.err;
+  }
+  readOnly.Release();
+#endif
+  fs::remove(g.Resource("props.inx"));
+  fs::create_directory(g.Resource("props.inx"));
+  const CliRun save = Run({"index", "--rebuild"});
+  EXPECT_EQ(save.code, 1);
+  EXPECT_EQ(save.out, "Indexing Skins\n");
+  EXPECT_EQ(save.err.rfind("An index of the skins must be created to be patch independent.\nError 75\n", 0), 0u)
+      << save.err;
 }
 
 }  // namespace

@@ -9,9 +9,6 @@
 #include "platform/file_copy.h"
 #include "support/game_fixture.h"
 
-#ifdef __linux__
-#include <sys/stat.h>
-#endif
 
 namespace quorlin {
 namespace {
@@ -41,6 +38,9 @@ struct RestoreGame : test::TestGame {
     });
   }
   std::vector<uint8_t> originalTextures, originalProps;
+#ifdef __linux__
+  std::unique_ptr<test::Immutable> readOnly;
+#endif
 };
 
 TEST(RestoreToOriginal, AsksThenCopiesBothBackupsBackAndKeepsThem) {
@@ -91,56 +91,94 @@ TEST(RestoreToOriginal, AMissingBackupIsReportedAndTheOtherStillRestored) {
 }
 
 #ifdef __linux__
-TEST(RestoreToOriginal, TheLobbyArchiveEndsWritableAndAFailedCopyIsReported) {
-  RestoreGame g;
-  ASSERT_EQ(::chmod((g.Props() + "b").c_str(), 0444), 0);
-  EXPECT_EQ(g.Restore(MessageAnswer::Yes), Outcome::Done);
-  struct stat st {};
-  ASSERT_EQ(::stat(g.Props().c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0600, 0600u);
-  EXPECT_TRUE(SameBytes(ReadBytes(g.Props()), g.originalProps));
-
+TEST(RestoreToOriginal, AJournalThatCannotBeWrittenStopsItBeforeAnyCopy) {
   RestoreGame h;
   const auto inserted = ReadBytes(h.Textures());
   test::Immutable lock(h.dir / "resource");
   if (!lock.ok()) GTEST_SKIP() << "the file system cannot make a folder read-only for root";
   EXPECT_EQ(h.Restore(MessageAnswer::Yes), Outcome::Refused);
   lock.Release();
-  ASSERT_EQ(h.shell.messages.size(), 2u);  // not even the journal can be written there
+  ASSERT_EQ(h.shell.messages.size(), 2u);
   EXPECT_EQ(h.shell.messages[1].text.rfind("Could not restore:\n", 0), 0u) << h.shell.messages[1].text;
   EXPECT_EQ(h.shell.statuses.back(), "Done.");
   EXPECT_TRUE(SameBytes(ReadBytes(h.Textures()), inserted));
 }
 #endif
 
-TEST(RestoreSlot, PutsBackEachOfTheSlotsSevenEntriesAndNothingElse) {
-  RestoreGame g;
-  auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
-  for (const auto& [name, place] : g.layout.textures) {
-    if (name.rfind("textures\\skinb", 0) == 0) test::Put(textures, place, test::At(g.originalTextures, place));
+// Backups from another version of the game: every entry at other positions and
+// offsets, slot 12's entries holding another picture, or of other lengths.
+sample::SampleGame ForeignBackups(const test::TestGame& g, bool otherLengths) {
+  auto options = test::SmallGame({9, 12});
+  options.seed = 77;
+  if (otherLengths) options.unpreparedTextures = {12};
+  const std::string other = g.dir / "other";
+  auto layout = sample::WriteSampleGame(other, options);
+  auto textures = ReadBytes(other + "/resource/textures.mw4"), props = ReadBytes(other + "/resource/props.mw4");
+  const ImageBuffer picture = sample::SamplePicture();
+  for (int level = 0; level < 6 && !otherLengths; ++level) {
+    test::Put(textures, layout.textures.at(ExpectedTextureName(12, level)), test::LevelTarga(picture, 512 >> level));
   }
-  const auto& lobby = g.layout.props.at(ExpectedLobbyName(12));
-  test::Put(props, lobby, test::At(g.originalProps, lobby));
-  EXPECT_EQ(g.Restore(MessageAnswer::Yes, 12), Outcome::Done);
-  EXPECT_EQ(g.shell.statuses, kBoth);
-  EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
-  EXPECT_TRUE(SameBytes(ReadBytes(g.Props()), props));
+  test::Put(props, layout.props.at(ExpectedLobbyName(12)), test::LevelTarga(picture, 32));
+  sample::WriteFile(g.Textures() + "b", textures);
+  sample::WriteFile(g.Props() + "b", props);
+  return layout;
+}
 
-  // Nothing is written unless both archives can be restored.
-  ASSERT_EQ(g.Insert(12), Outcome::Done);
-  textures = ReadBytes(g.Textures());
-  fs::rename(g.Props() + "b", g.dir / "elsewhere");
-  EXPECT_EQ(g.Restore(MessageAnswer::Yes, 12), Outcome::Refused);
-  EXPECT_EQ(g.shell.MessageTexts().back(), "Backup props file doesn't exists!");
-  EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
-  fs::rename(g.dir / "elsewhere", g.Props() + "b");
+TEST(RestoreSlot, PutsBackTheSlotsEntriesFoundInTheBackupsOwnDirectoryOrWritesNothing) {
+  const std::string noProps = "Backup props file doesn't exists!";
+  const struct {
+    const char* name;
+    MessageAnswer answer;
+    std::function<sample::SampleGame(RestoreGame&)> arrange;  // returns the backups' layout
+    Outcome outcome;
+    std::string message;  // the start of the last message
+  } cases[] = {
+      {"backups of the same layout", MessageAnswer::Yes, [](RestoreGame& g) { return g.layout; }, Outcome::Done,
+       kQuestion},
+      {"answered No", MessageAnswer::No, [](RestoreGame& g) { return g.layout; }, Outcome::Refused, kQuestion},
+      {"backups laid out otherwise", MessageAnswer::Yes, [](RestoreGame& g) { return ForeignBackups(g, false); },
+       Outcome::Done, kQuestion},
+      {"a backup entry of another length", MessageAnswer::Yes,
+       [](RestoreGame& g) { return ForeignBackups(g, true); }, Outcome::Refused,
+       "Error 63\nThe backup resource\\textures.mw4b has no entry like textures\\skinb0.tga"},
+      {"no lobby backup", MessageAnswer::Yes,
+       [](RestoreGame& g) {
+         fs::remove(g.Props() + "b");
+         return g.layout;
+       },
+       Outcome::Refused, noProps},
 #ifdef __linux__
-  test::Immutable lock(g.Props());
-  if (!lock.ok()) GTEST_SKIP() << "the file system cannot make a file read-only for root";
-  EXPECT_EQ(g.Restore(MessageAnswer::Yes, 12), Outcome::Refused);
-  EXPECT_EQ(g.shell.MessageTexts().back().rfind("Error 70\n", 0), 0u) << g.shell.MessageTexts().back();
-  EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
+      {"a lobby archive that cannot be written", MessageAnswer::Yes,
+       [](RestoreGame& g) {
+         g.readOnly = std::make_unique<test::Immutable>(g.Props());
+         return g.layout;
+       },
+       Outcome::Refused, "Error 70\n"},
 #endif
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RestoreGame g;
+    const sample::SampleGame backups = c.arrange(g);
+#ifdef __linux__
+    if (g.readOnly && !g.readOnly->ok()) continue;  // the file system cannot make a file read-only for root
+#endif
+    auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
+    if (c.outcome == Outcome::Done) {
+      const auto texturesBackup = ReadBytes(g.Textures() + "b"), propsBackup = ReadBytes(g.Props() + "b");
+      for (int level = 0; level < 6; ++level) {
+        const std::string name = ExpectedTextureName(12, level);
+        test::Put(textures, g.layout.textures.at(name), test::At(texturesBackup, backups.textures.at(name)));
+      }
+      const std::string lobby = ExpectedLobbyName(12);
+      test::Put(props, g.layout.props.at(lobby), test::At(propsBackup, backups.props.at(lobby)));
+    }
+    EXPECT_EQ(g.Restore(c.answer, 12), c.outcome);
+    EXPECT_EQ(g.shell.messages.back().text.substr(0, c.message.size()), c.message);
+    EXPECT_EQ(g.shell.statuses, c.outcome == Outcome::Done ? kBoth : std::vector<std::string>{});
+    EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
+    EXPECT_TRUE(SameBytes(ReadBytes(g.Props()), props));
+  }
 }
 
 TEST(WholeFileCopy, ACancelledCopyOrOneWhoseSourceShrinksLeavesTheOldFileAndNoTemporary) {

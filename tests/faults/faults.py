@@ -139,6 +139,27 @@ def failing_flushes(g):
         g.recovers(name, game, args, {g.new} if call == "pwrite64" else {g.old, g.new})
 
 
+def failing_restores(g):
+    """A whole restore whose copy of either backup fails half-way: reported, exit 1, that archive left as it was."""
+    def inserted():
+        game = g.copy("restore")
+        run(["insert", "--slot", "12", g.picture(game)], game, check=True)
+        return game
+    for i, a in enumerate(ARCHIVES):
+        n = [n for call, n, f in trace_writes(inserted(), ["restore", "--yes"]) if call == "write" and
+             f.startswith(a + ".quorlin-")][-1]
+        game = inserted()
+        r = run(["restore", "--yes"], game, ["strace", "-qq", "-e", "trace=write", "-e", f"inject=write:error=ENOSPC:when={n}"])
+        name = f"restore, a write of the {a} copy failing"
+        check(name + ": exit 1", r.returncode == 1, f"status {r.returncode}")
+        check(name + ": reported", re.search(r"Could not restore resource\\" + re.escape(a) +
+                                             r":\n.*No space left on device\nThe archive was left as it was\.", r.stderr)
+              is not None, r.stderr)
+        now = state(game)
+        check(name + ": that archive as it was, the other restored", now[i] == g.new[i] and now[1 - i] == g.old[1 - i], str(now))
+        g.recovers(name, game, ["restore", "--yes"], {g.new, g.old, (g.old[0], g.new[1]), (g.new[0], g.old[1])})
+
+
 def full_disk(g):
     """A small tmpfs with room for nothing, part of a backup, both backups but no journal, and everything."""
     mnt = os.path.join(g.root, "small")
@@ -189,11 +210,14 @@ def size_limits(g):
 
 
 def permissions(g):
-    """A read-only archive and a read-only resource folder, for an ordinary user."""
+    """A read-only archive or resource folder, and a journal the next start cannot finish, for an ordinary user."""
     nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+    journal = lambda game: os.path.join(game, "resource", "quorlin.journal")
     for what, target, mode, cause in [
             ("read-only textures.mw4", "resource/textures.mw4", 0o444,
              r"Error 70\nCannot open for writing \S+textures\.mw4: Permission denied\nBefore Open \S+textures\.mw4\n"),
+            ("read-only props.mw4", "resource/props.mw4", 0o444,
+             r"Error 70\nCannot open for writing \S+props\.mw4: Permission denied\nOpen File \S+props\.mw4\n"),
             ("read-only resource folder", "resource", 0o555, r"Could not back up resource\\textures\.mw4:\n.*"
              r"textures\.mw4b: Permission denied\nNothing has been written to resource\\textures\.mw4\.\n")]:
         game = g.copy("perm")
@@ -203,9 +227,26 @@ def permissions(g):
         args = ["insert", "--slot", "12", g.picture(game)]
         r = run(args, game, nobody)
         g.promise("insert into a " + what, game, {g.old}, r, cause)
-        check("insert into a " + what + ": refused", r.returncode == 1, r.stderr)
+        check("insert into a " + what + ": refused before either archive is touched",
+              r.returncode == 1 and state(game) == g.old and not os.path.exists(journal(game)), r.stderr)
         os.chmod(os.path.join(game, target), 0o755 if mode == 0o555 else 0o644)
         g.recovers("insert into a " + what, game, args, {g.old, g.new})
+
+    game = g.copy("stuck")
+    args = ["insert", "--slot", "12", g.picture(game)]
+    run(args, game, ["strace", "-qq", "-e", "trace=pwrite64", "-e", "inject=pwrite64:signal=KILL:when=2"])
+    subprocess.run(["chown", "-R", "65534:65534", game], check=True)
+    os.chmod(os.path.join(game, "resource", "textures.mw4"), 0o444)
+    stuck = state(game)
+    for command in (["status"], args):
+        r = run(command, game, nobody)
+        name = "a journal that cannot be finished, then " + command[0]
+        check(name + ": the program ends with 1 and says why", r.returncode == 1 and re.search(
+            r"Could not finish the interrupted Insert Skin into slot 12:\n.*textures\.mw4: Permission denied\n"
+            r"It is tried again when Quorlin next starts\.", r.stderr) is not None, r.stderr)
+        check(name + ": nothing written, the journal kept", state(game) == stuck and os.path.exists(journal(game)))
+    os.chmod(os.path.join(game, "resource", "textures.mw4"), 0o644)
+    g.recovers("a journal finished once it can be", game, args, {g.new})
 
 
 def changed_archives(g):
@@ -296,6 +337,10 @@ def flush_order(g):
                      ("fsync", "resource")]]
             check(name + ": the journal durable before the first archive byte",
                   -1 < last[0] < last[1] < last[2], str(ev))
+        for a in ARCHIVES if name == "insert" else ():
+            temp = [i for i, (c, f) in enumerate(ev) if c == "rename" and f.startswith(a + "b.quorlin-")]
+            check(f"{name}: the copy for {a}b flushed before it is renamed into place", len(temp) == 1 and any(
+                e in (("fsync", ev[temp[0]][1]), ("fdatasync", ev[temp[0]][1])) for e in ev[:temp[0]]), str(ev))
         for a in {ev[i][1] for i in writes}:
             last = max(i for i in writes if ev[i][1] == a)
             flushed = [i for i, e in enumerate(ev) if e in (("fdatasync", a), ("fsync", a)) and last < i < gone[-1:][0]]
@@ -304,7 +349,7 @@ def flush_order(g):
 
 def main():
     root = tempfile.mkdtemp(prefix="quorlin-faults-")
-    groups = [kills, flush_order, failing_flushes, size_limits, changed_archives, two_at_once, pictures]
+    groups = [kills, flush_order, failing_flushes, failing_restores, size_limits, changed_archives, two_at_once, pictures]
     if os.geteuid() == 0:  # mounting, and running as an ordinary user, need root
         groups += [full_disk, permissions]
     else:

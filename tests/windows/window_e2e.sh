@@ -8,6 +8,11 @@
 set -euo pipefail
 window="$1" cli="$2" maker="$3"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# It registers the game and deletes the key again: only in a prefix made for the run.
+if [ ! -f "${WINEPREFIX:-/nonexistent}/.quorlin-throwaway" ]; then
+  echo "FAIL: refusing to change the game's registry key outside a throw-away Wine prefix"
+  exit 1
+fi
 work="$(mktemp -d /tmp/quorlin-e2e.XXXXXX)"
 display=$((100 + $$ % 100))
 cleanup() {

@@ -23,12 +23,21 @@ void SetKey(const std::string& view, const std::string& exePath) {
   ASSERT_TRUE(Reg("add \"" + kKey + "\" /v CDPath /t REG_DWORD /d 4 /f" + view));
 }
 
+// The cases below change the game's key in the registry they run in: only ever in
+// a Wine prefix made for the test run (tools/check-windows marks it so).
+bool InThrowAwayWinePrefix() {
+  const char* prefix = std::getenv("WINEPREFIX");
+  return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr && prefix &&
+         GetFileAttributesA(("Z:" + std::string(prefix) + "\\.quorlin-throwaway").c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 void DeleteKeys() {
   Reg("delete \"" + kKey + "\" /f /reg:32");
   Reg("delete \"" + kKey + "\" /f /reg:64");
 }
 
 TEST(WindowsRegistry, TheKeyIsReadFromThe32BitViewFirstThenThe64BitView) {
+  if (!InThrowAwayWinePrefix()) FAIL() << "refusing to change the game's registry key outside a throw-away Wine prefix";
   TestGame g;
   const std::string game = g.dir.str(), other = game + "\\elsewhere";
   const struct {
