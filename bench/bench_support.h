@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "app/commands.h"
 #include "archive/skin_index.h"
-#include "platform/shell.h"
 #include "samplegame/sample_game.h"
 
 namespace quorlin::bench {
 
 // A front end that shows nothing and answers Yes; it counts the messages so that
 // a benchmark can tell a command that failed from one that did its work.
-class SilentShell : public Shell {
+class SilentShell : public WindowShell {
  public:
   void SetStatus(const std::string&, bool) override {}
   MessageAnswer ShowMessage(const std::string& text, const std::string&, MessageIcon, MessageButtons buttons) override {

@@ -29,6 +29,8 @@
 #include "image/bitmap.h"
 #include "image/image_buffer.h"
 #include "image/picture/picture_decoder.h"
+#include "platform/error.h"
+#include "platform/texts.h"
 
 using namespace quorlin;
 
@@ -81,8 +83,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ImageBuffer plain;
   plain.Width = 7;
   plain.Pixels = {9};
-  const PlainBitmap read = LoadPlainBitmap(path, plain, kMaxPicturePixels);
-  if (read == PlainBitmap::Ok) {
+  bool read = false;
+  try {
+    read = LoadPlainBitmap(path, plain, kMaxPicturePixels);
+  } catch (const QuorlinError&) {
+  }
+  if (read) {
     QUORLIN_FUZZ_CHECK(plain.BitsPerPixel == 24 && plain.Width > 0 && plain.Height > 0, "a plain bitmap");
     QUORLIN_FUZZ_CHECK(static_cast<long long>(plain.Width) * plain.Height <= kMaxPicturePixels, "within the limit");
     QUORLIN_FUZZ_CHECK(plain.Pixels.size() == static_cast<size_t>(plain.Width) * static_cast<size_t>(plain.Height) * 3,
@@ -95,8 +101,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   image.Width = 7;
   image.Pixels = {9};
   std::string reason;
-  if (DecodePicture(path, image, reason)) {
-    if (read == PlainBitmap::Ok) {
+  try {
+    DecodePicture(path, image);
+  } catch (const QuorlinError& e) {
+    reason = e.what();
+  }
+  if (reason.empty()) {
+    if (read) {
       QUORLIN_FUZZ_CHECK(image.Width == plain.Width && image.Height == plain.Height && image.Pixels == plain.Pixels,
                          "our bitmap reader and Qt's give the same picture");
     }
@@ -106,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                        "pixel bytes match the size");
   } else {
     // A size beyond the limit is refused from the header with the user's message.
-    QUORLIN_FUZZ_CHECK(reason.find(path) != std::string::npos || reason == kNot512, "the reason names the file");
+    QUORLIN_FUZZ_CHECK(reason.find(path) != std::string::npos || reason == text::kNot512, "the reason names the file");
     QUORLIN_FUZZ_CHECK(image.Width == 7 && image.Pixels.size() == 1 && image.BitsPerPixel == 0,
                        "a failed decode leaves the buffer alone");
   }

@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "archive/byte_source.h"
 #include "archive/journal.h"
 #include "archive/skin_index.h"
 #include "fuzz_support.h"
 #include "image/targa.h"
+#include "platform/little_endian.h"
 #include "samplegame/sample_game.h"
 
 namespace fs = std::filesystem;
@@ -153,7 +153,7 @@ void TargaSeeds() {
   image.Height = 3;
   image.BitsPerPixel = 24;
   for (int i = 0; i < 45; ++i) image.Pixels.push_back(static_cast<uint8_t>(i * 5));
-  Write("targa", "5x3-written.tga", EncodeTGA(image));
+  Write("targa", "5x3-written.tga", SaveTGA(image));
 }
 
 void JournalSeeds() {

@@ -3,7 +3,9 @@
 
 #include "app/commands.h"
 #include "image/bitmap.h"
+#include "image/picture/picture_decoder.h"
 #include "platform/error.h"
+#include "platform/texts.h"
 
 namespace quorlin {
 
@@ -18,8 +20,8 @@ std::string LastThreeUpper(const std::string& path) {
   return tail;
 }
 
-Outcome Refuse(ProgramState& state, Shell& shell, const std::string& message) {
-  shell.ShowMessage(message, kProgramTitle, MessageIcon::None, MessageButtons::Ok);
+Outcome Refuse(ProgramState& state, WindowShell& shell, const std::string& message) {
+  shell.ShowMessage(message, text::kProgramTitle, MessageIcon::None, MessageButtons::Ok);
   state.LoadedImage.BitsPerPixel = 0;
   shell.ShowPicture(nullptr);
   return Outcome::Refused;
@@ -27,58 +29,38 @@ Outcome Refuse(ProgramState& state, Shell& shell, const std::string& message) {
 
 }  // namespace
 
-Outcome OpenPicture(ProgramState& state, Shell& shell, const std::string& nativePath, const PictureDecoder& decoder) {
+Outcome OpenPicture(ProgramState& state, WindowShell& shell, const std::string& nativePath,
+                    const PictureDecoder& decoder) {
   const std::string kind = LastThreeUpper(nativePath);
-  if (kind == "JPG" || kind == "BMP" || kind == "PNG") {
-    std::string reason;
-    ImageBuffer decoded;
-    PlainBitmap plain = PlainBitmap::NotPlain;
-    if (kind == "BMP") {
-      try {
-        plain = LoadPlainBitmap(nativePath, decoded, kMaxPicturePixels);
-      } catch (const QuorlinError&) {
-        // Unreadable: the decoder reports it as for any other picture.
+  try {
+    if (kind == "JPG" || kind == "BMP" || kind == "PNG") {
+      ImageBuffer decoded;
+      // Plain 24-bit bitmaps are read here; everything else goes to the platform's decoder.
+      if (!(kind == "BMP" && LoadPlainBitmap(nativePath, decoded, kMaxPicturePixels))) {
+        if (!decoder) throw QuorlinError(kErrBadFileFormat, "Cannot read " + nativePath);
+        decoder(nativePath, decoded);
       }
+      state.LoadedImage = std::move(decoded);
+    } else if (kind == "TGA") {
+      if (!CheckTGA(nativePath, state.LastTgaHeader)) return Refuse(state, shell, text::kTargaNot24);
+      LoadTGA(nativePath, state.LoadedImage, state.LastTgaHeader, kMaxPicturePixels);
+    } else {
+      return Refuse(state, shell, text::kUnsupportedFormat);
     }
-    if (plain == PlainBitmap::TooLarge) return Refuse(state, shell, kNot512);
-    if (plain == PlainBitmap::Truncated) {
-      return Refuse(state, shell, "Cannot read " + nativePath + ": the bitmap file is shorter than its pixels");
-    }
-    if (plain == PlainBitmap::NotPlain && (!decoder || !decoder(nativePath, decoded, reason))) {
-      return Refuse(state, shell, reason.empty() ? "Cannot read " + nativePath : reason);
-    }
-    state.LoadedImage = std::move(decoded);
-  } else if (kind == "TGA") {
-    if (!CheckTGA(nativePath, state.LastTgaHeader)) {
-      return Refuse(state, shell, "Targa file must be 24-bit Uncompressed!");
-    }
-    TgaStatus status = TgaStatus::Truncated;
-    try {
-      status = LoadTGA(nativePath, state.LoadedImage, state.LastTgaHeader, kMaxPicturePixels);
-    } catch (const QuorlinError& e) {
-      return Refuse(state, shell, e.what());
-    }
-    if (status == TgaStatus::TooLarge) return Refuse(state, shell, kNot512);
-    if (status == TgaStatus::BadSize) {
-      return Refuse(state, shell, "Cannot read " + nativePath + ": the Targa image's width or height is not usable.");
-    }
-    if (status != TgaStatus::Ok) {
-      return Refuse(state, shell, "Cannot read " + nativePath + ": the Targa file is shorter than its pixels.");
-    }
-  } else {
-    return Refuse(state, shell, "Unsupported format!");
+  } catch (const QuorlinError& e) {
+    return Refuse(state, shell, e.what());
   }
 
   shell.ShowPicture(&state.LoadedImage);
   if (state.LoadedImage.Width != 512 || state.LoadedImage.Height != 512) {
-    shell.ShowMessage(kNot512, kProgramTitle, MessageIcon::None, MessageButtons::Ok);
+    shell.ShowMessage(text::kNot512, text::kProgramTitle, MessageIcon::None, MessageButtons::Ok);
     state.LoadedImage.Pixels.assign(1, 0);
     state.LoadedImage.BitsPerPixel = 0;
     shell.ShowPicture(nullptr);
     return Outcome::Refused;
   }
   CopyImage(state.LoadedImage, state.WorkImage);
-  shell.SetStatus("Texture Loaded ready to insert", false);
+  shell.SetStatus(text::kTextureLoaded, false);
   return Outcome::Done;
 }
 

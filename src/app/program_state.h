@@ -3,11 +3,12 @@
 #include <cstdint>
 #include <string>
 
+#include "archive/archive_file.h"
 #include "archive/skin_index.h"
 #include "image/image_buffer.h"
 #include "image/targa.h"
-#include "insert/archive_file.h"
 #include "platform/game_location.h"
+#include "platform/shell.h"
 
 namespace quorlin {
 
@@ -25,15 +26,6 @@ struct ProgramState {
   mutable OpenArchives Archives;
   // The step Insert Skin has reached; only the failure report shows it.
   std::string LastStep;
-
-  void SetStep(std::string text) { LastStep = std::move(text); }
-};
-
-// How a command ended.
-enum class Outcome {
-  Done,        // it did its work
-  Refused,     // it stopped with one of the system's messages (or the user said No)
-  EndProgram,  // the program must end (missing game, failure report)
 };
 
 }  // namespace quorlin

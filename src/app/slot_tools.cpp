@@ -4,13 +4,13 @@
 #include <filesystem>
 #include <optional>
 
-#include "archive/journal.h"
 #include "archive/patch.h"
-#include "insert/archive_file.h"
+#include "archive/safe_writes.h"
 #include "platform/error.h"
 #include "platform/folder_lock.h"
 #include "platform/native_file.h"
 #include "platform/paths.h"
+#include "platform/texts.h"
 
 namespace fs = std::filesystem;
 
@@ -28,7 +28,8 @@ struct SlotEntry {
 std::vector<SlotEntry> EntriesOf(const SkinIndex& index, int slot) {
   std::vector<SlotEntry> entries;
   for (int level = 0; level < kLevelCount; ++level) {
-    entries.push_back({kTexturesArchive, index.TexturesSkinIndex.at(static_cast<size_t>(slot))[static_cast<size_t>(level)],
+    entries.push_back({kTexturesArchive,
+                       index.TexturesSkinIndex.at(static_cast<size_t>(slot))[static_cast<size_t>(level)],
                        std::to_string(level)});
   }
   entries.push_back({kPropsArchive, index.PropsSkinIndex.at(static_cast<size_t>(slot)), "lobby"});
@@ -194,17 +195,18 @@ Outcome ExtractSlot(ProgramState& state, Shell& shell, int slot, const std::stri
       if (png) {
         ImageBuffer image;
         TgaHeader header;
-        if (DecodeTGA(*bytes, image, header) != TgaStatus::Ok) {
+        try {
+          DecodeTGA(*bytes, image, header, what);
+        } catch (const QuorlinError&) {
           throw QuorlinError(kErrBadRecord, what + " is not an uncompressed 24-bit Targa image");
         }
-        std::string reason;
-        if (!png(base + ".png", image, reason)) throw QuorlinError(kErrPathFileAccess, reason);
+        png(base + ".png", image);
       } else {
         WriteWholeFile(base + ".tga", *bytes);
       }
     }
   } catch (const QuorlinError& e) {
-    shell.ShowMessage("Error " + std::to_string(e.number()) + "\n" + e.what(), kProgramTitle, MessageIcon::Critical,
+    shell.ShowMessage(text::ErrorReport(e.number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
                       MessageButtons::Ok);
     return Outcome::Refused;
   }
@@ -213,11 +215,10 @@ Outcome ExtractSlot(ProgramState& state, Shell& shell, int slot, const std::stri
 
 Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
   const MessageAnswer answer =
-      shell.ShowMessage("Restoring may require you to rerun the Zandel!\nDo you wish to continue?", "Continue?",
-                        MessageIcon::Information, MessageButtons::YesNo);
+      shell.ShowMessage(text::kRestoreQuestion, text::kRestoreTitle, MessageIcon::Information, MessageButtons::YesNo);
   if (answer != MessageAnswer::Yes) return Outcome::Refused;
   FolderLock lock;
-  if (!LockGameFolder(state, shell, lock)) return Outcome::Refused;
+  if (!LockGameFolder(state.Game, shell, lock)) return Outcome::Refused;
 
   Journal journal;
   journal.what = "restore of slot " + std::to_string(slot);
@@ -230,20 +231,19 @@ Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
     for (int i = 0; i < 2; ++i) {
       const std::string relative = names[i];
       if (!state.Game.Exists(relative + "b")) {
-        shell.ShowMessage(i == 0 ? "Backup texture file doesn't exist!" : "Backup props file doesn't exists!",
-                          kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+        shell.ShowMessage(i == 0 ? text::kNoTexturesBackup : text::kNoPropsBackup, text::kProgramTitle,
+                          MessageIcon::Critical, MessageButtons::Ok);
         return Outcome::Refused;
       }
       if (!state.Game.Exists(relative)) {
-        shell.ShowMessage("Mechwarrior path is invalid!", kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+        shell.ShowMessage(text::kPathInvalid, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
         return Outcome::Refused;
       }
       archives[i] = Open(state, relative, ArchiveFile::Open::ReadWrite);
       backups[i] = Open(state, relative + "b");
       if (!Prepared(*archives[i].dir, state.Index, names[i], slot)) {
-        shell.ShowMessage("The Zandel is required to use the Quorlin tool!",
-                          i == 0 ? "textures.mw4 not patched!" : "props.mw4 not patched!", MessageIcon::None,
-                          MessageButtons::Ok);
+        shell.ShowMessage(text::kZandelRequired, i == 0 ? text::kTexturesNotPatched : text::kPropsNotPatched,
+                          MessageIcon::None, MessageButtons::Ok);
         return Outcome::Refused;
       }
       journal.archives.emplace_back(relative, archives[i].length);
@@ -268,15 +268,15 @@ Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
     int shown = -1;
     CommitJournal(state.Game, journal, {archives[0].file, archives[1].file}, [&](size_t i) {
       const int archive = journal.writes[i].archive;
-      if (archive != shown) shell.SetStatus("Restoring " + journal.archives[archive].first + " from backup", true);
+      if (archive != shown) shell.SetStatus(text::Restoring(journal.archives[archive].first), true);
       shown = archive;
     });
   } catch (const QuorlinError& e) {
-    shell.ShowMessage("Error " + std::to_string(e.number()) + "\n" + e.what(), kProgramTitle, MessageIcon::Critical,
+    shell.ShowMessage(text::ErrorReport(e.number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
                       MessageButtons::Ok);
     return Outcome::Refused;
   }
-  shell.SetStatus("Done.", true);
+  shell.SetStatus(text::kDone, true);
   return Outcome::Done;
 }
 

@@ -22,8 +22,8 @@ struct SlotStatus {
 // Status of slots 9..37, reading each archive's directory once.
 std::vector<SlotStatus> ReadSlotStatus(const ProgramState& state);
 
-// Writes a 24-bit image as a PNG file; false with a reason on failure.
-using PngWriter = std::function<bool(const std::string& nativePath, const ImageBuffer& image, std::string& reason)>;
+// Writes a 24-bit image as a PNG file; QuorlinError naming the file on failure.
+using PngWriter = std::function<void(const std::string& nativePath, const ImageBuffer& image)>;
 
 // Writes the slot's stored entries to outDir: skin<N>_<L>.tga for levels 0..5 and
 // skin<N>_lobby.tga, byte for byte; with a PNG writer, PNG files of the same

@@ -1,34 +1,22 @@
-#include <cerrno>
 #include <fstream>
 #include <memory>
 
 #include "app/commands.h"
+#include "archive/safe_writes.h"
 #include "platform/error.h"
 #include "platform/folder_lock.h"
 #include "platform/native_file.h"
 #include "platform/paths.h"
+#include "platform/texts.h"
 #include "quorlin/version.h"
 
 namespace quorlin {
 
 namespace {
 
-constexpr const char* kMissingIndexMessage = "An index of the skins must be created to be patch independent.";
-constexpr const char* kChangedIndexMessage =
-    "A change has been detected in your files, the index must be recreated now.";
-
 void Tell(Shell& shell, const std::string& text, MessageIcon icon = MessageIcon::None) {
-  shell.ShowMessage(text, kProgramTitle, icon, MessageButtons::Ok);
+  shell.ShowMessage(text, text::kProgramTitle, icon, MessageButtons::Ok);
 }
-
-}  // namespace
-
-std::string WindowTitle() {
-  return std::string(kProgramTitle) + " [" + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
-         std::to_string(kVersionRevision) + "]";
-}
-
-namespace {
 
 // The directory of one of the game's archives, read once per version of the file;
 // a missing archive reads as an empty directory.
@@ -39,33 +27,13 @@ const ArchiveDirectory& GameDirectory(const ProgramState& state, const char* rel
   return state.Archives.Get(path).Directory();
 }
 
-}  // namespace
-
-void BuildSkinIndex(ProgramState& state, Shell& shell) {
-  IndexTextures(GameDirectory(state, kTexturesArchive), state.Index,
-                [&](int, int) { Tell(shell, "error getting skins"); });
-  IndexProps(GameDirectory(state, kPropsArchive), state.Index, [&](int) { Tell(shell, "error getting skins"); });
-}
-
-void SaveSkinIndex(const ProgramState& state) {
-  WriteWholeFile(state.Game.NativeGamePath(kTexturesIndexFile), EncodeTexturesIndex(state.Index));
-  WriteWholeFile(state.Game.NativeGamePath(kPropsIndexFile), EncodePropsIndex(state.Index));
-}
-
 void LoadSkinIndex(ProgramState& state, const std::string& relativeIndexFile) {
-  const std::string path = state.Game.NativeGamePath(relativeIndexFile);
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw ErrorFromErrno(errno ? errno : ENOENT, "Cannot open", path);
   // Only the table's own bytes are looked at; a longer file's tail is ignored.
-  const size_t wanted = relativeIndexFile == kTexturesIndexFile ? kTexturesIndexFileSize : kPropsIndexFileSize;
-  std::vector<uint8_t> bytes(wanted);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(wanted));
-  bytes.resize(static_cast<size_t>(in.gcount()));
-  if (relativeIndexFile == kTexturesIndexFile) {
-    DecodeTexturesIndex(bytes, state.Index);
-  } else {
-    DecodePropsIndex(bytes, state.Index);
-  }
+  const bool textures = relativeIndexFile == kTexturesIndexFile;
+  NativeFile file(state.Game.NativeGamePath(relativeIndexFile), NativeFile::Access::Read);
+  std::vector<uint8_t> bytes(textures ? kTexturesIndexFileSize : kPropsIndexFileSize);
+  bytes.resize(file.ReadAt(0, bytes.data(), bytes.size()));
+  (textures ? DecodeTexturesIndex : DecodePropsIndex)(bytes, state.Index);
 }
 
 bool SkinIndexChanged(const ProgramState& state) {
@@ -73,10 +41,28 @@ bool SkinIndexChanged(const ProgramState& state) {
   return PropsIndexStale(GameDirectory(state, kPropsArchive), state.Index);
 }
 
-void ReindexSkins(ProgramState& state, Shell& shell, const std::string& message) {
+}  // namespace
+
+std::string WindowTitle() {
+  return std::string(text::kProgramTitle) + " [" + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) +
+         "." + std::to_string(kVersionRevision) + "]";
+}
+
+void BuildSkinIndex(ProgramState& state, Shell& shell) {
+  IndexTextures(GameDirectory(state, kTexturesArchive), state.Index,
+                [&](int, int) { Tell(shell, text::kErrorGettingSkins); });
+  IndexProps(GameDirectory(state, kPropsArchive), state.Index, [&](int) { Tell(shell, text::kErrorGettingSkins); });
+}
+
+void SaveSkinIndex(const ProgramState& state) {
+  WriteWholeFile(state.Game.NativeGamePath(kTexturesIndexFile), EncodeTexturesIndex(state.Index));
+  WriteWholeFile(state.Game.NativeGamePath(kPropsIndexFile), EncodePropsIndex(state.Index));
+}
+
+void ReindexSkins(ProgramState& state, WindowShell& shell, const std::string& message) {
   shell.ShowWindow();
   Tell(shell, message);
-  shell.SetStatus("Indexing Skins", true);
+  shell.SetStatus(text::kIndexing, true);
   shell.SetBusy(true);
   try {
     BuildSkinIndex(state, shell);
@@ -86,15 +72,15 @@ void ReindexSkins(ProgramState& state, Shell& shell, const std::string& message)
   }
   shell.SetBusy(false);
   SaveSkinIndex(state);
-  shell.SetStatus("Ready to load texture.", true);
+  shell.SetStatus(text::kReady, true);
 }
 
-void skinl_Click(ProgramState& state, Shell& shell, int16_t Index) {
+void skinl_Click(ProgramState& state, WindowShell& shell, int16_t Index) {
   for (int i = kFirstMenuSlot; i <= kLastMenuSlot; ++i) shell.SetSkinItemChecked(i, i == Index);
   state.SelectedSlot = Index;
 }
 
-Outcome Form_Load(ProgramState& state, Shell& shell, const StartupOptions& options) {
+Outcome Form_Load(ProgramState& state, WindowShell& shell, const StartupOptions& options) {
   shell.SetTitle(WindowTitle());
 
   if (options.GameDir) {
@@ -102,57 +88,46 @@ Outcome Form_Load(ProgramState& state, Shell& shell, const StartupOptions& optio
     state.Game.Set(*options.GameDir);
     state.CDPath = *options.GameDir;
   } else {
-    std::string mechPath;
-    std::string cdPath;
-    std::unique_ptr<RegistryKey> key;
-    if (options.OpenKey) {
-      key = options.OpenKey();
-    } else {
-      key = OpenGameKey();
-    }
-    if (key) {
-      if (ReadRegistryValue(*key, "EXE Path", mechPath) != 0) mechPath.clear();
-      if (ReadRegistryValue(*key, "CDPath", cdPath) != 0) cdPath.clear();
-    }
-    if (mechPath.empty() || cdPath.empty()) {
-      Tell(shell, "Problem getting Mechwarrior Path!", MessageIcon::Critical);
+    const GameKeyValues key = ReadGameKey((options.OpenKey ? options.OpenKey() : OpenGameKey()).get());
+    if (key.MechPath.empty() || key.CDPath.empty()) {
+      Tell(shell, text::kProblemGettingPath, MessageIcon::Critical);
       return Outcome::EndProgram;
     }
-    state.Game.Set(mechPath);
-    state.CDPath = cdPath;
+    state.Game.Set(key.MechPath);
+    state.CDPath = key.CDPath;
   }
 
   if (!state.Game.Exists(kTexturesArchive)) {
-    Tell(shell, "Mechwarrior path is invalid!", MessageIcon::Critical);
+    Tell(shell, text::kPathInvalid, MessageIcon::Critical);
     return Outcome::EndProgram;
   }
 
-  if (RecoverJournal(state, shell) != Outcome::Done) return Outcome::EndProgram;
+  if (RecoverJournal(state.Game, shell) != Outcome::Done) return Outcome::EndProgram;
 
   // The index files are written under the lock, taken when they must be.
   FolderLock lock;
   const auto reindex = [&](const char* message) {
-    if (!LockGameFolder(state, shell, lock)) return false;
+    if (!LockGameFolder(state.Game, shell, lock)) return false;
     ReindexSkins(state, shell, message);
     return true;
   };
   try {
     if (state.Game.Exists(kTexturesIndexFile)) {
       LoadSkinIndex(state, kTexturesIndexFile);
-    } else if (!reindex(kMissingIndexMessage)) {
+    } else if (!reindex(text::kIndexMissing)) {
       return Outcome::EndProgram;
     }
     if (state.Game.Exists(kPropsIndexFile)) {
       LoadSkinIndex(state, kPropsIndexFile);
-    } else if (!reindex(kMissingIndexMessage)) {
+    } else if (!reindex(text::kIndexMissing)) {
       return Outcome::EndProgram;
     }
-    if (SkinIndexChanged(state) && !reindex(kChangedIndexMessage)) return Outcome::EndProgram;
+    if (SkinIndexChanged(state) && !reindex(text::kIndexChanged)) return Outcome::EndProgram;
   } catch (const QuorlinError& e) {
-    Tell(shell, "Error " + std::to_string(e.number()) + "\n" + e.what(), MessageIcon::Critical);
+    Tell(shell, text::ErrorReport(e.number(), e.what()), MessageIcon::Critical);
     return Outcome::EndProgram;
   } catch (const std::bad_alloc&) {
-    Tell(shell, "Error 7\nOut of memory", MessageIcon::Critical);
+    Tell(shell, text::ErrorReport(kErrOutOfMemory, "Out of memory"), MessageIcon::Critical);
     return Outcome::EndProgram;
   }
 

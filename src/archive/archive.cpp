@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/error.h"
+#include "platform/little_endian.h"
 #include "platform/paths.h"
 
 namespace quorlin {
@@ -17,14 +18,6 @@ const DirEntry& ArchiveDirectory::At(long position) const {
 }
 
 std::string NormalizeEntryName(std::string_view name) { return TrimSpaces(LowerAscii(std::string(name))); }
-
-long ArchiveDirectory::Find(const std::string& expectedLower) const {
-  const int count = SearchablePositions();
-  for (int p = 0; p < count; ++p) {
-    if (NormalizeEntryName(Directory[static_cast<size_t>(p)].Name) == expectedLower) return p;
-  }
-  return -1;
-}
 
 namespace {
 
@@ -84,9 +77,9 @@ class Window {
 };
 
 // Archive bytes in memory, read as a file is.
-class MemorySource {
+class BytesInMemory {
  public:
-  explicit MemorySource(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+  explicit BytesInMemory(std::span<const uint8_t> bytes) : bytes_(bytes) {}
   uint64_t Size() const { return bytes_.size(); }
   size_t ReadAt(uint64_t pos, uint8_t* out, size_t n) const {
     const size_t got = pos >= bytes_.size() ? 0 : static_cast<size_t>(std::min<uint64_t>(n, bytes_.size() - pos));
@@ -98,10 +91,15 @@ class MemorySource {
   std::span<const uint8_t> bytes_;
 };
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
+// The fixed part of a record (its first 25 bytes) into an entry; returns the skip count.
+uint16_t ReadRecord(const uint8_t* r, DirEntry& e) {
+  const ByteReader fields(std::span<const uint8_t>(r, kDirEntryFixedSize));
+  std::copy(r, r + 12, e.Unknown0.begin());
+  e.DataLength = fields.U32At(12);
+  e.DataOffset = fields.U32At(16);
+  e.Unknown20 = {r[20], r[21]};
+  e.NameLength = r[22];
+  return fields.U16At(23);
 }
 
 // Reads EntryCount - 1 records (record 0 always) after the 20-byte header; one
@@ -125,12 +123,13 @@ ArchiveDirectory Parse(Window& window) {
   };
   ArchiveHeader& h = result.Header;
   const uint8_t* b = fixed(kArchiveHeaderSize);
+  const ByteReader header(std::span<const uint8_t>(b, kArchiveHeaderSize));
   std::copy(b, b + 4, h.Tag.begin());
-  h.Unknown4 = U32(b + 4);
-  h.Unknown8 = U32(b + 8);
-  h.DataBase = U32(b + 12);
-  h.EntryCount = static_cast<int16_t>(U16(b + 16));
-  h.Unknown18 = U16(b + 18);
+  h.Unknown4 = header.U32At(4);
+  h.Unknown8 = header.U32At(8);
+  h.DataBase = header.U32At(12);
+  h.EntryCount = header.I16At(16);
+  h.Unknown18 = header.U16At(18);
   window.Expect(h.DataBase);
 
   const int records = h.EntryCount < 2 ? 1 : h.EntryCount - 1;
@@ -144,16 +143,11 @@ ArchiveDirectory Parse(Window& window) {
     const uint8_t* r = start;
     const uint8_t* const end = start + avail;
     for (; read < records && end - r >= static_cast<std::ptrdiff_t>(kDirEntryFixedSize); ++read) {
-      const size_t skip = U16(r + 23), nameLength = r[22];
-      if (static_cast<size_t>(end - r) < kDirEntryFixedSize + skip + nameLength) break;
       DirEntry& e = result.Directory[static_cast<size_t>(read)];
-      std::copy(r, r + 12, e.Unknown0.begin());
-      e.DataLength = U32(r + 12);
-      e.DataOffset = U32(r + 16);
-      e.Unknown20 = {r[20], r[21]};
-      e.NameLength = r[22];
-      e.Name = std::string_view(reinterpret_cast<const char*>(r + kDirEntryFixedSize + skip), nameLength);
-      r += kDirEntryFixedSize + skip + nameLength;
+      const size_t skip = ReadRecord(r, e);
+      if (static_cast<size_t>(end - r) < kDirEntryFixedSize + skip + e.NameLength) break;  // the careful way
+      e.Name = std::string_view(reinterpret_cast<const char*>(r + kDirEntryFixedSize + skip), e.NameLength);
+      r += kDirEntryFixedSize + skip + e.NameLength;
     }
     pos += static_cast<uint64_t>(r - start);
   };
@@ -161,13 +155,7 @@ ArchiveDirectory Parse(Window& window) {
   while (read < records && !exhausted) {
     const int i = read++;
     DirEntry& e = result.Directory[static_cast<size_t>(i)];
-    const uint8_t* r = fixed(kDirEntryFixedSize);
-    std::copy(r, r + 12, e.Unknown0.begin());
-    e.DataLength = U32(r + 12);
-    e.DataOffset = U32(r + 16);
-    e.Unknown20 = {r[20], r[21]};
-    e.NameLength = r[22];
-    pos += U16(r + 23);  // skipped bytes, never looked at
+    pos += ReadRecord(fixed(kDirEntryFixedSize), e);  // skipped bytes, never looked at
     size_t got = 0;
     const uint8_t* name = window.Get(pos, e.NameLength, got);
     e.Name = std::string_view(reinterpret_cast<const char*>(name), got);
@@ -183,7 +171,7 @@ ArchiveDirectory Parse(Window& window) {
 }  // namespace
 
 ArchiveDirectory ParseArchiveDirectory(std::span<const uint8_t> bytes) {
-  MemorySource source(bytes);
+  BytesInMemory source(bytes);
   Window window(source);
   return Parse(window);
 }

@@ -70,10 +70,6 @@ struct ArchiveDirectory {
   static uint64_t DataPosition(const ArchiveHeader& header, const DirEntry& entry) {
     return static_cast<uint64_t>(header.DataBase) + entry.DataOffset;
   }
-
-  // The first searchable position whose trimmed, lower-cased name equals
-  // expectedLower, or -1.
-  long Find(const std::string& expectedLower) const;
 };
 
 // Reads header and directory from an archive's bytes, or from an open archive with

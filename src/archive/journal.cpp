@@ -1,7 +1,8 @@
 #include "archive/journal.h"
 
-#include "archive/byte_source.h"
 #include "archive/skin_index.h"
+#include "platform/error.h"
+#include "platform/little_endian.h"
 
 namespace quorlin {
 
@@ -9,24 +10,12 @@ namespace {
 
 constexpr char kMagic[8] = {'Q', 'R', 'L', 'N', 'J', 'R', 'N', '1'};
 
-void PutU64(std::vector<uint8_t>& out, uint64_t v) {
-  PutU32(out, static_cast<uint32_t>(v));
-  PutU32(out, static_cast<uint32_t>(v >> 32));
-}
-
 void PutText(std::vector<uint8_t>& out, const std::string& text) {
   PutU16(out, static_cast<uint16_t>(text.size()));
   out.insert(out.end(), text.begin(), text.end());
 }
 
 bool KnownArchive(const std::string& name) { return name == kTexturesArchive || name == kPropsArchive; }
-
-// A little-endian u64: the low word is read first (two reads in one expression
-// would leave their order to the compiler).
-uint64_t U64(MemorySource& in) {
-  const uint64_t low = in.U32();
-  return low | static_cast<uint64_t>(in.U32()) << 32;
-}
 
 }  // namespace
 
@@ -80,43 +69,39 @@ std::vector<uint8_t> EncodeJournal(const Journal& journal) {
 std::optional<Journal> DecodeJournal(std::span<const uint8_t> bytes) {
   if (bytes.size() < sizeof kMagic + 8 || !std::equal(kMagic, kMagic + sizeof kMagic, bytes.begin())) return {};
   const auto body = bytes.first(bytes.size() - 8);
-  MemorySource tail(bytes.last(8));
-  const uint64_t stored = U64(tail);
-  if (Checksum64(body) != stored) return {};
-
-  MemorySource in(body.subspan(sizeof kMagic));
-  const auto text = [&in] {
-    std::string s(in.U16(), '\0');
-    in.Read(reinterpret_cast<uint8_t*>(s.data()), s.size());
-    return s;
-  };
-  Journal journal;
-  journal.what = text();
-  for (int n = in.U8(); n > 0; --n) {
-    std::string name = text();
-    const uint64_t length = U64(in);
-    if (!KnownArchive(name)) return {};
-    journal.archives.emplace_back(std::move(name), length);
+  if (Checksum64(body) != ByteReader(bytes.last(8)).U64At(0)) return {};
+  try {
+    ByteReader in(body.subspan(sizeof kMagic));
+    const auto text = [&in] {
+      const auto chars = in.Take(in.U16());
+      return std::string(chars.begin(), chars.end());
+    };
+    Journal journal;
+    journal.what = text();
+    for (int n = in.U8(); n > 0; --n) {
+      std::string name = text();
+      const uint64_t length = in.U64();
+      if (!KnownArchive(name)) return {};
+      journal.archives.emplace_back(std::move(name), length);
+    }
+    for (uint32_t writes = in.U32(); writes > 0; --writes) {
+      Journal::Write w;
+      w.archive = in.U8();
+      w.position = in.U64();
+      const auto data = in.Take(in.U32());
+      if (w.archive >= journal.archives.size()) return {};
+      w.bytes.assign(data.begin(), data.end());
+      journal.writes.push_back(std::move(w));
+    }
+    for (int n = in.U8(); n > 0; --n) {
+      journal.restores.push_back(in.U8());
+      if (journal.restores.back() >= journal.archives.size()) return {};
+    }
+    if (in.Position() != in.Size()) return {};  // nothing may follow
+    return journal;
+  } catch (const QuorlinError&) {
+    return {};  // cut short
   }
-  const uint32_t writes = in.U32();
-  for (uint32_t i = 0; i < writes && !in.Exhausted(); ++i) {
-    Journal::Write w;
-    w.archive = in.U8();
-    w.position = U64(in);
-    const uint32_t length = in.U32();
-    if (w.archive >= journal.archives.size() || length > body.size()) return {};
-    w.bytes.resize(length);
-    if (in.Read(w.bytes.data(), length) != length) return {};
-    journal.writes.push_back(std::move(w));
-  }
-  for (int n = in.U8(); n > 0; --n) {
-    journal.restores.push_back(in.U8());
-    if (journal.restores.back() >= journal.archives.size()) return {};
-  }
-  if (in.Exhausted() || journal.writes.size() != writes) return {};
-  uint8_t extra = 0;
-  if (in.Read(&extra, 1) != 0) return {};  // nothing may follow
-  return journal;
 }
 
 }  // namespace quorlin

@@ -2,6 +2,8 @@
 
 #include <unordered_map>
 
+#include "platform/little_endian.h"
+
 namespace quorlin {
 
 std::string SlotChar(int n) {
@@ -23,17 +25,10 @@ std::string ExpectedLobbyName(int slot) {
 
 namespace {
 
-void PutI16(std::vector<uint8_t>& out, int16_t v) {
-  const auto u = static_cast<uint16_t>(v);
-  out.push_back(static_cast<uint8_t>(u));
-  out.push_back(static_cast<uint8_t>(u >> 8));
-}
+void PutI16(std::vector<uint8_t>& out, int16_t v) { PutU16(out, static_cast<uint16_t>(v)); }
 
 // The value at a byte offset, or -1 past the end of the file.
-int16_t ValueAt(std::span<const uint8_t> bytes, size_t offset) {
-  if (offset + 2 > bytes.size()) return -1;
-  return static_cast<int16_t>(bytes[offset] | (bytes[offset + 1] << 8));
-}
+int16_t ValueAt(const ByteReader& file, size_t offset) { return file.Fits(offset, 2) ? file.I16At(offset) : -1; }
 
 // Maps each trimmed, lower-cased name to its first searchable position, so that
 // 259 lookups need one pass over the directory instead of one each.
@@ -79,13 +74,14 @@ std::vector<uint8_t> EncodePropsIndex(const SkinIndex& index) {
 void DecodeTexturesIndex(std::span<const uint8_t> bytes, SkinIndex& index) {
   for (int s = 1; s <= kSlotCount; ++s) {
     for (int l = 0; l < kLevelCount; ++l) {
-      index.TexturesSkinIndex[s][l] = ValueAt(bytes, static_cast<size_t>(((s - 1) * kLevelCount + l) * 2));
+      index.TexturesSkinIndex[s][l] = ValueAt(ByteReader(bytes), static_cast<size_t>(((s - 1) * kLevelCount + l) * 2));
     }
   }
 }
 
 void DecodePropsIndex(std::span<const uint8_t> bytes, SkinIndex& index) {
-  for (int s = 1; s <= kSlotCount; ++s) index.PropsSkinIndex[s] = ValueAt(bytes, static_cast<size_t>((s - 1) * 2));
+  for (int s = 1; s <= kSlotCount; ++s)
+    index.PropsSkinIndex[s] = ValueAt(ByteReader(bytes), static_cast<size_t>((s - 1) * 2));
 }
 
 void IndexTextures(const ArchiveDirectory& dir, SkinIndex& index,

@@ -8,9 +8,11 @@
 
 #include "app/commands.h"
 #include "app/slot_tools.h"
+#include "archive/safe_writes.h"
 #include "platform/error.h"
 #include "platform/folder_lock.h"
 #include "platform/paths.h"
+#include "platform/texts.h"
 #include "quorlin/version.h"
 
 namespace quorlin {
@@ -19,7 +21,7 @@ namespace {
 
 // The terminal as the program's front end: status texts on one stream, messages
 // on standard error ("TITLE: TEXT" when the box has its own title).
-class TerminalShell : public Shell {
+class TerminalShell : public WindowShell {
  public:
   TerminalShell(std::ostream& status, const CliStreams& streams, bool assumeYes)
       : status_(status), streams_(streams), assumeYes_(assumeYes) {}
@@ -28,7 +30,7 @@ class TerminalShell : public Shell {
 
   MessageAnswer ShowMessage(const std::string& text, const std::string& title, MessageIcon,
                             MessageButtons buttons) override {
-    const std::string line = title == kProgramTitle ? text : title + ": " + text;
+    const std::string line = title == text::kProgramTitle ? text : title + ": " + text;
     if (buttons != MessageButtons::YesNo) {
       streams_.err << line << '\n' << std::flush;
       return MessageAnswer::Ok;
@@ -165,12 +167,12 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, cons
     }
     if (*index) {
       FolderLock lock;
-      if (rebuild && !LockGameFolder(state, shell, lock)) return 1;
+      if (rebuild && !LockGameFolder(state.Game, shell, lock)) return 1;
       if (rebuild) {
-        shell.SetStatus("Indexing Skins", true);
+        shell.SetStatus(text::kIndexing, true);
         BuildSkinIndex(state, shell);
         SaveSkinIndex(state);
-        shell.SetStatus("Ready to load texture.", true);
+        shell.SetStatus(text::kReady, true);
       }
       PrintIndex(streams.out, state.Index);
       return 0;
@@ -193,7 +195,7 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, cons
   try {
     return runCommand();
   } catch (const QuorlinError& e) {
-    streams.err << "Error " << e.number() << '\n' << e.what() << '\n';
+    streams.err << text::ErrorReport(e.number(), e.what()) << '\n';
     return 1;
   }
 }

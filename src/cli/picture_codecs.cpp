@@ -17,6 +17,8 @@ PictureCodecs ProgramPictureCodecs() { return {DecodePicture, SavePng}; }
 
 #include <climits>
 
+#include "platform/error.h"
+
 namespace quorlin {
 
 namespace {
@@ -59,15 +61,15 @@ const Module& Loaded() {
 }  // namespace
 
 PictureCodecs ProgramPictureCodecs() {
-  return {[](const std::string& path, ImageBuffer& image, std::string& reason) {
-            if (Loaded().decode) return Loaded().decode(path, image, reason);
-            reason = "Cannot read " + path + ": " + Loaded().error;
-            return false;
+  // The module hands a failure back as false and its message (see module.cpp).
+  return {[](const std::string& path, ImageBuffer& image) {
+            std::string reason = "Cannot read " + path + ": " + Loaded().error;
+            if (!Loaded().decode || !Loaded().decode(path, image, reason))
+              throw QuorlinError(kErrBadFileFormat, reason);
           },
-          [](const std::string& path, const ImageBuffer& image, std::string& reason) {
-            if (Loaded().save) return Loaded().save(path, image, reason);
-            reason = "Cannot write " + path + ": " + Loaded().error;
-            return false;
+          [](const std::string& path, const ImageBuffer& image) {
+            std::string reason = "Cannot write " + path + ": " + Loaded().error;
+            if (!Loaded().save || !Loaded().save(path, image, reason)) throw QuorlinError(kErrPathFileAccess, reason);
           }};
 }
 

@@ -15,8 +15,6 @@ namespace quorlin::gui {
 
 namespace {
 
-QString Environment(const char* name) { return qEnvironmentVariable(name); }
-
 void SaveScreenshot(frmQuorlin& window, const QString& file) {
   QScreen* screen = window.screen();
   QPixmap shot = screen ? screen->grabWindow(0) : QPixmap();
@@ -29,7 +27,7 @@ void SaveScreenshot(frmQuorlin& window, const QString& file) {
     QCoreApplication::exit(2);
     return;
   }
-  window.mnufileexit_Click();
+  window.presenter().mnufileexit_Click();
 }
 
 // Waits until the window is exposed (at most ten seconds), then lets it paint
@@ -50,32 +48,9 @@ void ScheduleScreenshot(frmQuorlin& window, const QString& file) {
 
 }  // namespace
 
-WindowHooks HooksFromEnvironment() {
-  WindowHooks hooks;
-  const QString answer = Environment("QUORLIN_TEST_AUTO_ANSWER");
-  if (answer.isEmpty()) return hooks;
-  if (answer != QLatin1String("yes") && answer != QLatin1String("no")) {
-    std::cerr << "QUORLIN_TEST_AUTO_ANSWER must be yes or no; message boxes are shown as usual\n";
-    return hooks;
-  }
-  const MessageAnswer toQuestions = answer == QLatin1String("yes") ? MessageAnswer::Yes : MessageAnswer::No;
-  hooks.answerMessage = [toQuestions](const std::string& text, const std::string& title, MessageIcon,
-                                      MessageButtons buttons) {
-    std::cerr << "message: " << title << ": " << text << '\n' << std::flush;
-    return buttons == MessageButtons::YesNo ? toQuestions : MessageAnswer::Ok;
-  };
-  hooks.firstShown = [] { std::cerr << "window shown\n" << std::flush; };
-  return hooks;
-}
-
-void StartTestAids(frmQuorlin& window) {
-  if (!Environment("QUORLIN_TEST_FIRST_PAINT").isEmpty()) new FirstPaint(&window);
-  if (const QString picture = Environment("QUORLIN_TEST_PICTURE"); !picture.isEmpty()) {
-    window.OpenPictureFile(picture);
-  }
-  if (const QString file = Environment("QUORLIN_TEST_SCREENSHOT"); !file.isEmpty()) {
-    ScheduleScreenshot(window, file);
-  }
+void StartTestAids(frmQuorlin& window, const std::string& screenshot) {
+  if (!qEnvironmentVariableIsEmpty("QUORLIN_TEST_FIRST_PAINT")) new FirstPaint(&window);
+  if (!screenshot.empty()) ScheduleScreenshot(window, QString::fromStdString(screenshot));
 }
 
 }  // namespace quorlin::gui

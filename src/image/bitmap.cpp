@@ -1,54 +1,53 @@
 #include "image/bitmap.h"
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
+#include "platform/error.h"
+#include "platform/little_endian.h"
 #include "platform/native_file.h"
+#include "platform/texts.h"
 
 namespace quorlin {
 
-namespace {
-
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-}  // namespace
-
-PlainBitmap LoadPlainBitmap(const std::string& nativePath, ImageBuffer& image, int64_t maxPixels) {
-  NativeFile file(nativePath, NativeFile::Access::Read);
-  uint8_t head[54] = {};
-  if (file.ReadAt(0, head, sizeof head) != sizeof head || head[0] != 'B' || head[1] != 'M') {
-    return PlainBitmap::NotPlain;
+bool LoadPlainBitmap(const std::string& nativePath, ImageBuffer& image, int64_t maxPixels) {
+  std::optional<NativeFile> file;
+  try {
+    file.emplace(nativePath, NativeFile::Access::Read);
+  } catch (const QuorlinError&) {
+    return false;
   }
-  const uint32_t pixelsAt = U32(head + 10), infoSize = U32(head + 14);
-  const int64_t width = static_cast<int32_t>(U32(head + 18));
-  const int64_t height = static_cast<int32_t>(U32(head + 22));
-  const bool plain = (infoSize == 40 || infoSize == 108 || infoSize == 124) && U16(head + 26) == 1 &&
-                     U16(head + 28) == 24 && U32(head + 30) == 0 && pixelsAt >= 14 + infoSize && width > 0 &&
+  const ByteReader head(*file, 0, 54);
+  if (!head.Fits(0, 54) || head.U8At(0) != 'B' || head.U8At(1) != 'M') return false;
+  const uint32_t pixelsAt = head.U32At(10), infoSize = head.U32At(14);
+  const int64_t width = static_cast<int32_t>(head.U32At(18));
+  const int64_t height = static_cast<int32_t>(head.U32At(22));
+  const bool plain = (infoSize == 40 || infoSize == 108 || infoSize == 124) && head.U16At(26) == 1 &&
+                     head.U16At(28) == 24 && head.U32At(30) == 0 && pixelsAt >= 14 + infoSize && width > 0 &&
                      height != 0;
-  if (!plain) return PlainBitmap::NotPlain;
+  if (!plain) return false;
   const int64_t rows = height < 0 ? -height : height;
-  if (width > maxPixels || rows > maxPixels || width * rows > maxPixels) return PlainBitmap::TooLarge;
+  if (width > maxPixels || rows > maxPixels || width * rows > maxPixels) {
+    throw QuorlinError(kErrOutOfMemory, text::kNot512);
+  }
 
   const size_t rowBytes = static_cast<size_t>(width) * 3, stride = (rowBytes + 3) & ~size_t{3};
-  std::vector<uint8_t> stored(stride * static_cast<size_t>(rows));
-  if (file.ReadAt(pixelsAt, stored.data(), stored.size()) != stored.size()) return PlainBitmap::Truncated;
-
+  const ByteReader stored(*file, pixelsAt, stride * static_cast<size_t>(rows));
+  if (!stored.Fits(0, stride * static_cast<size_t>(rows))) {
+    throw QuorlinError(kErrInputPastEnd, "Cannot read " + nativePath + ": the bitmap file is shorter than its pixels");
+  }
   ImageBuffer out;
   out.Width = static_cast<int32_t>(width);
   out.Height = static_cast<int32_t>(rows);
   out.BitsPerPixel = 24;
   out.Pixels.resize(rowBytes * static_cast<size_t>(rows));
-  for (int64_t y = 0; y < rows; ++y) {
-    const int64_t from = height < 0 ? y : rows - 1 - y;  // bottom-up unless the height is negative
-    std::memcpy(out.Pixels.data() + static_cast<size_t>(y) * rowBytes, stored.data() + static_cast<size_t>(from) * stride,
-                rowBytes);
+  for (size_t y = 0; y < static_cast<size_t>(rows); ++y) {
+    std::memcpy(out.Pixels.data() + y * rowBytes, stored.Bytes().data() + y * stride, rowBytes);
   }
+  if (height > 0) FlipImage(out);  // stored bottom-up unless the height is negative
   image = std::move(out);
-  return PlainBitmap::Ok;
+  return true;
 }
 
 }  // namespace quorlin

@@ -30,7 +30,6 @@ void FlipImage(ImageBuffer& image) {
 void CopyImage(const ImageBuffer& source, ImageBuffer& destination) {
   destination.BitsPerPixel = source.BitsPerPixel;
   destination.Height = source.Height;
-  destination.Palette = source.Palette;
   destination.Width = source.Width;
   destination.Pixels = source.Pixels;
 }
@@ -56,7 +55,7 @@ void CheckResize(const ImageBuffer& image, int32_t newWidth, int32_t newHeight) 
 
 }  // namespace
 
-void ResizeInto(const ImageBuffer& image, int32_t newWidth, int32_t newHeight, uint8_t* out) {
+void ResizeImage(const ImageBuffer& image, int32_t newWidth, int32_t newHeight, uint8_t* out) {
   CheckResize(image, newWidth, newHeight);
   const double rx = static_cast<double>(image.Width) / newWidth;
   const double ry = static_cast<double>(image.Height) / newHeight;
@@ -77,10 +76,10 @@ void ResizeInto(const ImageBuffer& image, int32_t newWidth, int32_t newHeight, u
   }
 }
 
-void BoxResizeInto(const ImageBuffer& image, int32_t newWidth, int32_t newHeight, uint8_t* out) {
+void BoxResizeImage(const ImageBuffer& image, int32_t newWidth, int32_t newHeight, uint8_t* out) {
   CheckResize(image, newWidth, newHeight);
   if (image.Width % newWidth != 0 || image.Height % newHeight != 0) {
-    ResizeInto(image, newWidth, newHeight, out);
+    ResizeImage(image, newWidth, newHeight, out);
     return;
   }
   const int32_t bw = image.Width / newWidth;
@@ -100,28 +99,6 @@ void BoxResizeInto(const ImageBuffer& image, int32_t newWidth, int32_t newHeight
       for (int c = 0; c < 3; ++c) *out++ = static_cast<uint8_t>((sum[c] + count / 2) / count);
     }
   }
-}
-
-namespace {
-
-void ResizeWith(void (*resample)(const ImageBuffer&, int32_t, int32_t, uint8_t*), ImageBuffer& image, int32_t newWidth,
-                int32_t newHeight) {
-  CheckResize(image, newWidth, newHeight);
-  std::vector<uint8_t> out(PixelBytes(newWidth, newHeight));
-  resample(image, newWidth, newHeight, out.data());
-  image.Width = newWidth;
-  image.Height = newHeight;
-  image.Pixels = std::move(out);
-}
-
-}  // namespace
-
-void ResizeImage(ImageBuffer& image, int32_t newWidth, int32_t newHeight) {
-  ResizeWith(ResizeInto, image, newWidth, newHeight);
-}
-
-void BoxResizeImage(ImageBuffer& image, int32_t newWidth, int32_t newHeight) {
-  ResizeWith(BoxResizeInto, image, newWidth, newHeight);
 }
 
 }  // namespace quorlin

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -13,7 +12,6 @@ struct ImageBuffer {
   int32_t Width = 0;
   int32_t Height = 0;
   uint8_t BitsPerPixel = 0;
-  std::vector<std::array<uint8_t, 4>> Palette;  // never filled
   std::vector<uint8_t> Pixels;
 
   // Byte offset of pixel (x, y).
@@ -32,19 +30,15 @@ void FlipImage(ImageBuffer& image);
 // Makes destination an exact, independent copy of source.
 void CopyImage(const ImageBuffer& source, ImageBuffer& destination);
 
-// Nearest-neighbour resampling in place: output (x, y) takes input
-// (round(x * W / W2), round(y * H / H2)), rounding halves to even, positions past
-// the last column or row clamped to it. BitsPerPixel and Palette are kept.
-void ResizeImage(ImageBuffer& image, int32_t newWidth, int32_t newHeight);
+// Nearest-neighbour resampling into out (newWidth * newHeight * 3 bytes), the
+// source left as it is: output (x, y) takes input (round(x * W / W2),
+// round(y * H / H2)), rounding halves to even, positions past the last column or
+// row clamped to it.
+void ResizeImage(const ImageBuffer& image, int32_t newWidth, int32_t newHeight, uint8_t* out);
 
-// Box-filter reduction in place: each output pixel is the rounded average of the
+// Box-filter reduction into out: each output pixel is the rounded average of the
 // block of input pixels it stands for. For whole-number ratios only; other sizes
 // fall back to ResizeImage.
-void BoxResizeImage(ImageBuffer& image, int32_t newWidth, int32_t newHeight);
-
-// The same two resamplings written into out (newWidth * newHeight * 3 bytes), the
-// source left as it is.
-void ResizeInto(const ImageBuffer& image, int32_t newWidth, int32_t newHeight, uint8_t* out);
-void BoxResizeInto(const ImageBuffer& image, int32_t newWidth, int32_t newHeight, uint8_t* out);
+void BoxResizeImage(const ImageBuffer& image, int32_t newWidth, int32_t newHeight, uint8_t* out);
 
 }  // namespace quorlin

@@ -1,12 +1,13 @@
 #include "image/targa.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <fstream>
 
 #include "platform/error.h"
+#include "platform/little_endian.h"
 #include "platform/native_file.h"
+#include "platform/texts.h"
 
 namespace quorlin {
 
@@ -22,24 +23,30 @@ void CheckEncodable(const ImageBuffer& image) {
   }
 }
 
-std::array<uint8_t, kTgaHeaderSize> EncodeHeader(const ImageBuffer& image) {
-  std::array<uint8_t, kTgaHeaderSize> h{};
-  EncodeTgaHeader(image.Width, image.Height, h.data());
-  return h;
+void ParseHeader(std::span<const uint8_t> bytes, TgaHeader& header) {
+  const ByteReader b(bytes.first(kTgaHeaderSize));
+  header.IdLength = b.U8At(0);
+  header.ColorMapType = b.U8At(1);
+  header.ImageType = b.U8At(2);
+  std::copy_n(bytes.begin() + 3, 5, header.ColorMapSpec.begin());
+  header.XOrigin = b.U16At(8);
+  header.YOrigin = b.U16At(10);
+  // Width and height pass through a 16-bit signed value: 32768 and up read negative.
+  header.Width = b.I16At(12);
+  header.Height = b.I16At(14);
+  header.PixelDepth = b.U8At(16);
+  header.ImageDescriptor = b.U8At(17);
 }
 
-void ParseHeader(const uint8_t* b, TgaHeader& header) {
-  header.IdLength = b[0];
-  header.ColorMapType = b[1];
-  header.ImageType = b[2];
-  std::memcpy(header.ColorMapSpec.data(), b + 3, 5);
-  header.XOrigin = static_cast<uint16_t>(b[8] | (b[9] << 8));
-  header.YOrigin = static_cast<uint16_t>(b[10] | (b[11] << 8));
-  // Width and height pass through a 16-bit signed value: 32768 and up read negative.
-  header.Width = static_cast<int16_t>(b[12] | (b[13] << 8));
-  header.Height = static_cast<int16_t>(b[14] | (b[15] << 8));
-  header.PixelDepth = b[16];
-  header.ImageDescriptor = b[17];
+// The bytes of the colour map that may lie between the image ID and the pixels.
+uint64_t ColorMapBytes(const TgaHeader& h) {
+  if (h.ColorMapType == 0) return 0;
+  const uint64_t entries = ByteReader(h.ColorMapSpec).U16At(2);
+  return entries * ((h.ColorMapSpec[4] + 7u) / 8u);
+}
+
+[[noreturn]] void Refuse(int number, const std::string& name, const char* why) {
+  throw QuorlinError(number, "Cannot read " + name + ": " + why);
 }
 
 }  // namespace
@@ -55,37 +62,21 @@ void EncodeTgaHeader(int32_t width, int32_t height, uint8_t* h) {
   h[17] = 0x20;  // rows stored top first
 }
 
-std::vector<uint8_t> EncodeTGA(const ImageBuffer& image) {
+std::vector<uint8_t> SaveTGA(const ImageBuffer& image) {
   CheckEncodable(image);
-  const auto header = EncodeHeader(image);
   const size_t pixels = PixelBytes(image.Width, image.Height);
-  std::vector<uint8_t> out;
+  std::vector<uint8_t> out(kTgaHeaderSize);
   out.reserve(kTgaHeaderSize + pixels);
-  out.insert(out.end(), header.begin(), header.end());
+  EncodeTgaHeader(image.Width, image.Height, out.data());
   out.insert(out.end(), image.Pixels.begin(), image.Pixels.begin() + static_cast<std::ptrdiff_t>(pixels));
   return out;
-}
-
-void SaveTGA(std::FILE* file, const ImageBuffer& image) {
-  CheckEncodable(image);
-  const auto header = EncodeHeader(image);
-  const size_t row = static_cast<size_t>(image.Width) * 3;
-  bool ok = std::fwrite(header.data(), 1, header.size(), file) == header.size();
-  for (int32_t y = 0; ok && y < image.Height; ++y) {
-    ok = std::fwrite(image.Pixels.data() + static_cast<size_t>(y) * row, 1, row, file) == row;
-  }
-  if (!ok) throw ErrorFromErrno(errno ? errno : EIO, "Cannot write a Targa image to", "the open file");
-}
-
-void SaveTGAFile(const std::string& nativePath, const ImageBuffer& image) {
-  WriteWholeFile(nativePath, EncodeTGA(image));
 }
 
 bool CheckTGA(std::span<const uint8_t> bytes, TgaHeader& header) {
   if (bytes.size() < kTgaHeaderSize) return false;
   const int32_t width = header.Width;
   const int32_t height = header.Height;
-  ParseHeader(bytes.data(), header);
+  ParseHeader(bytes, header);
   header.Width = width;  // CheckTGA leaves the size alone
   header.Height = height;
   return header.ImageType == 2 && header.PixelDepth == 24;
@@ -98,22 +89,18 @@ bool CheckTGA(const std::string& nativePath, TgaHeader& header) {
   return CheckTGA(std::span<const uint8_t>(b, sizeof b), header);
 }
 
-TgaStatus DecodeTGA(std::span<const uint8_t> bytes, ImageBuffer& image, TgaHeader& header) {
-  if (bytes.size() < kTgaHeaderSize) return TgaStatus::Truncated;
-  ParseHeader(bytes.data(), header);
-  if (header.ImageType != 2 || header.PixelDepth != 24) return TgaStatus::NotTrueColor24;
+void DecodeTGA(std::span<const uint8_t> bytes, ImageBuffer& image, TgaHeader& header, const std::string& name) {
+  if (bytes.size() < kTgaHeaderSize) Refuse(kErrInputPastEnd, name, "the Targa file is shorter than its pixels.");
+  ParseHeader(bytes, header);
+  if (header.ImageType != 2 || header.PixelDepth != 24) throw QuorlinError(kErrBadFileFormat, text::kTargaNot24);
   const size_t pixelBytes = PixelBytes(header.Width, header.Height);
-  if (pixelBytes == 0) return TgaStatus::BadSize;
+  if (pixelBytes == 0) Refuse(kErrOverflow, name, "the Targa image's width or height is not usable.");
 
   // Pixel data follows the image ID and the colour map, if any.
-  size_t start = kTgaHeaderSize + header.IdLength;
-  if (header.ColorMapType != 0) {
-    const uint16_t mapLength = static_cast<uint16_t>(header.ColorMapSpec[2] | (header.ColorMapSpec[3] << 8));
-    const uint8_t entryBits = header.ColorMapSpec[4];
-    start += static_cast<size_t>(mapLength) * ((entryBits + 7u) / 8u);
+  const uint64_t start = kTgaHeaderSize + header.IdLength + ColorMapBytes(header);
+  if (start > bytes.size() || bytes.size() - start < pixelBytes) {
+    Refuse(kErrInputPastEnd, name, "the Targa file is shorter than its pixels.");
   }
-  if (start > bytes.size() || bytes.size() - start < pixelBytes) return TgaStatus::Truncated;
-
   const size_t row = static_cast<size_t>(header.Width) * 3;
   const auto rows = static_cast<size_t>(header.Height);
   const bool topFirst = (header.ImageDescriptor & 0x20) != 0;
@@ -132,28 +119,24 @@ TgaStatus DecodeTGA(std::span<const uint8_t> bytes, ImageBuffer& image, TgaHeade
   image.BitsPerPixel = 24;
   image.Width = header.Width;
   image.Height = header.Height;
-  image.Palette.clear();
   image.Pixels = std::move(pixels);
-  return TgaStatus::Ok;
 }
 
-TgaStatus LoadTGA(const std::string& nativePath, ImageBuffer& image, TgaHeader& header, int64_t maxPixels) {
+void LoadTGA(const std::string& nativePath, ImageBuffer& image, TgaHeader& header, int64_t maxPixels) {
   NativeFile file(nativePath, NativeFile::Access::Read);
   std::vector<uint8_t> bytes(kTgaHeaderSize);
   bytes.resize(file.ReadAt(0, bytes.data(), bytes.size()));
   if (bytes.size() == kTgaHeaderSize) {
     TgaHeader h;
-    ParseHeader(bytes.data(), h);
+    ParseHeader(bytes, h);
     const size_t pixels = PixelBytes(h.Width, h.Height);
     if (h.ImageType == 2 && h.PixelDepth == 24 && pixels != 0) {
-      if (static_cast<int64_t>(h.Width) * h.Height > maxPixels) return TgaStatus::TooLarge;
-      const uint64_t entries = h.ColorMapSpec[2] | (h.ColorMapSpec[3] << 8);
-      const uint64_t map = h.ColorMapType ? entries * ((h.ColorMapSpec[4] + 7u) / 8u) : 0;
-      bytes.resize(std::min<uint64_t>(file.Size(), kTgaHeaderSize + h.IdLength + map + pixels));
+      if (static_cast<int64_t>(h.Width) * h.Height > maxPixels) throw QuorlinError(kErrOutOfMemory, text::kNot512);
+      bytes.resize(std::min<uint64_t>(file.Size(), kTgaHeaderSize + h.IdLength + ColorMapBytes(h) + pixels));
       bytes.resize(file.ReadAt(0, bytes.data(), bytes.size()));
     }
   }
-  return DecodeTGA(bytes, image, header);
+  DecodeTGA(bytes, image, header, nativePath);
 }
 
 }  // namespace quorlin

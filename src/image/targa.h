@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <span>
 #include <string>
 #include <vector>
@@ -31,41 +30,30 @@ struct TgaHeader {
 };
 inline constexpr size_t kTgaHeaderSize = 18;
 
-// 18 + width * height * 3.
-inline constexpr uint32_t TgaImageBytes(uint32_t side) { return 18 + side * side * 3; }
-
-// The whole Targa image of a 24-bit buffer.
-std::vector<uint8_t> EncodeTGA(const ImageBuffer& image);
+// The Targa image of a 24-bit buffer, as it is written over an archive entry or
+// into a file. Throws QuorlinError when the size does not fit 16 bits or the buffer
+// holds fewer pixels than its size.
+std::vector<uint8_t> SaveTGA(const ImageBuffer& image);
 
 // The 18-byte header of such an image, written at out.
 void EncodeTgaHeader(int32_t width, int32_t height, uint8_t* out);
 
-// Writes the Targa image at the current position of an open file, advancing it.
-// Throws QuorlinError when the write fails or the size does not fit 16 bits.
-void SaveTGA(std::FILE* file, const ImageBuffer& image);
-
-// Writes the Targa image to a native path: the file ends up holding exactly the
-// image (written to a temporary file, then renamed over the path).
-void SaveTGAFile(const std::string& nativePath, const ImageBuffer& image);
-
-enum class TgaStatus {
-  Ok,
-  NotTrueColor24,  // ImageType is not 2 or PixelDepth is not 24
-  BadSize,         // width or height 0 or negative, or too many pixels
-  Truncated,       // the file is shorter than its header, ID, colour map or pixels
-  TooLarge,        // more than maxPixels pixels (LoadTGA only), refused from the header
-};
-
-// Reads the 18-byte header; true when ImageType is 2 and PixelDepth 24.
+// Reads the 18-byte header; true when ImageType is 2 and PixelDepth 24. The size
+// in the header is left alone.
 bool CheckTGA(std::span<const uint8_t> bytes, TgaHeader& header);
 bool CheckTGA(const std::string& nativePath, TgaHeader& header);
 
 // Decodes an uncompressed 24-bit Targa into a top-down buffer, honouring the image
-// ID length, the colour map and the origin bits (top first, right to left). On anything but Ok the buffer is
-// left untouched.
-TgaStatus DecodeTGA(std::span<const uint8_t> bytes, ImageBuffer& image, TgaHeader& header);
+// ID length, the colour map and the origin bits (top first, right to left). What
+// it cannot load it refuses with QuorlinError naming the file (name), leaving the
+// buffer untouched:
+//   kErrBadFileFormat  ImageType is not 2 or PixelDepth is not 24
+//   kErrOverflow       width or height 0 or negative, or too many pixels
+//   kErrInputPastEnd   shorter than its header, ID, colour map or pixels
+void DecodeTGA(std::span<const uint8_t> bytes, ImageBuffer& image, TgaHeader& header, const std::string& name);
 // The file form reads the header first and then only the bytes the image needs,
-// so that a header claiming a huge size costs nothing.
-TgaStatus LoadTGA(const std::string& nativePath, ImageBuffer& image, TgaHeader& header, int64_t maxPixels);
+// so that a header claiming a huge size costs nothing: more than maxPixels pixels
+// are refused from the header (kErrOutOfMemory, as not being 512x512).
+void LoadTGA(const std::string& nativePath, ImageBuffer& image, TgaHeader& header, int64_t maxPixels);
 
 }  // namespace quorlin

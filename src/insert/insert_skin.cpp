@@ -1,21 +1,20 @@
+#include "insert/insert_skin.h"
+
 #include <functional>
 #include <new>
 #include <optional>
 #include <vector>
 
-#include "app/commands.h"
-#include "archive/journal.h"
 #include "archive/patch.h"
-#include "insert/archive_file.h"
+#include "archive/safe_writes.h"
+#include "image/targa.h"
 #include "platform/error.h"
 #include "platform/folder_lock.h"
-#include "platform/paths.h"
+#include "platform/texts.h"
 
 namespace quorlin {
 
 namespace {
-
-constexpr const char* kZandelRequired = "The Zandel is required to use the Quorlin tool!";
 
 // One entry to overwrite: its directory position, the side of the square image it
 // receives, and the step texts of each stage.
@@ -23,20 +22,17 @@ struct EntryPlan {
   int16_t position;
   int32_t side;
   std::string lengthStep;  // before the entry is looked up
-  std::string bufferStep;  // before the working buffer is made
-  std::string copyStep;    // before the picture is copied into it
-  std::string resizeStep;  // before resampling; empty for the full-size level
-  std::string writeStep;   // before the Targa image is encoded, and again before it is written
+  std::string writeStep;   // before the Targa image is made, and again before it is written
 };
 
 // One archive of the command: opened once for the command, for reading and writing
 // where allowed, and its header and directory read once, by the patch check, for
 // the writes too.
 struct PatchTarget {
-  explicit PatchTarget(const ProgramState& state, const std::string& name)
+  explicit PatchTarget(const InsertJob& job, const std::string& name)
       : relative(name),
-        fullPath(state.Game.GamePath(name)),
-        file(state.Archives.Get(state.Game.NativeGamePath(name))),
+        fullPath(job.game.GamePath(name)),
+        file(job.archives.Get(job.game.NativeGamePath(name))),
         dir(file.Directory()) {}
   std::string relative;
   std::string fullPath;  // as the step texts name it
@@ -44,34 +40,25 @@ struct PatchTarget {
   const ArchiveDirectory& dir;
 };
 
-// A level's Targa image made straight from the loaded picture: the header, then
-// the picture itself or its resampling to side x side.
+// A level's Targa image made straight from the loaded picture: the picture itself,
+// or the header and its resampling to side x side.
 std::vector<uint8_t> EncodeLevel(const ImageBuffer& picture, int32_t side, LevelFilter filter) {
+  if (side == picture.Width && side == picture.Height) return SaveTGA(picture);
   std::vector<uint8_t> bytes(kTgaHeaderSize + PixelBytes(side, side));
   EncodeTgaHeader(side, side, bytes.data());
-  if (side == picture.Width && side == picture.Height) {
-    if (picture.Pixels.size() < bytes.size() - kTgaHeaderSize)
-      throw QuorlinError(kErrSubscriptOutOfRange, "Subscript out of range");
-    std::copy(picture.Pixels.begin(),
-              picture.Pixels.begin() + static_cast<std::ptrdiff_t>(bytes.size() - kTgaHeaderSize),
-              bytes.begin() + kTgaHeaderSize);
-  } else if (filter == LevelFilter::Box) {
-    BoxResizeInto(picture, side, side, bytes.data() + kTgaHeaderSize);
-  } else {
-    ResizeInto(picture, side, side, bytes.data() + kTgaHeaderSize);
-  }
+  (filter == LevelFilter::Box ? BoxResizeImage : ResizeImage)(picture, side, side, bytes.data() + kTgaHeaderSize);
   return bytes;
 }
 
 // Encodes every image of one archive into the journal after checking that each
 // entry lies wholly inside the file and has exactly the image's length, so that a
 // bad entry stops the command before anything is written.
-void PlanWrites(ProgramState& state, LevelFilter filter, PatchTarget& target, uint8_t archive,
-                const std::vector<EntryPlan>& plans, Journal& journal, std::vector<std::string>& writeSteps) {
+void PlanWrites(const InsertJob& job, PatchTarget& target, uint8_t archive, const std::vector<EntryPlan>& plans,
+                Journal& journal, std::vector<std::string>& writeSteps) {
   const uint64_t fileLength = target.file.Length();
   journal.archives.emplace_back(target.relative, fileLength);
   for (const EntryPlan& plan : plans) {
-    state.SetStep(plan.lengthStep);
+    job.lastStep = plan.lengthStep;
     const DirEntry& entry = target.dir.At(plan.position);
     const uint64_t position = ArchiveDirectory::DataPosition(target.dir.Header, entry);
     if (!EntryInsideFile(target.dir.Header, entry, fileLength)) {
@@ -80,11 +67,8 @@ void PlanWrites(ProgramState& state, LevelFilter filter, PatchTarget& target, ui
                                                std::to_string(position + entry.DataLength) + ", past the end of " +
                                                target.fullPath + " (" + std::to_string(fileLength) + " bytes)");
     }
-    state.SetStep(plan.bufferStep);
-    state.SetStep(plan.copyStep);
-    if (!plan.resizeStep.empty()) state.SetStep(plan.resizeStep);
-    state.SetStep(plan.writeStep);
-    std::vector<uint8_t> bytes = EncodeLevel(state.LoadedImage, plan.side, filter);
+    job.lastStep = plan.writeStep;
+    std::vector<uint8_t> bytes = EncodeLevel(job.picture, plan.side, job.filter);
     if (bytes.size() != entry.DataLength) {
       // The directory changed since the patch check: never write a mismatched image.
       throw QuorlinError(kErrBadRecord, "Entry " + std::string(entry.Name) + " of " + target.fullPath + " holds " +
@@ -96,41 +80,35 @@ void PlanWrites(ProgramState& state, LevelFilter filter, PatchTarget& target, ui
   }
 }
 
-std::vector<EntryPlan> TexturePlans(const ProgramState& state) {
-  const int slot = state.SelectedSlot;
-  const std::string s = std::to_string(slot);
+std::vector<EntryPlan> TexturePlans(const InsertJob& job) {
   std::vector<EntryPlan> plans;
   for (int n = 0; n < kLevelCount; ++n) {
-    const std::string level = std::to_string(n);
-    plans.push_back({state.Index.TexturesSkinIndex.at(static_cast<size_t>(slot))[static_cast<size_t>(n)], 512 >> n,
-                     "Getting Skin " + s + " Length of File " + level, "Allocating Buffer for Skin " + s + " /" + level,
-                     "Copy Memory " + level, n == 0 ? std::string() : "Resizing " + level, "SaveTGA " + level});
+    plans.push_back({job.index.TexturesSkinIndex.at(static_cast<size_t>(job.slot))[static_cast<size_t>(n)], 512 >> n,
+                     text::step::GettingSkin(job.slot, n), text::step::SaveTGA(n)});
   }
   return plans;
 }
 
-std::vector<EntryPlan> PropsPlans(const ProgramState& state) {
-  const int slot = state.SelectedSlot;
-  const std::string s = std::to_string(slot);
-  return {{state.Index.PropsSkinIndex.at(static_cast<size_t>(slot)), kLobbySide, "props Get length of buffer " + s,
-           "props Alloc buffer " + s, "props Copymemory " + s, "props Resize Memory " + s, "props SaveTGA " + s}};
+std::vector<EntryPlan> PropsPlans(const InsertJob& job) {
+  return {{job.index.PropsSkinIndex.at(static_cast<size_t>(job.slot)), kLobbySide, text::step::PropsLength(job.slot),
+           text::step::PropsSaveTGA(job.slot)}};
 }
 
 Outcome NotPatched(Shell& shell, const char* title) {
   shell.SetBusy(false);
-  shell.ShowMessage(kZandelRequired, title, MessageIcon::None, MessageButtons::Ok);
+  shell.ShowMessage(text::kZandelRequired, title, MessageIcon::None, MessageButtons::Ok);
   return Outcome::Refused;
 }
 
 Outcome PathInvalid(Shell& shell) {
   shell.SetBusy(false);
-  shell.ShowMessage("Mechwarrior path is invalid!", kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+  shell.ShowMessage(text::kPathInvalid, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
   return Outcome::EndProgram;
 }
 
-Outcome FailureReport(ProgramState& state, Shell& shell, int number, const std::string& description) {
+Outcome FailureReport(const InsertJob& job, Shell& shell, int number, const std::string& description) {
   shell.SetBusy(false);
-  shell.ShowMessage("Error " + std::to_string(number) + "\n" + description + "\n" + state.LastStep, kProgramTitle,
+  shell.ShowMessage(text::ErrorReport(number, description) + "\n" + job.lastStep, text::kProgramTitle,
                     MessageIcon::None, MessageButtons::Ok);
   return Outcome::EndProgram;
 }
@@ -143,23 +121,23 @@ Outcome FailureReport(ProgramState& state, Shell& shell, int number, const std::
 // half is refused with one of the system's messages, the texture half is still
 // written, as it always was, before the message; where its backup fails, nothing
 // is written at all.
-Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filter) {
-  if (state.LoadedImage.BitsPerPixel == 0) {
-    shell.ShowMessage("Load a 512x512 image to use for a skin", kProgramTitle, MessageIcon::None, MessageButtons::Ok);
+Outcome InsertSkin(const InsertJob& job, Shell& shell) {
+  if (job.picture.BitsPerPixel == 0) {
+    shell.ShowMessage(text::kLoadImageFirst, text::kProgramTitle, MessageIcon::None, MessageButtons::Ok);
     return Outcome::Refused;
   }
 
   // ---- the texture archive ----
-  if (!state.Game.Exists(kTexturesArchive)) return PathInvalid(shell);
+  if (!job.game.Exists(kTexturesArchive)) return PathInvalid(shell);
   FolderLock lock;
-  if (!LockGameFolder(state, shell, lock)) return Outcome::Refused;
-  if (!state.Game.Exists(std::string(kTexturesArchive) + "b")) {
-    shell.SetStatus("Backing up resource\\textures.mw4", true);
-    if (!BackupArchive(state, shell, kTexturesArchive)) return Outcome::Refused;
+  if (!LockGameFolder(job.game, shell, lock)) return Outcome::Refused;
+  if (!job.game.Exists(std::string(kTexturesArchive) + "b")) {
+    shell.SetStatus(text::BackingUp(kTexturesArchive), true);
+    if (!BackupArchive(job.game, shell, kTexturesArchive)) return Outcome::Refused;
   }
   shell.SetBusy(true);
   Journal journal;
-  journal.what = "Insert Skin into slot " + std::to_string(state.SelectedSlot);
+  journal.what = "Insert Skin into slot " + std::to_string(job.slot);
   std::vector<std::string> writeSteps;
   std::optional<PatchTarget> textures;
   std::optional<PatchTarget> props;
@@ -167,60 +145,60 @@ Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filte
   const auto commit = [&](const std::function<Outcome()>& then) {
     std::vector<ArchiveFile*> files = {&textures->file};
     if (props && journal.archives.size() > 1) files.push_back(&props->file);
-    CommitJournal(state.Game, journal, files, [&](size_t i) {
-      if (i == kLevelCount) state.SetStep("Out of TGA 5");
-      state.SetStep(writeSteps[i]);
+    CommitJournal(job.game, journal, files, [&](size_t i) {
+      if (i == kLevelCount) job.lastStep = text::step::kOutOfTGA5;
+      job.lastStep = writeSteps[i];
     });
-    if (journal.writes.size() == kLevelCount) state.SetStep("Out of TGA 5");
+    if (journal.writes.size() == kLevelCount) job.lastStep = text::step::kOutOfTGA5;
     return then();
   };
   try {
-    state.SetStep("Before Check Patch");
-    textures.emplace(state, kTexturesArchive);
-    bool prepared = CheckPatch(textures->dir, state.Index, state.SelectedSlot);
-    state.SetStep("After Check Patch");
-    state.SetStep("Alloc directory");
-    state.SetStep("after Alloc directory");
-    if (!prepared) return NotPatched(shell, "textures.mw4 not patched!");
+    job.lastStep = text::step::kBeforeCheckPatch;
+    textures.emplace(job, kTexturesArchive);
+    bool prepared = CheckPatch(textures->dir, job.index, job.slot);
+    job.lastStep = text::step::kAfterCheckPatch;
+    job.lastStep = text::step::kAllocDirectory;
+    job.lastStep = text::step::kAfterAllocDirectory;
+    if (!prepared) return NotPatched(shell, text::kTexturesNotPatched);
 
-    shell.SetStatus("Quick Patching resource\\textures.mw4", false);
-    state.SetStep("Before Open " + textures->fullPath);
+    shell.SetStatus(text::QuickPatching(kTexturesArchive), false);
+    job.lastStep = text::step::BeforeOpen(textures->fullPath);
     textures->file.RequireWritable();
-    state.SetStep("After Open " + textures->fullPath);
-    PlanWrites(state, filter, *textures, 0, TexturePlans(state), journal, writeSteps);
+    job.lastStep = text::step::AfterOpen(textures->fullPath);
+    PlanWrites(job, *textures, 0, TexturePlans(job), journal, writeSteps);
 
     // ---- the lobby preview archive ----
-    if (!state.Game.Exists(kPropsArchive)) return commit([&] { return PathInvalid(shell); });
-    if (!state.Game.Exists(std::string(kPropsArchive) + "b")) {
-      shell.SetStatus("Backing up resource\\props.mw4", true);
+    if (!job.game.Exists(kPropsArchive)) return commit([&] { return PathInvalid(shell); });
+    if (!job.game.Exists(std::string(kPropsArchive) + "b")) {
+      shell.SetStatus(text::BackingUp(kPropsArchive), true);
       // A failed backup stops the whole command: nothing is written to either archive.
-      if (!BackupArchive(state, shell, kPropsArchive)) {
+      if (!BackupArchive(job.game, shell, kPropsArchive)) {
         shell.SetBusy(false);
         return Outcome::Refused;
       }
     }
     shell.SetBusy(true);
-    state.SetStep("Checking Patched Props");
-    props.emplace(state, kPropsArchive);
-    prepared = CheckPatchedProps(props->dir, state.Index, state.SelectedSlot);
-    state.SetStep("Clearing Directory");
-    if (!prepared) return commit([&] { return NotPatched(shell, "props.mw4 not patched!"); });
+    job.lastStep = text::step::kCheckingPatchedProps;
+    props.emplace(job, kPropsArchive);
+    prepared = CheckPatchedProps(props->dir, job.index, job.slot);
+    job.lastStep = text::step::kClearingDirectory;
+    if (!prepared) return commit([&] { return NotPatched(shell, text::kPropsNotPatched); });
 
-    shell.SetStatus("Quick Patching resource\\props.mw4", true);
-    state.SetStep("Open File " + props->fullPath);
+    shell.SetStatus(text::QuickPatching(kPropsArchive), true);
+    job.lastStep = text::step::OpenFile(props->fullPath);
     props->file.RequireWritable();
-    PlanWrites(state, filter, *props, 1, PropsPlans(state), journal, writeSteps);
+    PlanWrites(job, *props, 1, PropsPlans(job), journal, writeSteps);
     return commit([&] {
       shell.SetBusy(false);
-      shell.SetStatus("Done.", true);
+      shell.SetStatus(text::kDone, true);
       return Outcome::Done;
     });
   } catch (const QuorlinError& e) {
-    return FailureReport(state, shell, e.number(), e.what());
+    return FailureReport(job, shell, e.number(), e.what());
   } catch (const std::out_of_range&) {
-    return FailureReport(state, shell, kErrSubscriptOutOfRange, "Subscript out of range");
+    return FailureReport(job, shell, kErrSubscriptOutOfRange, "Subscript out of range");
   } catch (const std::bad_alloc&) {
-    return FailureReport(state, shell, kErrOutOfMemory, "Out of memory");
+    return FailureReport(job, shell, kErrOutOfMemory, "Out of memory");
   }
 }
 

@@ -20,10 +20,13 @@ enum ErrorNumber : int {
   kErrPathNotFound = 76,
   kErrDeviceIO = 57,
   kErrBadRecord = 63,
+  kErrBadFileFormat = 321,  // a picture or a file of ours that cannot be read as what it claims to be
 };
 
-// An error inside the core: a number and a description. Commands catch it at
-// their edge and turn it into the system's message.
+// The one error that crosses the program's module boundaries: a number and a
+// description (naming the file). Commands catch it at their edge and turn it into
+// the system's message: the failure report, or for a refused picture its
+// description alone.
 class QuorlinError : public std::runtime_error {
  public:
   QuorlinError(int number, const std::string& description) : std::runtime_error(description), number_(number) {}

@@ -7,16 +7,13 @@ namespace quorlin {
 void GameLocation::Set(const std::string& mechPath) {
   MechPath = mechPath;
   const std::string trimmed = TrimSpaces(mechPath);
-  MechPathSep = (!trimmed.empty() && trimmed.back() == '\\') ? "" : "\\";
+  MechPathSep = (!trimmed.empty() && trimmed.back() == '\\') ? std::string() : std::string(1, '\\');
 }
 
 std::string GameLocation::NativeGamePath(const std::string& relative) const {
   return MapToNative(GamePath(relative), DefaultWinePrefix());
 }
 
-bool GameLocation::Exists(const std::string& relative) const {
-  // FileExists with attributes 0.
-  return NativeFileExists(NativeGamePath(relative));
-}
+bool GameLocation::Exists(const std::string& relative) const { return FileExists(GamePath(relative), 0); }
 
 }  // namespace quorlin

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/little_endian.h"
 #include "platform/paths.h"
 
 #ifdef _WIN32
@@ -15,18 +16,6 @@ namespace quorlin {
 
 void MemoryRegistryKey::Set(const std::string& name, uint32_t type, std::vector<uint8_t> data) {
   values_[LowerAscii(name)] = Value{type, std::move(data)};
-}
-
-void MemoryRegistryKey::SetString(const std::string& name, const std::string& text) {
-  std::vector<uint8_t> data(text.begin(), text.end());
-  data.push_back(0);
-  Set(name, kRegSz, std::move(data));
-}
-
-void MemoryRegistryKey::SetDword(const std::string& name, uint32_t number) {
-  std::vector<uint8_t> data(4);
-  for (int i = 0; i < 4; ++i) data[i] = static_cast<uint8_t>(number >> (8 * i));
-  Set(name, kRegDword, std::move(data));
 }
 
 long MemoryRegistryKey::Query(const std::string& valueName, uint32_t* type, uint8_t* data, uint32_t* size) const {
@@ -46,6 +35,13 @@ long MemoryRegistryKey::Query(const std::string& valueName, uint32_t* type, uint
   if (needed) std::memcpy(data, value.data.data(), needed);
   *size = needed;
   return kRegSuccess;
+}
+
+GameKeyValues ReadGameKey(const RegistryKey* key) {
+  GameKeyValues values;
+  if (key && ReadRegistryValue(*key, "EXE Path", values.MechPath) != kRegSuccess) values.MechPath.clear();
+  if (key && ReadRegistryValue(*key, "CDPath", values.CDPath) != kRegSuccess) values.CDPath.clear();
+  return values;
 }
 
 long ReadRegistryValue(const RegistryKey& key, const std::string& valueName, std::string& value) {
@@ -70,10 +66,8 @@ long ReadRegistryValue(const RegistryKey& key, const std::string& valueName, std
     uint32_t got = sizeof bytes;
     code = key.Query(valueName, &type, bytes, &got);
     if (code == kRegSuccess) {
-      const uint32_t number = static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-                              (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
       // A 32-bit signed number, written in decimal.
-      value = std::to_string(static_cast<int32_t>(number));
+      value = std::to_string(static_cast<int32_t>(ByteReader(bytes).U32At(0)));
     }
     return code;
   }
@@ -216,10 +210,8 @@ bool ParseValueData(const std::string& data, uint32_t& type, std::vector<uint8_t
     for (char c : hex) {
       if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
     }
-    const auto number = static_cast<uint32_t>(std::stoul(hex, nullptr, 16));
     type = kRegDword;
-    bytes.resize(4);
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(number >> (8 * i));
+    PutU32(bytes, static_cast<uint32_t>(std::stoul(hex, nullptr, 16)));
     return true;
   }
   if (data.rfind("hex", 0) == 0) {

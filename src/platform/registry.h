@@ -39,8 +39,6 @@ class MemoryRegistryKey : public RegistryKey {
     std::vector<uint8_t> data;
   };
   void Set(const std::string& name, uint32_t type, std::vector<uint8_t> data);
-  void SetString(const std::string& name, const std::string& text);  // REG_SZ, with its zero
-  void SetDword(const std::string& name, uint32_t number);
   long Query(const std::string& valueName, uint32_t* type, uint8_t* data, uint32_t* size) const override;
 
  private:
@@ -51,6 +49,13 @@ class MemoryRegistryKey : public RegistryKey {
 // decimal number. Returns 0 on success, the registry's code on failure, and -1 for
 // a value of any other type (value untouched). Never throws.
 long ReadRegistryValue(const RegistryKey& key, const std::string& valueName, std::string& value);
+
+// What start-up reads of the game's key: "EXE Path" and "CDPath" as text, each
+// empty where the key (nullptr) or the value is missing or cannot be read.
+struct GameKeyValues {
+  std::string MechPath, CDPath;
+};
+GameKeyValues ReadGameKey(const RegistryKey* key);
 
 // Parses the text of a Wine system.reg and returns the values of the key at
 // keyPath (relative to HKEY_LOCAL_MACHINE, e.g. "Software\\Microsoft\\..."), or

@@ -3,58 +3,22 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
-#include <exception>
+#include <chrono>
+#include <string>
+#include <vector>
 
 #include "image/picture/picture_decoder.h"
-#include "platform/error.h"
+#include "platform/texts.h"
+#include "win/resources.h"
 
 namespace quorlin::win {
 
 namespace {
 
 enum : UINT { kOpen = 101, kExit, kInsert, kRestore, kCancel, kSkinBase = 1000 };
-constexpr int kProgressSteps = 1000;  // thousandths, so that files of any length fit
 constexpr const char* kClass = "frmQuorlin";
 constexpr const char* kPictureClass = "QuorlinPicture1";
 constexpr const char* kProgressClass = "QuorlinProgress";
-
-// The window's 32x32 icon, drawn here rather than shipped as a file: a gold ring
-// with its tail, a "Q", on a dark blue tile (as the Qt window draws it).
-HICON MakeWindowIcon() {
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP colour = CreateCompatibleBitmap(screen, 32, 32);
-  HBITMAP mask = CreateBitmap(32, 32, 1, 1, nullptr);
-  HGDIOBJ old = SelectObject(dc, colour);
-  HBRUSH tile = CreateSolidBrush(RGB(32, 52, 92));
-  HPEN edge = CreatePen(PS_SOLID, 1, RGB(200, 210, 230));
-  HPEN ring = CreatePen(PS_SOLID, 4, RGB(240, 184, 48));
-  const RECT all{0, 0, 32, 32};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  SelectObject(dc, edge);
-  SelectObject(dc, tile);
-  RoundRect(dc, 1, 1, 31, 31, 10, 10);
-  SelectObject(dc, ring);
-  SelectObject(dc, GetStockObject(NULL_BRUSH));
-  Ellipse(dc, 7, 6, 23, 22);
-  MoveToEx(dc, 19, 19, nullptr);
-  LineTo(dc, 25, 25);
-  SelectObject(dc, mask);
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));  // all opaque
-  SelectObject(dc, old);
-  ICONINFO info{TRUE, 0, 0, mask, colour};
-  HICON icon = CreateIconIndirect(&info);
-  DeleteObject(tile);
-  DeleteObject(edge);
-  DeleteObject(ring);
-  DeleteObject(colour);
-  DeleteObject(mask);
-  DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
-  return icon;
-}
-
-frmQuorlin* Self(HWND hwnd) { return reinterpret_cast<frmQuorlin*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
 
 HWND Child(HWND parent, const char* kind, const char* text, DWORD style, int x, int y, int w, int h, UINT id = 0) {
   HWND child = CreateWindowExA(0, kind, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
@@ -65,13 +29,83 @@ HWND Child(HWND parent, const char* kind, const char* text, DWORD style, int x, 
 
 }  // namespace
 
-frmQuorlin::frmQuorlin(HINSTANCE instance, WindowHooks hooks) : hooks_(std::move(hooks)), instance_(instance) {
+// The menus, the picture box and the status line, as the presenter's view. Every
+// menu item calls the presenter's handler.
+class frmQuorlin : public MainWindow, public WindowView {
+ public:
+  explicit frmQuorlin(HINSTANCE instance, WindowHooks hooks = {});
+  ~frmQuorlin() override;
+  frmQuorlin(const frmQuorlin&) = delete;
+  frmQuorlin& operator=(const frmQuorlin&) = delete;
+
+  Presenter& presenter() override { return presenter_; }
+  int Run() override;
+  HWND Handle() const override { return hwnd_; }
+
+  // WindowView.
+  void SetTitle(const std::string& title) override { SetWindowTextA(hwnd_, title.c_str()); }
+  void Show() override {
+    ::ShowWindow(hwnd_, SW_SHOW);
+    UpdateWindow(hwnd_);
+  }
+  void Close() override { DestroyWindow(hwnd_); }
+  void SetStatus(const std::string& text, bool repaintNow) override {
+    SetWindowTextA(lblStatus, text.c_str());
+    if (repaintNow) UpdateWindow(lblStatus);
+  }
+  MessageAnswer ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
+                            MessageButtons buttons) override;
+  void ShowPicture(const ImageBuffer* image) override;
+  void SetSkinItemChecked(int index, bool checked) override {
+    CheckMenuItem(mnuskin, kSkinBase + static_cast<UINT>(index), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+  }
+  std::optional<std::string> AskForPicture(const std::string& title, const std::vector<FileFilter>& filters) override;
+  bool ShowProgress(const std::string& what, int thousandths) override;
+  void CloseProgress() override;
+  void SetBusy(bool busy) override {
+    busy_ = busy;
+    SetCursor(LoadCursorA(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+  }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK PictureProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  void CreateMenus();
+
+  Presenter presenter_;
+  HINSTANCE instance_;
+  HWND hwnd_ = nullptr;
+  HWND Picture1 = nullptr;
+  HWND Frame1 = nullptr;
+  HWND lblStatus = nullptr;
+  HMENU mnuskin = nullptr;
+  // What Picture1 shows, as a top-down 24-bit DIB: rows padded to 4 bytes.
+  BITMAPINFO shownInfo_{};
+  std::vector<uint8_t> shown_;
+  bool busy_ = false;
+  // The copy progress window, shown only for copies lasting over half a second.
+  HWND progress_ = nullptr;
+  HWND progressText_ = nullptr;
+  HWND progressBar_ = nullptr;
+  bool cancelled_ = false;
+  std::chrono::steady_clock::time_point progressStart_;
+};
+
+frmQuorlin* Self(HWND hwnd) { return reinterpret_cast<frmQuorlin*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
+
+std::unique_ptr<MainWindow> CreateMainWindow(HINSTANCE instance, WindowHooks hooks) {
+  return std::make_unique<frmQuorlin>(instance, std::move(hooks));
+}
+
+frmQuorlin::frmQuorlin(HINSTANCE instance, WindowHooks hooks)
+    : presenter_(*this, DecodePicture, std::move(hooks)), instance_(instance) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   WNDCLASSA window{};
   window.lpfnWndProc = WindowProc;
   window.hInstance = instance;
-  window.hIcon = MakeWindowIcon();
+  window.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kIconResource));
   window.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   window.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   window.lpszClassName = kClass;
@@ -89,13 +123,13 @@ frmQuorlin::frmQuorlin(HINSTANCE instance, WindowHooks hooks) : hooks_(std::move
   constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   RECT outer{0, 0, 537, 545};
   AdjustWindowRect(&outer, kStyle, TRUE);
-  hwnd_ = CreateWindowExA(0, kClass, kProgramTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left,
-                          outer.bottom - outer.top, nullptr, nullptr, instance, nullptr);
+  hwnd_ = CreateWindowExA(0, kClass, text::kProgramTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                          outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, nullptr);
   SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   Picture1 = Child(hwnd_, kPictureClass, "", 0, 12, 4, 513, 513);
   SetWindowLongPtrA(Picture1, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   Frame1 = Child(hwnd_, "STATIC", "", SS_ETCHEDFRAME, 8, 517, 521, 28);
-  lblStatus = Child(Frame1, "STATIC", "Ready to load texture.", SS_LEFT | SS_CENTERIMAGE, 6, 3, 509, 22);
+  lblStatus = Child(Frame1, "STATIC", text::kReady, SS_LEFT | SS_CENTERIMAGE, 6, 3, 509, 22);
   CreateMenus();
 }
 
@@ -114,7 +148,7 @@ void frmQuorlin::CreateMenus() {
   AppendMenuA(mnuedit, MF_STRING, kInsert, "&Insert Skin");
   AppendMenuA(mnuedit, MF_SEPARATOR, 0, nullptr);
   AppendMenuA(mnuedit, MF_STRING, kRestore, "&Restore to Original");
-  // The ticks are set by the core's skinl_Click through SetSkinItemChecked alone.
+  // The ticks are set by the presenter through SetSkinItemChecked alone.
   mnuskin = CreatePopupMenu();
   for (int index = kFirstMenuSlot; index <= kLastMenuSlot; ++index) {
     AppendMenuA(mnuskin, MF_STRING, kSkinBase + static_cast<UINT>(index), std::to_string(index).c_str());
@@ -125,81 +159,13 @@ void frmQuorlin::CreateMenus() {
   SetMenu(hwnd_, bar);
 }
 
-Outcome frmQuorlin::Form_Load() {
-  const Outcome outcome = quorlin::Form_Load(state_, *this, hooks_.startup);
-  state_.Archives.Close();  // no file stays open while the window waits
-  if (outcome == Outcome::EndProgram) {
-    exitStatus_ = 1;
-    ::ShowWindow(hwnd_, SW_HIDE);  // start-up may have shown the window to re-index
-  }
-  return outcome;
-}
-
 int frmQuorlin::Run() {
-  ShowWindow();
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-  return exitStatus_;
-}
-
-// ---- menu handlers ----
-
-void frmQuorlin::mnufileopen_Click() {
-  char path[MAX_PATH] = {};
-  OPENFILENAMEA dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = hwnd_;
-  dialog.lpstrFilter =
-      "All Formats (*.bmp *.tga *.jpg *.png)\0*.bmp;*.tga;*.jpg;*.png\0Windows Bitmap (*.bmp)\0*.bmp\0"
-      "Jpeg File (*.jpg)\0*.jpg\0Targa File (*.tga)\0*.tga\0PNG Image (*.png)\0*.png\0";
-  dialog.lpstrFile = path;
-  dialog.nMaxFile = sizeof path;
-  dialog.lpstrTitle = "Open 512x512 Skin";
-  dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-  if (GetOpenFileNameA(&dialog)) OpenPictureFile(path);
-}
-
-void frmQuorlin::OpenPictureFile(const std::string& nativePath) {
-  RunCommand([&] { return OpenPicture(state_, *this, nativePath, DecodePicture); });
-}
-
-void frmQuorlin::mnufileexit_Click() { EndProgram(0); }
-
-void frmQuorlin::mnueditInsert_Click() {
-  RunCommand([&] { return quorlin::mnueditInsert_Click(state_, *this); });
-}
-
-void frmQuorlin::mnueditRestore_Click() {
-  RunCommand([&] { return quorlin::mnueditRestore_Click(state_, *this); });
-}
-
-void frmQuorlin::skinl_Click(int Index) { quorlin::skinl_Click(state_, *this, static_cast<int16_t>(Index)); }
-
-void frmQuorlin::RunCommand(const std::function<Outcome()>& command) {
-  Outcome outcome = Outcome::Done;
-  state_.Archives.Close();
-  try {
-    outcome = command();
-  } catch (const QuorlinError& e) {
-    SetBusy(false);
-    ShowMessage("Error " + std::to_string(e.number()) + "\n" + e.what(), kProgramTitle, MessageIcon::Critical,
-                MessageButtons::Ok);
-    outcome = Outcome::EndProgram;
-  } catch (const std::exception& e) {
-    SetBusy(false);
-    ShowMessage(std::string("Error\n") + e.what(), kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
-    outcome = Outcome::EndProgram;
-  }
-  state_.Archives.Close();
-  if (outcome == Outcome::EndProgram) EndProgram(1);
-}
-
-void frmQuorlin::EndProgram(int status) {
-  exitStatus_ = status;
-  DestroyWindow(hwnd_);
+  return presenter_.ExitStatus();
 }
 
 // ---- window procedures ----
@@ -207,11 +173,8 @@ void frmQuorlin::EndProgram(int status) {
 LRESULT CALLBACK frmQuorlin::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   frmQuorlin* self = Self(hwnd);
   if (self && hwnd == self->hwnd_) return self->OnMessage(message, wparam, lparam);
-  if (self && hwnd == self->progress_ && message == WM_COMMAND && LOWORD(wparam) == kCancel) {
-    self->cancelled_ = true;
-    return 0;
-  }
-  if (self && hwnd == self->progress_ && message == WM_CLOSE) {
+  if (self && hwnd == self->progress_ &&
+      ((message == WM_COMMAND && LOWORD(wparam) == kCancel) || message == WM_CLOSE)) {
     self->cancelled_ = true;
     return 0;
   }
@@ -222,12 +185,12 @@ LRESULT frmQuorlin::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_COMMAND: {
       const UINT id = LOWORD(wparam);
-      if (id == kOpen) mnufileopen_Click();
-      if (id == kExit) mnufileexit_Click();
-      if (id == kInsert) mnueditInsert_Click();
-      if (id == kRestore) mnueditRestore_Click();
+      if (id == kOpen) presenter_.mnufileopen_Click();
+      if (id == kExit) presenter_.mnufileexit_Click();
+      if (id == kInsert) presenter_.mnueditInsert_Click();
+      if (id == kRestore) presenter_.mnueditRestore_Click();
       if (id > kSkinBase + kFirstMenuSlot - 1 && id <= kSkinBase + kLastMenuSlot) {
-        skinl_Click(static_cast<int>(id - kSkinBase));
+        presenter_.skinl_Click(static_cast<int>(id - kSkinBase));
       }
       return 0;
     }
@@ -240,11 +203,11 @@ LRESULT frmQuorlin::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CTLCOLORSTATIC:
       SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-    case WM_CLOSE:
-      EndProgram(0);
+    case WM_CLOSE:  // closing the window is File > Exit
+      presenter_.mnufileexit_Click();
       return 0;
     case WM_DESTROY:
-      PostQuitMessage(exitStatus_);
+      PostQuitMessage(presenter_.ExitStatus());
       return 0;
     default:
       break;
@@ -268,43 +231,16 @@ LRESULT CALLBACK frmQuorlin::PictureProc(HWND hwnd, UINT message, WPARAM wparam,
   return 0;
 }
 
-// ---- Shell ----
-
-void frmQuorlin::SetStatus(const std::string& text, bool repaintNow) {
-  SetWindowTextA(lblStatus, text.c_str());
-  if (repaintNow) UpdateWindow(lblStatus);
-}
+// ---- WindowView ----
 
 MessageAnswer frmQuorlin::ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
                                       MessageButtons buttons) {
-  if (hooks_.answerMessage) return hooks_.answerMessage(text, title, icon, buttons);
   UINT style = buttons == MessageButtons::YesNo ? MB_YESNO : MB_OK;
   if (icon == MessageIcon::Critical) style |= MB_ICONERROR;
   if (icon == MessageIcon::Information) style |= MB_ICONINFORMATION;
   const int answer = MessageBoxA(IsWindowVisible(hwnd_) ? hwnd_ : nullptr, text.c_str(), title.c_str(), style);
   if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
   return answer == IDYES ? MessageAnswer::Yes : MessageAnswer::No;
-}
-
-void frmQuorlin::SetBusy(bool busy) {
-  busy_ = busy;
-  SetCursor(LoadCursorA(nullptr, busy ? IDC_WAIT : IDC_ARROW));
-  if (!busy) CloseProgress();  // a copy that failed half-way leaves no window behind
-}
-
-void frmQuorlin::SetTitle(const std::string& title) { SetWindowTextA(hwnd_, title.c_str()); }
-
-void frmQuorlin::ShowWindow() {
-  ::ShowWindow(hwnd_, SW_SHOW);
-  UpdateWindow(hwnd_);
-  if (!shownOnce_) {
-    shownOnce_ = true;
-    if (hooks_.firstShown) hooks_.firstShown();
-  }
-}
-
-void frmQuorlin::SetSkinItemChecked(int index, bool checked) {
-  CheckMenuItem(mnuskin, kSkinBase + static_cast<UINT>(index), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void frmQuorlin::ShowPicture(const ImageBuffer* image) {
@@ -321,38 +257,45 @@ void frmQuorlin::ShowPicture(const ImageBuffer* image) {
                   shown_.data() + static_cast<size_t>(y) * stride);
     }
     shownInfo_ = {};
-    shownInfo_.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    shownInfo_.bmiHeader.biWidth = image->Width;
-    shownInfo_.bmiHeader.biHeight = -image->Height;
-    shownInfo_.bmiHeader.biPlanes = 1;
-    shownInfo_.bmiHeader.biBitCount = 24;
-    shownInfo_.bmiHeader.biCompression = BI_RGB;
+    shownInfo_.bmiHeader = {sizeof(BITMAPINFOHEADER), image->Width, -image->Height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
   }
   InvalidateRect(Picture1, nullptr, TRUE);
   UpdateWindow(Picture1);
 }
 
-bool frmQuorlin::CopyProgress(const std::string& what, uint64_t copied, uint64_t total) {
-  if (copied == 0 || !progress_) {
+std::optional<std::string> frmQuorlin::AskForPicture(const std::string& title, const std::vector<FileFilter>& filters) {
+  std::string filter;  // label, NUL, patterns, NUL, ..., NUL
+  for (const FileFilter& f : filters) filter += f.label + '\0' + f.patterns + '\0';
+  char path[MAX_PATH] = {};
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = hwnd_;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFile = path;
+  dialog.nMaxFile = sizeof path;
+  dialog.lpstrTitle = title.c_str();
+  dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+  if (!GetOpenFileNameA(&dialog)) return std::nullopt;
+  return std::string(path);
+}
+
+bool frmQuorlin::ShowProgress(const std::string& what, int thousandths) {
+  if (!progress_) {
     // A new copy. Its window appears only once the copy has lasted half a second;
     // the main window takes no input until it ends.
-    CloseProgress();
     cancelled_ = false;
     progressStart_ = std::chrono::steady_clock::now();
-    progress_ = CreateWindowExA(WS_EX_DLGMODALFRAME, kProgressClass, kProgramTitle, WS_POPUP | WS_CAPTION, 0, 0, 360,
-                                130, hwnd_, nullptr, instance_, nullptr);
+    progress_ = CreateWindowExA(WS_EX_DLGMODALFRAME, kProgressClass, text::kProgramTitle, WS_POPUP | WS_CAPTION, 0, 0,
+                                360, 130, hwnd_, nullptr, instance_, nullptr);
     SetWindowLongPtrA(progress_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    Child(progress_, "STATIC", what.c_str(), SS_LEFT, 12, 10, 330, 18);
+    progressText_ = Child(progress_, "STATIC", "", SS_LEFT, 12, 10, 330, 18);
     progressBar_ = Child(progress_, PROGRESS_CLASSA, "", 0, 12, 34, 330, 18);
-    SendMessageA(progressBar_, PBM_SETRANGE32, 0, kProgressSteps);
+    SendMessageA(progressBar_, PBM_SETRANGE32, 0, 1000);
     Child(progress_, "BUTTON", "Cancel", BS_PUSHBUTTON, 262, 62, 80, 26, kCancel);
     EnableWindow(hwnd_, FALSE);
   }
-  if (total > 0) {
-    SendMessageA(
-        progressBar_, PBM_SETPOS,
-        static_cast<WPARAM>(static_cast<long double>(copied) * kProgressSteps / static_cast<long double>(total)), 0);
-  }
+  SetWindowTextA(progressText_, what.c_str());
+  SendMessageA(progressBar_, PBM_SETPOS, static_cast<WPARAM>(thousandths), 0);
   if (!IsWindowVisible(progress_) &&
       std::chrono::steady_clock::now() - progressStart_ > std::chrono::milliseconds(500)) {
     RECT r;
@@ -364,9 +307,7 @@ bool frmQuorlin::CopyProgress(const std::string& what, uint64_t copied, uint64_t
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-  const bool goOn = !cancelled_;
-  if (!goOn || copied >= total) CloseProgress();
-  return goOn;
+  return !cancelled_;
 }
 
 void frmQuorlin::CloseProgress() {

@@ -4,11 +4,11 @@
 #include "win/test_aids.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  quorlin::win::frmQuorlin window(instance, quorlin::win::HooksFromEnvironment());
+  const auto window = quorlin::win::CreateMainWindow(instance, quorlin::HooksFromEnvironment());
+  quorlin::Presenter& presenter = window->presenter();
   // Start-up runs before the window is first shown; a missing game ends the
   // program without it.
-  if (window.Form_Load() == quorlin::Outcome::EndProgram) return 1;
-  window.ShowWindow();
-  quorlin::win::StartTestAids(window);
-  return window.Run();
+  if (presenter.Form_Load() == quorlin::Outcome::EndProgram) return 1;
+  quorlin::win::StartTestAids(*window, presenter.ShowAndStartTestAids());
+  return window->Run();
 }

@@ -5,15 +5,11 @@
 #include <string>
 
 #include "image/picture/picture_decoder.h"
+#include "platform/error.h"
 
 namespace quorlin::win {
 
 namespace {
-
-std::string Environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
 
 // Grabs the whole screen into a 24-bit top-down buffer and saves it as a PNG file.
 bool SaveScreen(const std::string& path) {
@@ -40,50 +36,28 @@ bool SaveScreen(const std::string& path) {
   DeleteObject(grab);
   DeleteDC(dc);
   ReleaseDC(nullptr, screen);
-  std::string reason;
-  const bool saved = SavePng(path, image, reason);
-  if (!saved) std::fprintf(stderr, "screenshot: %s\n", reason.c_str());
-  return saved;
+  try {
+    SavePng(path, image);
+  } catch (const QuorlinError& e) {
+    std::fprintf(stderr, "screenshot: %s\n", e.what());
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
 
-WindowHooks HooksFromEnvironment() {
-  WindowHooks hooks;
-  const std::string answer = Environment("QUORLIN_TEST_AUTO_ANSWER");
-  if (answer.empty()) return hooks;
-  if (answer != "yes" && answer != "no") {
-    std::fprintf(stderr, "QUORLIN_TEST_AUTO_ANSWER must be yes or no; message boxes are shown as usual\n");
-    return hooks;
-  }
-  const MessageAnswer toQuestions = answer == "yes" ? MessageAnswer::Yes : MessageAnswer::No;
-  hooks.answerMessage = [toQuestions](const std::string& text, const std::string& title, MessageIcon,
-                                      MessageButtons buttons) {
-    std::fprintf(stderr, "message: %s: %s\n", title.c_str(), text.c_str());
-    std::fflush(stderr);
-    return buttons == MessageButtons::YesNo ? toQuestions : MessageAnswer::Ok;
-  };
-  hooks.firstShown = [] {
-    std::fprintf(stderr, "window shown\n");
-    std::fflush(stderr);
-  };
-  return hooks;
-}
-
-void StartTestAids(frmQuorlin& window) {
-  if (const std::string picture = Environment("QUORLIN_TEST_PICTURE"); !picture.empty()) {
-    window.OpenPictureFile(picture);
-  }
-  static std::string screenshot;
-  static frmQuorlin* grabbed = nullptr;
-  screenshot = Environment("QUORLIN_TEST_SCREENSHOT");
+void StartTestAids(MainWindow& window, const std::string& screenshot) {
+  static std::string file;
+  static MainWindow* grabbed = nullptr;
   if (screenshot.empty()) return;
+  file = screenshot;
   grabbed = &window;
   SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
     RedrawWindow(grabbed->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    if (!SaveScreen(screenshot)) std::exit(2);
-    grabbed->mnufileexit_Click();
+    if (!SaveScreen(file)) std::exit(2);
+    grabbed->presenter().mnufileexit_Click();
   });
 }
 

@@ -121,8 +121,7 @@ TEST_F(CliTest, InsertExtractAndStatusAgreeWithTheArchives) {
   }
   ASSERT_EQ(Run({"extract", "--slot", "12", "--out", g.dir / "png", "--png"}).code, 0);
   ImageBuffer level0;
-  std::string reason;
-  ASSERT_TRUE(DecodePicture(g.dir / "png/skin12_0.png", level0, reason)) << reason;
+  DecodePicture(g.dir / "png/skin12_0.png", level0);
   EXPECT_EQ(level0.Pixels, sample::SamplePicture().Pixels);
 
   const CliRun text = Run({"status"});
@@ -183,9 +182,9 @@ TEST_F(CliTest, StatusMarksTheSlotHoldingAChangedByte) {
   std::set<int> random;
   for (int slot = 10; slot <= 37; ++slot) random.insert(slot);
   random.erase(12);
-  EXPECT_EQ(differing(ReadBytes(g.dir / "other/resource/textures.mw4"), ReadBytes(g.dir / "other/resource/props.mw4"),
-                      true),
-            random);
+  EXPECT_EQ(
+      differing(ReadBytes(g.dir / "other/resource/textures.mw4"), ReadBytes(g.dir / "other/resource/props.mw4"), true),
+      random);
 }
 
 TEST_F(CliTest, RefusalsExitWithOneAndRestoreAsksOnATerminal) {
@@ -242,6 +241,7 @@ TEST_F(CliTest, OnlyAnExplicitYesAnswersTheQuestion) {
   }
 }
 
+#ifndef _WIN32
 // Without --game the game is found through the Wine prefix's registry; every
 // command ends with 1 when start-up cannot find it, saying why on standard error
 // and nothing on standard output.
@@ -250,7 +250,7 @@ TEST_F(CliTest, EveryCommandStartsFromTheGameTheRegistryNamesOrEndsWithOne) {
   sample::WriteWinePrefix(home / "prefix", g.dir.str());
   fs::create_directories(home / "empty");
   const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-  setenv("HOME", home.str().c_str(), 1);
+  test::SetEnvironment("HOME", home.str().c_str());
   const std::vector<std::vector<std::string>> commands = {{"status"},
                                                           {"status", "--json"},
                                                           {"index", "--rebuild"},
@@ -265,7 +265,7 @@ TEST_F(CliTest, EveryCommandStartsFromTheGameTheRegistryNamesOrEndsWithOne) {
   } cases[] = {{"empty", {}, "Problem getting Mechwarrior Path!\n"},
                {"prefix", {"--game", g.dir / "nowhere"}, "Mechwarrior path is invalid!\n"}};
   for (const auto& c : cases) {
-    setenv("WINEPREFIX", (home / c.prefix).c_str(), 1);
+    test::SetEnvironment("WINEPREFIX", (home / c.prefix).c_str());
     for (auto args : commands) {
       args.insert(args.begin(), c.game.begin(), c.game.end());
       const CliRun run = Cli(args);
@@ -275,13 +275,14 @@ TEST_F(CliTest, EveryCommandStartsFromTheGameTheRegistryNamesOrEndsWithOne) {
     }
   }
   EXPECT_EQ(test::Listing(g.dir / "resource"), (std::set<std::string>{"textures.mw4", "props.mw4"}));
-  setenv("WINEPREFIX", (home / "prefix").c_str(), 1);
+  test::SetEnvironment("WINEPREFIX", (home / "prefix").c_str());
   const CliRun found = Cli({"status"});
   EXPECT_EQ(found.code, 0) << found.err;
   EXPECT_NE(found.out.find("\ngame: C:\\GAMES\\Mechwarrior Vengeance\\\n"), std::string::npos) << found.out;
-  unsetenv("WINEPREFIX");
-  setenv("HOME", oldHome.c_str(), 1);
+  test::SetEnvironment("WINEPREFIX", nullptr);
+  test::SetEnvironment("HOME", oldHome.c_str());
 }
+#endif
 
 // What each kind of text is and where it goes: status texts on standard output
 // (standard error under --json), messages, notices and failure reports on standard
@@ -327,8 +328,8 @@ TEST_F(CliTest, EachKindOfTextGoesToItsStreamAndAFailureEndsWithOne) {
   const CliRun save = Run({"index", "--rebuild"});
   EXPECT_EQ(save.code, 1);
   EXPECT_EQ(save.out, "Indexing Skins\n");
-  EXPECT_EQ(save.err.rfind("An index of the skins must be created to be patch independent.\nError 75\n", 0), 0u)
-      << save.err;
+  EXPECT_EQ(save.err.rfind("An index of the skins must be created to be patch independent.\nError 7", 0), 0u)
+      << save.err;  // 75 here, 70 (access denied) on Windows
 }
 
 }  // namespace

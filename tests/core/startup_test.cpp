@@ -114,6 +114,13 @@ TEST(StartUp, AMissingEntryIsReportedAtEveryBuildAndKeepsTheIndexStale) {
   EXPECT_EQ(g.shell.MessageTexts(), (std::vector<std::string>{kChanged, "error getting skins"}));
 }
 
+// A registry string as stored: its characters and a terminating zero.
+std::vector<uint8_t> Text(const std::string& s) {
+  std::vector<uint8_t> bytes(s.begin(), s.end());
+  bytes.push_back(0);
+  return bytes;
+}
+
 TEST(StartUp, WithoutAUsableKeyOrArchiveTheProgramEndsBeforeWritingAnything) {
   TestGame g;
   const std::string game = g.dir.str(), problem = "Problem getting Mechwarrior Path!";
@@ -122,13 +129,15 @@ TEST(StartUp, WithoutAUsableKeyOrArchiveTheProgramEndsBeforeWritingAnything) {
     std::string message;
   } cases[] = {
       {nullptr, problem},
-      {[&](MemoryRegistryKey& k) { k.SetString("EXE Path", game); }, problem},
+      {[&](MemoryRegistryKey& k) { k.Set("EXE Path", kRegSz, Text(game)); }, problem},
       {[](MemoryRegistryKey& k) {
-         k.Set("EXE Path", kRegBinary, {'C', ':', 0}), k.SetString("CDPath", "D:\\");
+         k.Set("EXE Path", kRegBinary, {'C', ':', 0}), k.Set("CDPath", kRegSz, Text("D:"));
        },
        problem},
       // A number counts as a CD path; the folder has no textures archive.
-      {[&](MemoryRegistryKey& k) { k.SetString("EXE Path", game + "/nowhere"), k.SetDword("CDPath", 0); },
+      {[&](MemoryRegistryKey& k) {
+         k.Set("EXE Path", kRegSz, Text(game + "/nowhere")), k.Set("CDPath", kRegDword, {0, 0, 0, 0});
+       },
        "Mechwarrior path is invalid!"},
   };
   for (const auto& c : cases) {

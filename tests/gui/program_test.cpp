@@ -1,4 +1,4 @@
-// The real quorlin program run with its testing aids (src/gui/test_aids.h): without
+// The real quorlin program run with its testing aids (app/presenter.h): without
 // a game it ends with status 1 before showing its window; on a sample prefix it
 // shows the window, then builds the index, saves the screen grab and ends with 0.
 #include <gtest/gtest.h>

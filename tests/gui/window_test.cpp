@@ -1,25 +1,24 @@
-// The window over a generated game: its menus, its message boxes, the picture it
-// draws, the commands run from its menus, the status line, and how it ends.
+// What belongs to the Qt window itself: its menus with their captions and access
+// keys, its message boxes, and the picture drawn one image pixel per screen pixel.
+// The window's behaviour is the presenter's, tested in tests/core/presenter_test.cpp.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QFileDialog>
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPalette>
 #include <QTimer>
-#include <filesystem>
 
-#include "gui_fixture.h"
+#include "gui/frm_quorlin.h"
 #include "support/game_fixture.h"
 
 namespace quorlin::test {
 namespace {
-
-using ::testing::ElementsAre;
-using WindowTest = WindowFixture;
 
 std::vector<QString> CheckedSkins(const QMenu* skin) {
   std::vector<QString> checked;
@@ -29,13 +28,20 @@ std::vector<QString> CheckedSkins(const QMenu* skin) {
   return checked;
 }
 
-TEST_F(WindowTest, MenusHaveTheirCaptionsAccessKeysAndNoShortcutsAndTheSkinMenuChecksOneSlot) {
-  window = std::make_unique<gui::frmQuorlin>(Hooks());
-  const auto* skin = Child<QMenu>("mnuskin");
+TEST(QtWindow, MenusHaveTheirCaptionsAccessKeysAndNoShortcutsAndTheSkinItemsTickOneSlot) {
+  TestGame g(SmallGame({9, 12}));
+  WindowHooks hooks;
+  hooks.startup.GameDir = g.dir.str();
+  hooks.answerMessage = [](const std::string&, const std::string&, MessageIcon, MessageButtons) {
+    return MessageAnswer::Ok;
+  };
+  gui::frmQuorlin window(hooks);
+  const auto* skin = window.findChild<QMenu*>("mnuskin");
+  ASSERT_NE(skin, nullptr);
   EXPECT_TRUE(CheckedSkins(skin).empty());
-  ASSERT_EQ(window->Form_Load(), Outcome::Done);
-  EXPECT_THAT(CheckedSkins(skin), ElementsAre("9"));
-  EXPECT_EQ(window->windowTitle(), "Quorlin [1.1.18]");
+  ASSERT_EQ(window.presenter().Form_Load(), Outcome::Done);
+  EXPECT_THAT(CheckedSkins(skin), ::testing::ElementsAre("9"));
+  EXPECT_EQ(window.windowTitle(), "Quorlin [1.1.18]");
 
   QStringList skins;
   for (int slot = 9; slot <= 37; ++slot) skins << QStringLiteral("%1=skinl_%1").arg(slot);
@@ -43,7 +49,7 @@ TEST_F(WindowTest, MenusHaveTheirCaptionsAccessKeysAndNoShortcutsAndTheSkinMenuC
       {"&File=mnufile", {"&Open=mnufileopen", "=mnufilesep1", "E&xit=mnufileexit"}},
       {"&Edit=mnuedit", {"&Insert Skin=mnueditInsert", "=mnueditsep1", "&Restore to Original=mnueditRestore"}},
       {"&Skin=mnuskin", skins}};
-  const QList<QAction*> bar = window->menuBar()->actions();
+  const QList<QAction*> bar = window.menuBar()->actions();
   ASSERT_EQ(bar.size(), 3);
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(bar[i]->text() + '=' + bar[i]->menu()->objectName(), menus[i].first);
@@ -54,20 +60,16 @@ TEST_F(WindowTest, MenusHaveTheirCaptionsAccessKeysAndNoShortcutsAndTheSkinMenuC
     }
     EXPECT_EQ(items, menus[i].second);
   }
-  // 37, then 9, then 9 again (a checkable action toggles, yet it stays checked),
-  // then every item in turn.
-  std::vector<int> choices = {37, 9, 9};
-  for (int slot = 10; slot <= 37; ++slot) choices.push_back(slot);
-  for (const int slot : choices) {
-    Trigger(QStringLiteral("skinl_%1").arg(slot));
-    EXPECT_THAT(CheckedSkins(skin), ElementsAre(QString::number(slot)));
-    EXPECT_EQ(window->State().SelectedSlot, slot);
+  // 37, then 9 twice (a checkable action toggles, yet it stays checked).
+  for (const int slot : {37, 9, 9}) {
+    window.findChild<QAction*>(QStringLiteral("skinl_%1").arg(slot))->trigger();
+    EXPECT_THAT(CheckedSkins(skin), ::testing::ElementsAre(QString::number(slot)));
   }
 }
 
-TEST_F(WindowTest, MessageBoxesCarryTheirTextTitleIconAndButtonsAndReturnTheAnswer) {
-  window = std::make_unique<gui::frmQuorlin>();
-  window->show();
+TEST(QtWindow, MessageBoxesCarryTheirTextTitleIconAndButtonsAndReturnTheAnswer) {
+  gui::frmQuorlin window;
+  window.show();
   using Box = QMessageBox;
   const struct {
     MessageIcon icon;
@@ -93,110 +95,31 @@ TEST_F(WindowTest, MessageBoxesCarryTheirTextTitleIconAndButtonsAndReturnTheAnsw
       box->button(c.press)->click();
     });
     poll.start(20);
-    EXPECT_EQ(window->ShowMessage("The text\nof two lines", "A title", c.icon, c.buttons), c.answer);
+    EXPECT_EQ(window.ShowMessage("The text\nof two lines", "A title", c.icon, c.buttons), c.answer);
     EXPECT_TRUE(seen);
   }
 }
 
-TEST_F(WindowTest, PicturesAreDrawnUnscaledAndTheEditCommandsWorkOnTheCheckedSlot) {
-  const auto dialog = gui::MakeOpenDialog(nullptr);
-  EXPECT_EQ(dialog->windowTitle(), "Open 512x512 Skin");
-  EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
-  EXPECT_EQ(dialog->nameFilters(), QStringList({"All Formats (*.bmp *.tga *.jpg *.png)", "Windows Bitmap (*.bmp)",
-                                                "Jpeg File (*.jpg)", "Targa File (*.tga)", "PNG Image (*.png)"}));
-  StartWindow();
-  const ImageBuffer picture = PositionPicture();
-  sample::WriteFile(temp / "skin.bmp", sample::EncodeBmp(picture));
-  sample::WriteFile(temp / "skin.tga", EncodeTGA(picture));
-  const auto expectShown = [&] {
-    const QImage shot = Child<QLabel>("Picture1")->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(shot.size(), QSize(513, 513));
-    for (const auto& [x, y] : std::vector<std::pair<int, int>>{{0, 0}, {511, 0}, {0, 511}, {511, 511}, {300, 1}}) {
-      const uint8_t* p = picture.Pixels.data() + picture.Offset(x, y);
-      EXPECT_EQ(shot.pixel(x, y), qRgb(p[2], p[1], p[0])) << x << "," << y;
-    }
-    const QRgb background = window->palette().color(QPalette::Window).rgb();
-    EXPECT_EQ(shot.pixel(512, 0), background) << "column past the picture";
-    EXPECT_EQ(shot.pixel(0, 512), background) << "row past the picture";
-  };
-  for (const char* file : {"skin.tga", "skin.bmp"}) {
-    Open(temp / file);
-    EXPECT_TRUE(messages.empty()) << file;
-    EXPECT_EQ(Status(), "Texture Loaded ready to insert");
-    expectShown();
-    // The box keeps its own copy: later changes to the loaded buffer never reach it.
-    window->SetStatus("something else", false);
-    ImageBuffer& loaded = window->State().LoadedImage;
-    const ImageBuffer keep = loaded;
-    std::fill(loaded.Pixels.begin(), loaded.Pixels.end(), uint8_t{0});
-    window->repaint();
-    Open("");  // Cancel changes nothing
-    expectShown();
-    EXPECT_EQ(Status(), "something else");
-    loaded = keep;
+TEST(QtWindow, ThePictureIsDrawnUnscaledAtTheTopLeftAndKeptAsItWas) {
+  gui::frmQuorlin window;
+  window.show();
+  ImageBuffer picture = PositionPicture();
+  const ImageBuffer drawn = picture;
+  window.ShowPicture(&picture);
+  std::fill(picture.Pixels.begin(), picture.Pixels.end(), uint8_t{0});  // the box keeps its own copy
+  window.repaint();
+  auto* box = window.findChild<QLabel*>("Picture1");
+  const QImage shot = box->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(shot.size(), QSize(513, 513));
+  for (const auto& [x, y] : std::vector<std::pair<int, int>>{{0, 0}, {511, 0}, {0, 511}, {511, 511}, {300, 1}}) {
+    const uint8_t* p = drawn.Pixels.data() + drawn.Offset(x, y);
+    EXPECT_EQ(shot.pixel(x, y), qRgb(p[2], p[1], p[0])) << x << "," << y;
   }
-
-  // Insert Skin writes the checked slot; Restore asks and restores only on Yes.
-  Trigger("skinl_12");
-  const auto before = sample::ReadFile(TexturesPath());
-  Trigger("mnueditInsert");
-  EXPECT_TRUE(messages.empty());
-  EXPECT_EQ(Status(), "Done.");
-  const auto inserted = sample::ReadFile(TexturesPath());
-  auto expected = before;
-  for (int level = 0; level < 6; ++level) {
-    Put(expected, layout.textures.at(ExpectedTextureName(12, level)), LevelTarga(picture, 512 >> level));
-  }
-  EXPECT_TRUE(SameBytes(inserted, expected));
-  answers = {MessageAnswer::No, MessageAnswer::Yes};
-  window->SetStatus("before", false);
-  Trigger("mnueditRestore");
-  EXPECT_THAT(messages, ElementsAre("Restoring may require you to rerun the Zandel!\nDo you wish to continue?"));
-  EXPECT_TRUE(SameBytes(sample::ReadFile(TexturesPath()), inserted));
-  EXPECT_EQ(Status(), "before");
-  Trigger("mnueditRestore");
-  EXPECT_TRUE(SameBytes(sample::ReadFile(TexturesPath()), before));
-  EXPECT_EQ(Status(), "Done.");
-
-  // A picture of another size is refused and cleared, leaving nothing to insert.
-  messages.clear();
-  sample::WriteFile(temp / "small.bmp", sample::EncodeBmp(PositionPicture(256)));
-  Open(temp / "small.bmp");
-  EXPECT_TRUE(Child<QLabel>("Picture1")->pixmap().isNull());
-  Trigger("mnueditInsert");
-  EXPECT_THAT(messages, ElementsAre("Skin file isn't 512x512!", "Load a 512x512 image to use for a skin"));
-  EXPECT_TRUE(window->isVisible());
-}
-
-TEST_F(WindowTest, ExitAndClosingEndWithZeroAndACommandOrStartUpEndingTheProgramWithOne) {
-  for (const bool byMenu : {true, false}) {
-    StartWindow();
-    if (byMenu)
-      Trigger("mnufileexit");
-    else
-      EXPECT_TRUE(window->close());
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(window->ExitStatus(), 0);
-  }
-  StartWindow();
-  sample::WriteFile(temp / "skin.bmp", sample::EncodeBmp(PositionPicture()));
-  Open(temp / "skin.bmp");
-  std::filesystem::remove(TexturesPath());
-  Trigger("mnueditInsert");
-  EXPECT_THAT(messages, ElementsAre("Mechwarrior path is invalid!"));
-  EXPECT_FALSE(window->isVisible());
-  EXPECT_EQ(window->ExitStatus(), 1);
-
-  // Re-indexing shows the window; when writing the index then fails, it goes again.
-  SetUp();
-  std::filesystem::remove(temp / "game/resource/textures.inx");
-  std::filesystem::create_directories(temp / "game/resource/textures.inx/in-the-way");
-  window = std::make_unique<gui::frmQuorlin>(Hooks());
-  timesShown = 0;
-  EXPECT_EQ(window->Form_Load(), Outcome::EndProgram);
-  EXPECT_EQ(timesShown, 1);
-  EXPECT_FALSE(window->isVisible());
-  EXPECT_EQ(window->ExitStatus(), 1);
+  const QRgb background = window.palette().color(QPalette::Window).rgb();
+  EXPECT_EQ(shot.pixel(512, 0), background) << "column past the picture";
+  EXPECT_EQ(shot.pixel(0, 512), background) << "row past the picture";
+  window.ShowPicture(nullptr);
+  EXPECT_TRUE(box->pixmap().isNull());
 }
 
 }  // namespace

@@ -85,9 +85,8 @@ TEST_F(OpenPictureTest, EveryFormatGivesThePicturesPixels) {
     EXPECT_LE(worst, c.tolerance) << c.name;
     EXPECT_EQ(state.WorkImage.Pixels, state.LoadedImage.Pixels) << c.name;
     ImageBuffer decoded;
-    std::string reason;
     if (std::string(c.name).find("TGA") == std::string::npos) {
-      ASSERT_TRUE(DecodePicture(tmp / c.name, decoded, reason)) << reason;
+      DecodePicture(tmp / c.name, decoded);
       EXPECT_EQ(decoded.Pixels, state.LoadedImage.Pixels) << c.name << ": the platform decoder differs";
     }
   }
@@ -101,7 +100,7 @@ TEST_F(OpenPictureTest, UnusableFilesAreRefusedAndLeaveNoImageLoaded) {
   while (sof + 9 < jpeg.size() && !(jpeg[sof] == 0xFF && jpeg[sof + 1] == 0xC0)) ++sof;
   ASSERT_LT(sof + 9, jpeg.size());
   const std::string unsupported = "Unsupported format!";
-  const std::string targa = "Targa file must be 24-bit Uncompressed!";
+  const std::string targa = "Targa file must be 24-bit Uncompressed!", not512 = "Skin file isn't 512x512!";
   const struct {
     const char* name;
     std::vector<uint8_t> bytes;
@@ -119,12 +118,12 @@ TEST_F(OpenPictureTest, UnusableFilesAreRefusedAndLeaveNoImageLoaded) {
       {"junk.png", {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0}, ""},
       {"notes.bmp", {'h', 'e', 'l', 'l', 'o', '\n'}, ""},  // renamed, not a picture
       // One pixel off in each direction.
-      {"511x512.bmp", sample::EncodeBmp(test::PositionPicture(511, 512)), kNot512},
-      {"513x512.bmp", sample::EncodeBmp(test::PositionPicture(513, 512)), kNot512},
-      {"512x511.bmp", sample::EncodeBmp(test::PositionPicture(512, 511)), kNot512},
-      {"512x513.png", sample::EncodePng(test::PositionPicture(512, 513)), kNot512},
+      {"511x512.bmp", sample::EncodeBmp(test::PositionPicture(511, 512)), not512},
+      {"513x512.bmp", sample::EncodeBmp(test::PositionPicture(513, 512)), not512},
+      {"512x511.bmp", sample::EncodeBmp(test::PositionPicture(512, 511)), not512},
+      {"512x513.png", sample::EncodePng(test::PositionPicture(512, 513)), not512},
       // A size far beyond any picture, refused by the platform's decoder from the header.
-      {"huge.jpg", test::With(jpeg, {{sof + 5, 0x1F}, {sof + 6, 0x40}, {sof + 7, 0x1F}, {sof + 8, 0x40}}), kNot512},
+      {"huge.jpg", test::With(jpeg, {{sof + 5, 0x1F}, {sof + 6, 0x40}, {sof + 7, 0x1F}, {sof + 8, 0x40}}), not512},
   };
   for (const auto& c : cases) {
     ASSERT_EQ(Open("good.bmp", bmp), Outcome::Done);

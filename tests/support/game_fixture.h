@@ -112,6 +112,15 @@ inline std::vector<uint8_t> Targa(const ImageBuffer& image, uint8_t descriptor =
   return out;
 }
 
+// Sets an environment variable for the rest of the process, or removes it (nullptr).
+inline void SetEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name, value ? value : "");
+#else
+  value ? setenv(name, value, 1) : unsetenv(name);
+#endif
+}
+
 inline std::set<std::string> Listing(const std::string& folder) {
   std::set<std::string> names;
   for (const auto& e : std::filesystem::directory_iterator(folder)) names.insert(e.path().filename().string());

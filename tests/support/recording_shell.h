@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/shell.h"
+#include "app/commands.h"
 
 namespace quorlin::test {
 
 // A Shell that records what the commands ask of the front end, one line per
 // request in order, and answers Yes/No questions from a queue (No when empty).
-class RecordingShell : public Shell {
+class RecordingShell : public WindowShell {
  public:
   struct Message {
     std::string text, title;

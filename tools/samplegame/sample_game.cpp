@@ -259,7 +259,7 @@ std::vector<uint8_t> SolidTarga(int side, uint8_t b, uint8_t g, uint8_t r) {
     image.Pixels[i + 1] = g;
     image.Pixels[i + 2] = r;
   }
-  return EncodeTGA(image);
+  return SaveTGA(image);
 }
 
 std::string StoredName(const std::string& expected, bool mixedCase, std::mt19937& rng) {
@@ -343,7 +343,7 @@ SampleGame WriteSampleGame(const std::string& dir, const GameOptions& options) {
     const ImageBuffer picture = SamplePicture();
     WriteFile((fs::path(dir) / "sample-skin.bmp").string(), EncodeBmp(picture));
     WriteFile((fs::path(dir) / "sample-skin.png").string(), EncodePng(picture));
-    WriteFile((fs::path(dir) / "sample-skin.tga").string(), EncodeTGA(picture));
+    WriteFile((fs::path(dir) / "sample-skin.tga").string(), SaveTGA(picture));
   }
   return game;
 }

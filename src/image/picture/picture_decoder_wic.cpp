@@ -8,6 +8,8 @@
 
 #include "image/picture/picture_decoder.h"
 #include "image/picture_checks.h"
+#include "platform/error.h"
+#include "platform/texts.h"
 
 namespace quorlin {
 
@@ -64,11 +66,8 @@ IWICImagingFactory* Factory(HRESULT& hr) {
 
 }  // namespace
 
-bool DecodePicture(const std::string& nativePath, ImageBuffer& image, std::string& reason) {
-  if (std::string refused = RefuseBeforeDecoding(nativePath); !refused.empty()) {
-    reason = std::move(refused);
-    return false;
-  }
+void DecodePicture(const std::string& nativePath, ImageBuffer& image) {
+  RefuseBeforeDecoding(nativePath);
   HRESULT hr = S_OK;
   IWICImagingFactory* factory = Factory(hr);
   Com<IWICBitmapDecoder> decoder;
@@ -82,8 +81,7 @@ bool DecodePicture(const std::string& nativePath, ImageBuffer& image, std::strin
   if (SUCCEEDED(hr)) hr = decoder->GetFrame(0, &frame);
   if (SUCCEEDED(hr)) hr = frame->GetSize(&width, &height);
   if (SUCCEEDED(hr) && static_cast<long long>(width) * height > kMaxPicturePixels) {
-    reason = kNot512;
-    return false;
+    throw QuorlinError(kErrBadFileFormat, text::kNot512);
   }
   if (SUCCEEDED(hr)) hr = WICConvertBitmapSource(GUID_WICPixelFormat24bppBGR, frame.get(), &bgr);
   std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 3);
@@ -91,23 +89,17 @@ bool DecodePicture(const std::string& nativePath, ImageBuffer& image, std::strin
   if (SUCCEEDED(hr)) {
     hr = bgr->CopyPixels(nullptr, width * 3, static_cast<UINT>(pixels.size()), pixels.data());
   }
-  if (FAILED(hr)) {
-    reason = "Cannot read " + nativePath + ": " + Why(hr);
-    return false;
-  }
+  if (FAILED(hr)) throw QuorlinError(kErrBadFileFormat, "Cannot read " + nativePath + ": " + Why(hr));
   image.Width = static_cast<int32_t>(width);
   image.Height = static_cast<int32_t>(height);
   image.BitsPerPixel = 24;
-  image.Palette.clear();
   image.Pixels = std::move(pixels);
-  return true;
 }
 
-bool SavePng(const std::string& nativePath, const ImageBuffer& image, std::string& reason) {
+void SavePng(const std::string& nativePath, const ImageBuffer& image) {
   if (image.BitsPerPixel != 24 || PixelBytes(image.Width, image.Height) == 0 ||
       image.Pixels.size() < PixelBytes(image.Width, image.Height)) {
-    reason = "Cannot write " + nativePath + ": no 24-bit image";
-    return false;
+    throw QuorlinError(kErrPathFileAccess, "Cannot write " + nativePath + ": no 24-bit image");
   }
   HRESULT hr = S_OK;
   IWICImagingFactory* factory = Factory(hr);
@@ -131,11 +123,7 @@ bool SavePng(const std::string& nativePath, const ImageBuffer& image, std::strin
   }
   if (SUCCEEDED(hr)) hr = frame->Commit();
   if (SUCCEEDED(hr)) hr = encoder->Commit();
-  if (FAILED(hr)) {
-    reason = "Cannot write " + nativePath + ": " + Why(hr);
-    return false;
-  }
-  return true;
+  if (FAILED(hr)) throw QuorlinError(kErrPathFileAccess, "Cannot write " + nativePath + ": " + Why(hr));
 }
 
 }  // namespace quorlin

@@ -2,22 +2,19 @@
 #include <filesystem>
 #include <optional>
 
-#include "app/commands.h"
-#include "archive/journal.h"
-#include "insert/archive_file.h"
+#include "archive/safe_writes.h"
+
+#include "archive/skin_index.h"
 #include "platform/error.h"
 #include "platform/file_copy.h"
 #include "platform/folder_lock.h"
 #include "platform/native_file.h"
 #include "platform/paths.h"
+#include "platform/texts.h"
 
 namespace quorlin {
 
 namespace {
-
-constexpr const char* kBusy =
-    "Another copy of Quorlin is writing to the game's files right now. Nothing has been changed; try again when it "
-    "has finished.";
 
 std::string JournalPath(const GameLocation& game) { return game.NativeGamePath(kJournalFile); }
 std::string PartialJournalPath(const GameLocation& game) { return JournalPath(game) + kTemporaryMark + "tmp"; }
@@ -33,12 +30,12 @@ std::vector<std::string> Leftovers(const GameLocation& game) {
   return found;
 }
 
-void Finish(ProgramState& state, const Journal& journal) {
+void Finish(const GameLocation& game, const Journal& journal) {
   // Only the archives written into are opened: one copied back whole may be missing.
   std::vector<std::optional<ArchiveFile>> files(journal.archives.size());
   for (const auto& w : journal.writes) {
     auto& file = files[w.archive];
-    if (!file) file.emplace(state.Game.NativeGamePath(journal.archives[w.archive].first), ArchiveFile::Open::ReadWrite);
+    if (!file) file.emplace(game.NativeGamePath(journal.archives[w.archive].first), ArchiveFile::Open::ReadWrite);
     file->WriteAt(w.position, w.bytes);
   }
   for (auto& file : files) {
@@ -46,18 +43,18 @@ void Finish(ProgramState& state, const Journal& journal) {
   }
   for (const uint8_t r : journal.restores) {
     const std::string& archive = journal.archives[r].first;
-    CopyWholeFile(state.Game.NativeGamePath(archive + "b"), state.Game.NativeGamePath(archive));
-    if (archive == kPropsArchive) SetNormalAttributes(state.Game.NativeGamePath(archive));
+    CopyWholeFile(game.NativeGamePath(archive + "b"), game.NativeGamePath(archive));
+    if (archive == kPropsArchive) SetNormalAttributes(game.NativeGamePath(archive));
   }
 }
 
 // Why a journal cannot be used for these archives, or nothing when it can: the
 // archives it writes into must still have the lengths they had.
-std::optional<std::string> Mismatch(const ProgramState& state, const Journal& journal) {
+std::optional<std::string> Mismatch(const GameLocation& game, const Journal& journal) {
   for (size_t i = 0; i < journal.archives.size(); ++i) {
     const bool written = std::any_of(journal.writes.begin(), journal.writes.end(),
                                      [i](const Journal::Write& w) { return w.archive == i; });
-    const std::string path = state.Game.NativeGamePath(journal.archives[i].first);
+    const std::string path = game.NativeGamePath(journal.archives[i].first);
     if (written && (!NativeFileExists(path) || NativeFileSize(path) != journal.archives[i].second)) {
       return journal.archives[i].first;
     }
@@ -77,9 +74,9 @@ void ForgetJournal(const std::string& nativePath) {
   }
 }
 
-bool LockGameFolder(const ProgramState& state, Shell& shell, FolderLock& lock) {
-  if (lock.Held() || lock.TryLock(state.Game.NativeGamePath("resource"))) return true;
-  shell.ShowMessage(kBusy, kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+bool LockGameFolder(const GameLocation& game, Shell& shell, FolderLock& lock) {
+  if (lock.Held() || lock.TryLock(game.NativeGamePath("resource"))) return true;
+  shell.ShowMessage(text::kBusy, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
   return false;
 }
 
@@ -101,44 +98,58 @@ void CommitJournal(const GameLocation& game, const Journal& journal, const std::
   ForgetJournal(path);
 }
 
-Outcome RecoverJournal(ProgramState& state, Shell& shell) {
-  const std::string journalPath = JournalPath(state.Game);
+Outcome RecoverJournal(const GameLocation& game, Shell& shell) {
+  const std::string journalPath = JournalPath(game);
   const bool journal = NativeFileExists(journalPath);
-  const std::vector<std::string> leftovers = Leftovers(state.Game);
+  const std::vector<std::string> leftovers = Leftovers(game);
   if (!journal && leftovers.empty()) return Outcome::Done;
   // Another copy that holds the lock is still writing: what it left is its own.
   FolderLock lock;
-  if (!lock.TryLock(state.Game.NativeGamePath("resource"))) return Outcome::Done;
+  if (!lock.TryLock(game.NativeGamePath("resource"))) return Outcome::Done;
   std::string what = "write";
   try {
     for (const std::string& file : leftovers) {
       RemoveFile(file);
-      if (file == PartialJournalPath(state.Game)) {
-        shell.Notice(
-            "A journal that an interrupted run had not finished writing was discarded; the archives had "
-            "not been touched.");
-      }
+      if (file == PartialJournalPath(game)) shell.Notice(text::kPartialJournalDiscarded);
     }
     if (!journal) return Outcome::Done;
     const std::optional<Journal> found = DecodeJournal(ReadWholeFile(journalPath));
     if (!found) {
-      shell.Notice(std::string("A damaged journal (") + kJournalFile + ") was found and discarded.");
-    } else if (const auto changed = Mismatch(state, *found)) {
-      shell.Notice("The journal of an interrupted " + found->what + " no longer fits " + *changed +
-                   ", which has changed since; it was discarded and nothing was written.");
+      shell.Notice(text::kDamagedJournalDiscarded);
+    } else if (const auto changed = Mismatch(game, *found)) {
+      shell.Notice(text::JournalNoLongerFits(found->what, *changed));
     } else {
       what = found->what;
-      Finish(state, *found);
-      shell.Notice("The interrupted " + what + " was finished from its journal.");
+      Finish(game, *found);
+      shell.Notice(text::JournalFinished(what));
     }
     ForgetJournal(journalPath);
   } catch (const QuorlinError& e) {
-    shell.ShowMessage(
-        "Could not finish the interrupted " + what + ":\n" + e.what() + "\nIt is tried again when Quorlin next starts.",
-        kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+    shell.ShowMessage(text::JournalNotFinished(what, e.what()), text::kProgramTitle, MessageIcon::Critical,
+                      MessageButtons::Ok);
     return Outcome::EndProgram;
   }
   return Outcome::Done;
+}
+
+void CopyWithProgress(Shell& shell, const std::string& title, const std::string& from, const std::string& to) {
+  CopyWholeFile(from, to, [&](uint64_t copied, uint64_t total) { return shell.CopyProgress(title, copied, total); });
+}
+
+bool BackupArchive(const GameLocation& game, Shell& shell, const std::string& relativeArchive) {
+  if (!game.Exists(relativeArchive)) {
+    shell.ShowMessage(text::kMechPathInvalid, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+    return false;
+  }
+  try {
+    CopyWithProgress(shell, "Backing Up", game.NativeGamePath(relativeArchive),
+                     game.NativeGamePath(relativeArchive + "b"));
+  } catch (const QuorlinError& e) {
+    shell.ShowMessage(text::BackupFailed(relativeArchive, e.what()), text::kProgramTitle, MessageIcon::Critical,
+                      MessageButtons::Ok);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace quorlin

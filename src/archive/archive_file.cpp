@@ -1,4 +1,4 @@
-#include "insert/archive_file.h"
+#include "archive/archive_file.h"
 
 namespace quorlin {
 

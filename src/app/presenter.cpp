@@ -1,0 +1,146 @@
+#include "app/presenter.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+#include "platform/error.h"
+#include "platform/texts.h"
+
+namespace quorlin {
+
+namespace {
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+const std::vector<FileFilter> kOpenFilters = {{"All Formats (*.bmp *.tga *.jpg *.png)", "*.bmp;*.tga;*.jpg;*.png"},
+                                              {"Windows Bitmap (*.bmp)", "*.bmp"},
+                                              {"Jpeg File (*.jpg)", "*.jpg"},
+                                              {"Targa File (*.tga)", "*.tga"},
+                                              {"PNG Image (*.png)", "*.png"}};
+
+}  // namespace
+
+WindowHooks HooksFromEnvironment() {
+  WindowHooks hooks;
+  const std::string answer = Environment("QUORLIN_TEST_AUTO_ANSWER");
+  if (answer.empty()) return hooks;
+  if (answer != "yes" && answer != "no") {
+    std::fprintf(stderr, "QUORLIN_TEST_AUTO_ANSWER must be yes or no; message boxes are shown as usual\n");
+    return hooks;
+  }
+  const MessageAnswer toQuestions = answer == "yes" ? MessageAnswer::Yes : MessageAnswer::No;
+  hooks.answerMessage = [toQuestions](const std::string& text, const std::string& title, MessageIcon,
+                                      MessageButtons buttons) {
+    std::fprintf(stderr, "message: %s: %s\n", title.c_str(), text.c_str());
+    std::fflush(stderr);
+    return buttons == MessageButtons::YesNo ? toQuestions : MessageAnswer::Ok;
+  };
+  hooks.firstShown = [] {
+    std::fprintf(stderr, "window shown\n");
+    std::fflush(stderr);
+  };
+  return hooks;
+}
+
+Presenter::Presenter(WindowView& view, PictureDecoder decoder, WindowHooks hooks)
+    : view_(view), decoder_(std::move(decoder)), hooks_(std::move(hooks)) {}
+
+Outcome Presenter::Form_Load() {
+  Outcome outcome = Outcome::EndProgram;
+  Run([&] { return outcome = quorlin::Form_Load(state_, *this, hooks_.startup); });
+  return outcome;
+}
+
+std::string Presenter::ShowAndStartTestAids() {
+  ShowWindow();
+  if (const std::string picture = Environment("QUORLIN_TEST_PICTURE"); !picture.empty()) OpenPictureFile(picture);
+  return Environment("QUORLIN_TEST_SCREENSHOT");
+}
+
+void Presenter::mnufileopen_Click() {
+  const auto path = hooks_.choosePicture ? hooks_.choosePicture() : view_.AskForPicture(text::kOpenTitle, kOpenFilters);
+  if (path && !path->empty()) OpenPictureFile(*path);
+}
+
+void Presenter::OpenPictureFile(const std::string& nativePath) {
+  Run([&] { return OpenPicture(state_, *this, nativePath, decoder_); });
+}
+
+void Presenter::mnufileexit_Click() { EndProgram(0); }
+
+void Presenter::mnueditInsert_Click() {
+  Run([&] { return quorlin::mnueditInsert_Click(state_, *this); });
+}
+
+void Presenter::mnueditRestore_Click() {
+  Run([&] { return quorlin::mnueditRestore_Click(state_, *this); });
+}
+
+void Presenter::skinl_Click(int Index) { quorlin::skinl_Click(state_, *this, static_cast<int16_t>(Index)); }
+
+void Presenter::Run(const std::function<Outcome()>& command) {
+  // A file that changed while the window waited may still have its old length and
+  // modification time: every command opens the archives and reads them afresh, and
+  // closes them when it ends, so that no file stays open while the window waits.
+  state_.Archives.Close();
+  Outcome outcome = Outcome::Done;
+  // The commands report their own failures; anything that still escapes ends the
+  // program with a report rather than leaving it in an unknown state.
+  try {
+    outcome = command();
+  } catch (const QuorlinError& e) {
+    SetBusy(false);
+    ShowMessage(text::ErrorReport(e.number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
+                MessageButtons::Ok);
+    outcome = Outcome::EndProgram;
+  } catch (const std::exception& e) {
+    SetBusy(false);
+    ShowMessage(std::string("Error\n") + e.what(), text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+    outcome = Outcome::EndProgram;
+  }
+  state_.Archives.Close();
+  view_.CloseProgress();  // a copy that failed half-way leaves no progress window behind
+  if (outcome == Outcome::EndProgram) EndProgram(1);
+}
+
+void Presenter::EndProgram(int status) {
+  exitStatus_ = status;
+  view_.Close();
+}
+
+MessageAnswer Presenter::ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
+                                     MessageButtons buttons) {
+  if (hooks_.answerMessage) return hooks_.answerMessage(text, title, icon, buttons);
+  return view_.ShowMessage(text, title, icon, buttons);
+}
+
+void Presenter::SetBusy(bool busy) {
+  // The commands may ask for the same state twice; the toolkit hears of changes only.
+  if (busy == busy_) return;
+  busy_ = busy;
+  view_.SetBusy(busy);
+  if (!busy) view_.CloseProgress();
+}
+
+bool Presenter::CopyProgress(const std::string& what, uint64_t copied, uint64_t total) {
+  // In thousandths, so that files of any length fit a progress bar's int.
+  const int thousandths =
+      total ? static_cast<int>(static_cast<long double>(copied) * 1000 / static_cast<long double>(total)) : 0;
+  const bool goOn = view_.ShowProgress(what, thousandths);
+  if (!goOn || copied >= total) view_.CloseProgress();
+  return goOn;
+}
+
+void Presenter::ShowWindow() {
+  view_.Show();
+  if (!shown_) {
+    shown_ = true;
+    if (hooks_.firstShown) hooks_.firstShown();
+  }
+}
+
+}  // namespace quorlin

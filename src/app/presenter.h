@@ -1,0 +1,129 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/commands.h"
+#include "app/program_state.h"
+
+namespace quorlin {
+
+// One entry of the Open dialog's filter list: what it shows, and its patterns.
+struct FileFilter {
+  std::string label;     // "All Formats (*.bmp *.tga *.jpg *.png)"
+  std::string patterns;  // "*.bmp;*.tga;*.jpg;*.png"
+};
+
+// What a toolkit's main window does for the presenter. What each menu item does,
+// every text, the order of things and the hooks of the test aids are the
+// presenter's; the window only shows and asks.
+class WindowView {
+ public:
+  virtual ~WindowView() = default;
+  virtual void SetTitle(const std::string& title) = 0;
+  virtual void Show() = 0;
+  // Closes the window, which ends the program with the presenter's exit status.
+  virtual void Close() = 0;
+  // The status line; repaintNow asks for an immediate repaint.
+  virtual void SetStatus(const std::string& text, bool repaintNow) = 0;
+  virtual MessageAnswer ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
+                                    MessageButtons buttons) = 0;
+  // Draws a 24-bit top-down image at the picture box's top left, one image pixel
+  // per device pixel, kept until the next call; nullptr clears the box.
+  virtual void ShowPicture(const ImageBuffer* image) = 0;
+  virtual void SetSkinItemChecked(int index, bool checked) = 0;
+  // The Open dialog: the chosen file's native path, or nothing when cancelled.
+  virtual std::optional<std::string> AskForPicture(const std::string& title,
+                                                   const std::vector<FileFilter>& filters) = 0;
+  // A copy's progress in thousandths, in a window of its own that appears only
+  // once the copy has lasted half a second; false when the user cancelled it.
+  virtual bool ShowProgress(const std::string& what, int thousandths) = 0;
+  virtual void CloseProgress() = 0;
+  // The hourglass pointer over the whole application.
+  virtual void SetBusy(bool busy) = 0;
+};
+
+// Ways to take the window's questions away from the user: the tests and the
+// program's test aids use them. Empty members mean the ordinary behaviour.
+struct WindowHooks {
+  // Answers a message box instead of showing it.
+  std::function<MessageAnswer(const std::string& text, const std::string& title, MessageIcon icon,
+                              MessageButtons buttons)>
+      answerMessage;
+  // Chooses the picture instead of the Open dialog; nothing means Cancel.
+  std::function<std::optional<std::string>()> choosePicture;
+  // Called when the window is shown for the first time.
+  std::function<void()> firstShown;
+  // Where start-up looks for the game.
+  StartupOptions startup;
+};
+
+// The test aids of the window programs, switched on by environment variables that
+// ordinary use never sets:
+//   QUORLIN_TEST_AUTO_ANSWER=yes|no   Message boxes are not shown. Each is written to
+//       standard error as "message: TITLE: TEXT" and answered at once: Ok, or Yes or
+//       No as the value says. The window's first showing is written as
+//       "window shown".
+//   QUORLIN_TEST_PICTURE=FILE   After start-up FILE is opened as File > Open does
+//       with the file chosen in its dialog.
+//   QUORLIN_TEST_SCREENSHOT=FILE.png   Once the window is on screen, the whole
+//       screen is grabbed into FILE.png, then the program ends as File > Exit does.
+WindowHooks HooksFromEnvironment();
+
+// The main window's logic, the same under every toolkit: it owns the program's
+// state, runs each menu command (closing the archives around it and turning an
+// error that escapes it into the failure report that ends the program), does
+// start-up, and is the Shell the commands talk through, passing what they show to
+// the view.
+class Presenter : public WindowShell {
+ public:
+  // decoder: the platform's picture decoder, for File > Open.
+  Presenter(WindowView& view, PictureDecoder decoder, WindowHooks hooks = {});
+
+  // Start-up, before the window is first shown. EndProgram: the program ends with
+  // status 1 without showing it.
+  Outcome Form_Load();
+  // Shows the window and starts the test aids the environment asks for; returns the
+  // file the view is to save a screen grab into (empty: none).
+  std::string ShowAndStartTestAids();
+
+  // The menu handlers.
+  void mnufileopen_Click();
+  void mnufileexit_Click();
+  void mnueditInsert_Click();
+  void mnueditRestore_Click();
+  void skinl_Click(int Index);
+  // File > Open after the dialog.
+  void OpenPictureFile(const std::string& nativePath);
+
+  // 0 after File > Exit or closing the window, 1 after start-up or a command ended
+  // the program.
+  int ExitStatus() const { return exitStatus_; }
+
+  // The Shell of the commands.
+  void SetStatus(const std::string& text, bool repaintNow) override { view_.SetStatus(text, repaintNow); }
+  MessageAnswer ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
+                            MessageButtons buttons) override;
+  void SetBusy(bool busy) override;
+  bool CopyProgress(const std::string& what, uint64_t copied, uint64_t total) override;
+  void SetTitle(const std::string& title) override { view_.SetTitle(title); }
+  void ShowWindow() override;
+  void SetSkinItemChecked(int index, bool checked) override { view_.SetSkinItemChecked(index, checked); }
+  void ShowPicture(const ImageBuffer* image) override { view_.ShowPicture(image); }
+
+ private:
+  void Run(const std::function<Outcome()>& command);
+  void EndProgram(int status);
+
+  WindowView& view_;
+  PictureDecoder decoder_;
+  WindowHooks hooks_;
+  ProgramState state_;
+  int exitStatus_ = 0;
+  bool busy_ = false;
+  bool shown_ = false;
+};
+
+}  // namespace quorlin

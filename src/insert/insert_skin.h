@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/archive_file.h"
+#include "archive/skin_index.h"
+#include "image/image_buffer.h"
+#include "platform/game_location.h"
+#include "platform/shell.h"
+
+namespace quorlin {
+
+// How the smaller texture levels and the preview are made from the picture.
+enum class LevelFilter { Nearest, Box };
+
+// What Insert Skin works on: the game and its archives (open for the command), the
+// skin index, the slot, the picture (BitsPerPixel 0: none loaded), and the step it
+// has reached, which only the failure report shows.
+struct InsertJob {
+  const GameLocation& game;
+  OpenArchives& archives;
+  const SkinIndex& index;
+  int slot;
+  const ImageBuffer& picture;
+  std::string& lastStep;
+  LevelFilter filter = LevelFilter::Nearest;
+};
+
+// Edit > Insert Skin: backs each archive up once, checks the slot is prepared in
+// both, and writes its six texture levels and its lobby preview in place.
+Outcome InsertSkin(const InsertJob& job, Shell& shell);
+
+}  // namespace quorlin
