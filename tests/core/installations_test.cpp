@@ -43,7 +43,7 @@ class FakeHome {
     for (const Installation& i : found) {
       std::error_code ec;
       const std::string game = fs::canonical(i.game, ec).string();
-      lines.push_back(std::string(LauncherName(i.launcher)) + " " + fs::relative(i.prefix, home()).string() + " " +
+      lines.push_back(std::string(LauncherName(i.launcher)) + " " + fs::path(i.prefix).lexically_relative(home()).string() + " " +
                       game + (i.textures ? " textures" : " none") + (i.mechPath == kMechPath ? "" : " " + i.mechPath) +
                       (i.cdPath == "D:\\" ? "" : " cd=" + i.cdPath));
     }
@@ -93,6 +93,7 @@ TEST(Installations, EveryLauncherPlaceInOrderEachPrefixOnceDamagedFilesPassedOve
           home + "/SteamLibrary\"\n\t\t\"label\"\t\t\"\"\n\t}\n}\n");
   fs::create_directories(home + "/.steam");
   fs::create_directory_symlink("../.local/share/Steam", home + "/.steam/steam");
+  const std::string steamRoot = h.AddPrefix(".local/share/Steam/steamapps/compatdata/1000/pfx");
   const std::string steam = h.AddPrefix("SteamLibrary/steamapps/compatdata/2000/pfx");
   const std::string flatpakRoot = ".var/app/com.valvesoftware.Steam/.local/share/Steam";
   h.Write(flatpakRoot + "/steamapps/libraryfolders.vdf", "\"libraryfolders\"\n{\n\t\"1\"\t\t\"/mnt/cut");
@@ -111,6 +112,7 @@ TEST(Installations, EveryLauncherPlaceInOrderEachPrefixOnceDamagedFilesPassedOve
                 h.Line("playonlinux", ".PlayOnLinux/wineprefix/MW4", pol),
                 h.Line("heroic", "Games/Heroic/Prefixes/default/Mechwarrior Vengeance", heroicDefault),
                 h.Line("heroic", "Games/Heroic/Prefixes/mw4", heroic),
+                h.Line("steam", ".steam/steam/steamapps/compatdata/1000/pfx", steamRoot),
                 h.Line("steam", "SteamLibrary/steamapps/compatdata/2000/pfx", steam),
                 h.Line("steam", flatpakRoot + "/steamapps/compatdata/77/pfx", steamFlatpak),
                 h.Line("crossover", ".cxoffice/Mechwarrior", crossover, false),
@@ -189,6 +191,7 @@ TEST(SteamLibraryFolders, BothFormsEscapesCommentsAndDamagedText) {
       {current.substr(0, current.find("/mnt")), {}},
       {current.substr(0, current.size() - 2), {}},
       {current + "}", {}},
+      {current + "\"next\" \"cut", {}},
       {"\"libraryfolders\" { \"0\" }", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(SteamLibraryFolders(c.text), c.folders) << c.text;
