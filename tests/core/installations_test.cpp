@@ -43,8 +43,9 @@ class FakeHome {
     for (const Installation& i : found) {
       std::error_code ec;
       const std::string game = fs::canonical(i.game, ec).string();
-      lines.push_back(std::string(LauncherName(i.launcher)) + " " + fs::path(i.prefix).lexically_relative(home()).string() + " " +
-                      game + (i.textures ? " textures" : " none") + (i.mechPath == kMechPath ? "" : " " + i.mechPath) +
+      lines.push_back(std::string(LauncherName(i.launcher)) + " " +
+                      fs::path(i.prefix).lexically_relative(home()).string() + " " + game +
+                      (i.textures ? " textures" : " none") + (i.mechPath == kMechPath ? "" : " " + i.mechPath) +
                       (i.cdPath == "D:\\" ? "" : " cd=" + i.cdPath));
     }
     return lines;
@@ -175,7 +176,7 @@ TEST(SteamLibraryFolders, BothFormsEscapesCommentsAndDamagedText) {
   const std::string current =
       "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"/home/u/.local/share/Steam\"\n\t\t\"label\"\t\t\"\"\n"
       "\t\t\"apps\"\n\t\t{\n\t\t\t\"228980\"\t\t\"29212173\"\n\t\t}\n\t}\n"
-      "\t\"1\"\n\t{\n\t\t\"label\"\t\t\"Big \\\"disk\\\"\"\n\t\t\"path\"\t\t\"/mnt/games\"\n\t}\n}\n";
+      "\t\"1\"\n\t{\n\t\t\"label\"\t\t\"Games\"\n\t\t\"path\"\t\t\"/mnt/games\"\n\t}\n}\n";
   using Folders = std::vector<std::string>;
   const struct {
     std::string text;
@@ -186,8 +187,8 @@ TEST(SteamLibraryFolders, BothFormsEscapesCommentsAndDamagedText) {
        "\t\"1\"\t\t\"/media/My Games\"\n\t\"2\"\t\t\"\"\n\t\"3\"\t\t\"/srv/steam\"\n}\n",
        {"/media/My Games", "/srv/steam"}},
       {"\xEF\xBB\xBF// by hand\n\"other\" { \"0\" \"/not\" }\nlibraryfolders // here\n{ 0 { PATH "
-       "\"C:\\\\Program Files (x86)\\\\Steam\" } \"1\" \"D:\\Steam\\\\x\\n\" }",
-       {"C:\\Program Files (x86)\\Steam", "D:\\Steam\\x\n"}},
+       "\"C:\\\\Program Files (x86)\\\\Steam\" } \"1\" \"D:\\Steam\\\\x\\\"\\n\" }",
+       {"C:\\Program Files (x86)\\Steam", "D:\\Steam\\x\"\n"}},
       {current.substr(0, current.find("/mnt")), {}},
       {current.substr(0, current.size() - 2), {}},
       {current + "}", {}},
@@ -195,9 +196,6 @@ TEST(SteamLibraryFolders, BothFormsEscapesCommentsAndDamagedText) {
       {"\"libraryfolders\" { \"0\" }", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(SteamLibraryFolders(c.text), c.folders) << c.text;
-  const auto keys = ParseVdf(current);
-  ASSERT_TRUE(keys && keys->size() == 1 && (*keys)[0].children.size() == 2);
-  EXPECT_EQ((*keys)[0].children[1].children[0].value, "Big \"disk\"");
 }
 
 }  // namespace
