@@ -188,6 +188,27 @@ void RegistrySeeds() {
             "\"Unterminated\"=\"no end\n");
 }
 
+void VdfSeeds() {
+  // Steam's current form: a block per library, with its path and its games.
+  WriteText("vdf", "libraryfolders.vdf",
+            "\"libraryfolders\"\n{\n"
+            "\t\"0\"\n\t{\n\t\t\"path\"\t\t\"/home/player/.local/share/Steam\"\n\t\t\"label\"\t\t\"\"\n"
+            "\t\t\"contentid\"\t\t\"7295114893476311220\"\n\t\t\"totalsize\"\t\t\"0\"\n"
+            "\t\t\"apps\"\n\t\t{\n\t\t\t\"228980\"\t\t\"29212173\"\n\t\t}\n\t}\n"
+            "\t\"1\"\n\t{\n\t\t\"path\"\t\t\"/mnt/games/SteamLibrary\"\n\t\t\"label\"\t\t\"Games\"\n"
+            "\t\t\"apps\"\n\t\t{\n\t\t}\n\t}\n}\n");
+  // The older form: numbered keys naming the folders directly.
+  WriteText("vdf", "libraryfolders-old.vdf",
+            "\"LibraryFolders\"\n{\n\t\"TimeNextStatsReport\"\t\t\"1700000000\"\n"
+            "\t\"ContentStatsID\"\t\t\"-4215345352335393\"\n\t\"1\"\t\t\"/media/player/Steam Games\"\n}\n");
+  // Escapes, comments, bare tokens, a byte order mark; and a text cut inside a string.
+  WriteText("vdf", "escapes-comments.vdf",
+            "\xEF\xBB\xBF// written by hand\nlibraryfolders // libraries\n{\n\t0 { path "
+            "\"C:\\\\Program Files (x86)\\\\Steam\" label \"say \\\"hi\\\"\\n\" }\n"
+            "\t\"1\" \"D:\\Games\\q\\tx\"\n}\n");
+  WriteText("vdf", "cut.vdf", "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"/home/pla");
+}
+
 std::vector<uint8_t> Encoded(const QImage& image, const char* format) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
@@ -222,6 +243,7 @@ int main(int argc, char** argv) {
     TargaSeeds();
     RegistrySeeds();
     JournalSeeds();
+    VdfSeeds();
     PictureSeeds();
   } catch (const std::exception& e) {
     std::cerr << "make-fuzz-seeds: " << e.what() << '\n';

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "platform/game_location.h"
 
 namespace quorlin {
 
@@ -18,10 +19,6 @@ inline constexpr int kLastMenuSlot = 37;
 inline constexpr size_t kTexturesIndexFileSize = 444;
 inline constexpr size_t kPropsIndexFileSize = 74;
 
-inline constexpr const char* kTexturesArchive = "resource\\textures.mw4";
-inline constexpr const char* kPropsArchive = "resource\\props.mw4";
-inline constexpr const char* kTexturesIndexFile = "resource\\textures.inx";
-inline constexpr const char* kPropsIndexFile = "resource\\props.inx";
 
 // Directory positions of each slot's entries. Slot 0 is never filled.
 struct SkinIndex {

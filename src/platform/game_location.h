@@ -4,6 +4,12 @@
 
 namespace quorlin {
 
+// The game's files, relative to its folder.
+inline constexpr const char* kTexturesArchive = "resource\\textures.mw4";
+inline constexpr const char* kPropsArchive = "resource\\props.mw4";
+inline constexpr const char* kTexturesIndexFile = "resource\\textures.inx";
+inline constexpr const char* kPropsIndexFile = "resource\\props.inx";
+
 // Where the game is: MechPath as read (not trimmed) and the separator that goes
 // between it and a relative name: "\" unless the trimmed MechPath ends in one.
 struct GameLocation {

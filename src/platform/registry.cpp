@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <string_view>
 
 #include "platform/little_endian.h"
 #include "platform/paths.h"
@@ -244,9 +244,39 @@ bool ParseValueData(const std::string& data, uint32_t& type, std::vector<uint8_t
   return false;
 }
 
-std::string RightTrim(std::string s) {
-  while (!s.empty() && (s.back() == '\r' || s.back() == ' ' || s.back() == '\t')) s.pop_back();
+std::string_view RightTrim(std::string_view s) {
+  while (!s.empty() && (s.back() == '\r' || s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
   return s;
+}
+
+// The next line of text from pos (without its '\n'), as std::getline would give
+// it: false once nothing is left.
+bool NextLine(std::string_view text, size_t& pos, std::string_view& line) {
+  if (pos >= text.size()) return false;
+  const void* newline = std::memchr(text.data() + pos, '\n', text.size() - pos);
+  const size_t end = newline ? static_cast<size_t>(static_cast<const char*>(newline) - text.data()) : text.size();
+  line = text.substr(pos, end - pos);
+  pos = newline ? end + 1 : end;
+  return true;
+}
+
+// True when a "[...]" line names the key wanted (lower case): the name inside
+// the brackets, with "\\" between parts, compared ignoring ASCII case. Compared
+// in place, since a system.reg has tens of thousands of keys and only one matters.
+bool SectionIs(std::string_view line, std::string_view wanted) {
+  size_t at = 0;
+  for (size_t i = 1; i < line.size(); ++i) {
+    char c = line[i];
+    if (c == '\\' && i + 1 < line.size()) {
+      c = line[++i];
+    } else if (c == ']') {
+      return at == wanted.size();
+    }
+    if (at == wanted.size()) return false;
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != wanted[at++]) return false;
+  }
+  return false;  // no closing bracket
 }
 
 }  // namespace
@@ -255,51 +285,45 @@ std::optional<MemoryRegistryKey> ParseWineRegistryKey(const std::string& regText
   const std::string wanted = LowerAscii(keyPath);
   std::optional<MemoryRegistryKey> key;
   bool inKey = false;
-  std::istringstream in(regText);
-  std::string line;
-  while (std::getline(in, line)) {
-    line = RightTrim(line);
+  // Lines are looked at in place; only a line continued onto the next ones is
+  // copied, to join its parts.
+  const std::string_view text(regText);
+  size_t pos = 0;
+  std::string_view physical;
+  std::string joined;
+  while (NextLine(text, pos, physical)) {
+    std::string_view line = RightTrim(physical);
     // Hex values continue on the next line after a trailing backslash.
-    while (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string::npos) {
-      std::string next;
-      if (!std::getline(in, next)) break;
-      line.pop_back();
-      const size_t start = next.find_first_not_of(" \t");
-      line += RightTrim(start == std::string::npos ? std::string() : next.substr(start));
+    if (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string_view::npos) {
+      joined.assign(line);
+      std::string_view next;
+      while (!joined.empty() && joined.back() == '\\' && NextLine(text, pos, next)) {
+        joined.pop_back();
+        const size_t start = next.find_first_not_of(" \t");
+        joined += RightTrim(start == std::string_view::npos ? std::string_view() : next.substr(start));
+      }
+      line = joined;
     }
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     if (line[0] == '[') {
       if (inKey) break;  // the key's section has ended
-      // The key name, with "\\" between parts inside the brackets.
-      std::string name;
-      size_t i = 1;
-      bool closed = false;
-      for (; i < line.size(); ++i) {
-        if (line[i] == '\\' && i + 1 < line.size()) {
-          name.push_back(line[++i]);
-        } else if (line[i] == ']') {
-          closed = true;
-          break;
-        } else {
-          name.push_back(line[i]);
-        }
-      }
-      inKey = closed && LowerAscii(name) == wanted;
+      inKey = SectionIs(line, wanted);
       if (inKey) key.emplace();
       continue;
     }
     if (!inKey) continue;
+    const std::string value(line);
     std::string valueName;
-    size_t pos = 0;
-    if (line[0] == '@') {
-      pos = 1;
-    } else if (!ReadQuoted(line, pos, valueName)) {
+    size_t at = 0;
+    if (value[0] == '@') {
+      at = 1;
+    } else if (!ReadQuoted(value, at, valueName)) {
       continue;
     }
-    if (pos >= line.size() || line[pos] != '=') continue;
+    if (at >= value.size() || value[at] != '=') continue;
     uint32_t type = 0;
     std::vector<uint8_t> bytes;
-    if (ParseValueData(line.substr(pos + 1), type, bytes)) key->Set(valueName, type, std::move(bytes));
+    if (ParseValueData(value.substr(at + 1), type, bytes)) key->Set(valueName, type, std::move(bytes));
   }
   return key;
 }
@@ -322,9 +346,17 @@ std::unique_ptr<RegistryKey> KeyFromWineText(const std::string& text) {
 std::unique_ptr<RegistryKey> OpenGameKeyInWinePrefix(const std::string& winePrefix) {
   std::ifstream file(winePrefix + "/system.reg", std::ios::binary);
   if (!file) return nullptr;
-  std::ostringstream text;
-  text << file.rdbuf();
-  return KeyFromWineText(text.str());
+  // A system.reg runs to megabytes: read it in large blocks straight into the
+  // text rather than through a string stream.
+  std::string text;
+  constexpr size_t kBlock = size_t{1} << 20;
+  for (size_t got = 0;; got = text.size()) {
+    text.resize(got + kBlock);
+    file.read(text.data() + got, static_cast<std::streamsize>(kBlock));
+    text.resize(got + static_cast<size_t>(file.gcount()));
+    if (!file) break;
+  }
+  return KeyFromWineText(text);
 }
 
 #ifdef _WIN32
