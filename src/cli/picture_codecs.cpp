@@ -32,12 +32,17 @@ struct Module {
   std::string error;
 };
 
+// The module beside the program (the build tree), else in the installed module
+// folder, QUORLIN_INSTALLED_MODULE_DIR relative to the program's folder
+// (cmake/linux-package.cmake: lib/<arch>/quorlin seen from bin).
 std::string ModulePath() {
   char self[PATH_MAX] = {};
   const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
   std::string dir = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string();
   dir = dir.substr(0, dir.find_last_of('/') + 1);
-  return dir + "libquorlin-picture.so";
+  const std::string beside = dir + "libquorlin-picture.so";
+  if (::access(beside.c_str(), F_OK) == 0) return beside;
+  return dir + QUORLIN_INSTALLED_MODULE_DIR "/libquorlin-picture.so";
 }
 
 const Module& Loaded() {
