@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "image/picture/picture_decoder.h"
+#include "platform/folder_lock.h"
 #include "support/game_fixture.h"
 
 namespace quorlin {
@@ -109,7 +110,10 @@ TEST_F(CliTest, InsertExtractAndStatusAgreeWithTheArchives) {
             "Quick Patching resource\\props.mw4\nDone.\n");
   EXPECT_EQ(insert.err, "");
   ASSERT_EQ(Run({"insert", "--slot", "9", "--filter", "box", Picture()}).code, 0);
-  // extract gives back what went in: each level the picture's Targa image, byte for byte.
+  // extract gives back what went in: each level the picture's Targa image, byte for byte,
+  // whatever an interrupted extract left behind.
+  fs::create_directories(g.dir / "out");
+  sample::WriteFile(g.dir / "out/skin12_lobby.tga.quorlin-tmp", std::vector<uint8_t>(5000, 0xEE));
   for (const auto& [slot, box] : {std::pair{12, false}, {9, true}}) {
     ASSERT_EQ(Run({"extract", "--slot", std::to_string(slot), "--out", g.dir / "out"}).code, 0);
     for (int level = 0; level < 7; ++level) {
@@ -128,6 +132,7 @@ TEST_F(CliTest, InsertExtractAndStatusAgreeWithTheArchives) {
   EXPECT_NE(text.out.find("\n12    prepared      prepared      yes\n"), std::string::npos) << text.out;
   EXPECT_NE(text.out.find("\n37    prepared      not prepared  no\n"), std::string::npos) << text.out;
   fs::remove(g.Props() + "b");  // with one backup left the answer is unknown
+  EXPECT_NE(Run({"status"}).out.find("\n12    prepared      prepared      unknown (no backup)\n"), std::string::npos);
   doc = nlohmann::json::parse(Run({"status", "--json"}).out);
   for (const auto& slot : doc["slots"]) {
     EXPECT_TRUE(slot["differs_from_backup"].is_null()) << slot["slot"];
@@ -185,6 +190,8 @@ TEST_F(CliTest, StatusMarksTheSlotHoldingAChangedByte) {
   EXPECT_EQ(
       differing(ReadBytes(g.dir / "other/resource/textures.mw4"), ReadBytes(g.dir / "other/resource/props.mw4"), true),
       random);
+  random.erase(37);  // the same with the original lobby backup: each backup read through its own directory
+  EXPECT_EQ(differing(ReadBytes(g.dir / "other/resource/textures.mw4"), props, true), random);
 }
 
 TEST_F(CliTest, RefusalsExitWithOneAndRestoreAsksOnATerminal) {
@@ -216,8 +223,15 @@ TEST_F(CliTest, RefusalsExitWithOneAndRestoreAsksOnATerminal) {
   }
   const CliRun index = Run({"index", "--rebuild"});
   EXPECT_EQ(index.out.rfind("Indexing Skins\nReady to load texture.\nslot  textures levels 0..5", 0), 0u);
-  const std::string row = "\n1     " + std::to_string(g.layout.textures.at(ExpectedTextureName(1, 0)).position) + " ";
-  EXPECT_NE(index.out.find(row), std::string::npos) << index.out;
+  for (const int slot : {1, 37}) {
+    const std::string row = "\n" + std::to_string(slot) + (slot < 10 ? "     " : "    ") +
+                            std::to_string(g.layout.textures.at(ExpectedTextureName(slot, 0)).position) + " ";
+    EXPECT_NE(index.out.find(row), std::string::npos) << index.out;
+  }
+  FolderLock other;  // while another copy writes, --rebuild is refused before it starts
+  ASSERT_TRUE(other.TryLock(g.dir / "resource"));
+  const CliRun busy = Run({"index", "--rebuild"});
+  EXPECT_TRUE(busy.code == 1 && busy.out.empty()) << busy.err;
 }
 
 // The restore question on a terminal: only an explicit yes restores; an empty line,
@@ -313,6 +327,9 @@ TEST_F(CliTest, EachKindOfTextGoesToItsStreamAndAFailureEndsWithOne) {
   EXPECT_EQ(extract.code, 1);
   EXPECT_EQ(extract.out, "");
   EXPECT_EQ(extract.err.rfind("Error 76\nCannot create " + g.dir / "in-the-way/out", 0), 0u) << extract.err;
+  fs::resize_file(g.Textures(), g.layout.textures.at(ExpectedTextureName(12, 0)).offset);
+  EXPECT_EQ(Run({"extract", "--slot", "12", "--out", g.dir / "out"}).err,
+            "Error 62\nThe entry for skin 12 (0) in resource\\textures.mw4 lies outside the file\n");
 #ifdef __linux__
   test::Immutable readOnly(g.dir / "resource");
   if (readOnly.ok()) {  // a failure in the command itself: reported and ended with 1

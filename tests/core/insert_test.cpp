@@ -60,23 +60,11 @@ TEST(InsertSkin, WritesTheSlotsSevenEntriesAndNothingElseAfterOneBackup) {
   EXPECT_TRUE(SameBytes(ReadBytes(g.Textures() + "b"), texturesBefore));
 }
 
-// Rewrites one 32-bit field of the directory record of slot 12's texture level:
-// 12 is DataLength, 16 DataOffset. pastEnd sets DataOffset so that the entry ends
-// that many bytes past the end of the file.
-void SetRecord(TestGame& g, int level, size_t field, uint32_t value, int pastEnd = 0) {
-  auto bytes = ReadBytes(g.Textures());
-  const auto& place = g.layout.textures.at(ExpectedTextureName(12, level));
-  const uint32_t dataBase = bytes[12] | bytes[13] << 8 | bytes[14] << 16 | bytes[15] << 24;
-  if (field == 16) value = static_cast<uint32_t>(bytes.size() + pastEnd - place.length - dataBase);
-  for (int k = 0; k < 4; ++k) bytes[place.record + field + k] = static_cast<uint8_t>(value >> (8 * k));
-  sample::WriteFile(g.Textures(), bytes);
-}
-
 TEST(InsertSkin, AnEntryMayEndAtTheEndOfTheFileButNotOneBytePast) {
   for (const int pastEnd : {0, 1}) {
     TestGame g(InsertGame());
     ASSERT_EQ(g.Start(), Outcome::Done);
-    SetRecord(g, 5, 16, 0, pastEnd);
+    g.SetRecord(5, 16, 0, pastEnd);
     g.state.Archives.Close();
     auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
     g.LoadPicture(test::PositionPicture());
@@ -110,13 +98,20 @@ TEST(InsertSkin, RefusalsAndFailuresLeaveTheArchivesAsTheyMustBe) {
        "", true, true, true},
       {"props archive missing", 12, [](TestGame& g) { fs::remove(g.Props()); }, Outcome::EndProgram,
        "Mechwarrior path is invalid!", "Quorlin", MessageIcon::Critical, "", true, true, false},
-      {"index position outside the directory", 12, [](TestGame& g) { g.state.Index.TexturesSkinIndex[12][2] = 30000; },
+      {"index position just past the directory", 12,
+       [](TestGame& g) { g.state.Index.TexturesSkinIndex[12][2] = static_cast<int16_t>(g.layout.texturesRecords + 1); },
        Outcome::EndProgram, "Error 9\nSubscript out of range", "Quorlin", MessageIcon::None, "Before Check Patch",
        false, true, false},
-      {"level 5 of another length", 12, [](TestGame& g) { SetRecord(g, 5, 12, 787); }, Outcome::Refused, zandel,
+      {"level 5 of another length", 12, [](TestGame& g) { g.SetRecord(5, 12, 787); }, Outcome::Refused, zandel,
        "textures.mw4 not patched!", MessageIcon::None, "", false, true, false},
-      {"entry past the end of the file", 12, [](TestGame& g) { SetRecord(g, 3, 16, 0, 100); }, Outcome::EndProgram,
+      {"entry past the end of the file", 12, [](TestGame& g) { g.SetRecord(3, 16, 0, 100); }, Outcome::EndProgram,
        "Error 62\n", "Quorlin", MessageIcon::None, "Getting Skin 12 Length of File 3", false, true, false},
+      // Both halves are checked before either is written.
+      {"lobby entry past the end of the file", 12, [](TestGame& g) { g.SetRecord(6, 16, 0, 100); }, Outcome::EndProgram,
+       "Error 62\n", "Quorlin", MessageIcon::None, "props Get length of buffer 12", false, true, true},
+      {"lobby backup that cannot be made", 12, [](TestGame& g) { fs::create_directory(g.Props() + "b"); },
+       Outcome::Refused, "Could not back up resource\\props.mw4:\n", "Quorlin", MessageIcon::Critical, "", false, true,
+       false},
   };
   const ImageBuffer picture = test::PositionPicture();
   for (const auto& c : cases) {

@@ -28,8 +28,9 @@ TEST(GameKey, ValuesAreReadFromWinesSystemRegAsTheRegistryHandsThemOut) {
       "\"Wide\"=hex(1):41,00,42,00,00,00\n"
       "\"NoZero\"=hex(1):61,00,62,00,63,00\n"
       "\"Broken\"=dword:zz\n"
+      "\"Long\"=dword:100000000\n"
       "garbage line without quotes\n"
-      "@=\"default\"\n\n"
+      "@=\"de\\tfault\"\n\n"
       "[Software\\\\After] 2\n"
       "\"Missing\"=\"not this key\"\n";
   const auto key = ParseWineRegistryKey(reg, "Software\\Microsoft\\Microsoft Games\\Mechwarrior Vengeance");
@@ -48,8 +49,9 @@ TEST(GameKey, ValuesAreReadFromWinesSystemRegAsTheRegistryHandsThemOut) {
       {"Wide", 0, "AB"},
       {"NoZero", 0, "ab"},  // the last character is taken for the terminating zero
       {"Broken", kRegFileNotFound, "kept"},
+      {"Long", kRegFileNotFound, "kept"},  // more than 32 bits
       {"Missing", kRegFileNotFound, "kept"},
-      {"", 0, "default"},
+      {"", 0, "de\tfault"},
   };
   for (const auto& c : cases) {
     std::string value = "kept";

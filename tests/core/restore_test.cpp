@@ -54,6 +54,7 @@ TEST(RestoreToOriginal, AsksThenCopiesBothBackupsBackAndKeepsThem) {
   EXPECT_EQ(g.shell.messages[0].buttons, MessageButtons::YesNo);
   EXPECT_TRUE(g.shell.statuses.empty());
   EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), inserted));
+  fs::permissions(g.Textures() + "b", fs::perms::owner_read);  // a read-only backup leaves a writable archive
   for (int round = 0; round < 2; ++round) {  // and again: the backups remain
     EXPECT_EQ(g.Restore(MessageAnswer::Yes), Outcome::Done);
     EXPECT_EQ(g.shell.statuses, kBoth);
@@ -62,6 +63,7 @@ TEST(RestoreToOriginal, AsksThenCopiesBothBackupsBackAndKeepsThem) {
          {std::pair{g.Textures(), g.originalTextures}, {g.Props(), g.originalProps}}) {
       EXPECT_TRUE(SameBytes(ReadBytes(archive), original));
       EXPECT_TRUE(SameBytes(ReadBytes(archive + "b"), original));
+      EXPECT_NE(fs::status(archive).permissions() & fs::perms::owner_write, fs::perms::none);
     }
   }
 }
@@ -138,15 +140,26 @@ TEST(RestoreSlot, PutsBackTheSlotsEntriesFoundInTheBackupsOwnDirectoryOrWritesNo
       {"answered No", MessageAnswer::No, [](RestoreGame& g) { return g.layout; }, Outcome::Refused, kQuestion},
       {"backups laid out otherwise", MessageAnswer::Yes, [](RestoreGame& g) { return ForeignBackups(g, false); },
        Outcome::Done, kQuestion},
-      {"a backup entry of another length", MessageAnswer::Yes,
-       [](RestoreGame& g) { return ForeignBackups(g, true); }, Outcome::Refused,
-       "Error 63\nThe backup resource\\textures.mw4b has no entry like textures\\skinb0.tga"},
+      {"a backup entry of another length", MessageAnswer::Yes, [](RestoreGame& g) { return ForeignBackups(g, true); },
+       Outcome::Refused, "Error 63\nThe backup resource\\textures.mw4b has no entry like textures\\skinb0.tga"},
       {"no lobby backup", MessageAnswer::Yes,
        [](RestoreGame& g) {
          fs::remove(g.Props() + "b");
          return g.layout;
        },
        Outcome::Refused, noProps},
+      {"no lobby archive", MessageAnswer::Yes,
+       [](RestoreGame& g) {
+         fs::remove(g.Props());
+         return g.layout;
+       },
+       Outcome::Refused, "Mechwarrior path is invalid!"},
+      {"an entry past the end of the archive", MessageAnswer::Yes,
+       [](RestoreGame& g) {
+         g.SetRecord(3, 16, 0, 100);
+         return g.layout;
+       },
+       Outcome::Refused, "Error 62\nInput past end of file: entry textures\\skinb3.tga of resource\\textures.mw4"},
 #ifdef __linux__
       {"a lobby archive that cannot be written", MessageAnswer::Yes,
        [](RestoreGame& g) {
@@ -163,7 +176,10 @@ TEST(RestoreSlot, PutsBackTheSlotsEntriesFoundInTheBackupsOwnDirectoryOrWritesNo
 #ifdef __linux__
     if (g.readOnly && !g.readOnly->ok()) continue;  // the file system cannot make a file read-only for root
 #endif
-    auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
+    const auto read = [](const std::string& file) {
+      return fs::exists(file) ? ReadBytes(file) : std::vector<uint8_t>{};
+    };
+    auto textures = ReadBytes(g.Textures()), props = read(g.Props());
     if (c.outcome == Outcome::Done) {
       const auto texturesBackup = ReadBytes(g.Textures() + "b"), propsBackup = ReadBytes(g.Props() + "b");
       for (int level = 0; level < 6; ++level) {
@@ -177,19 +193,19 @@ TEST(RestoreSlot, PutsBackTheSlotsEntriesFoundInTheBackupsOwnDirectoryOrWritesNo
     EXPECT_EQ(g.shell.messages.back().text.substr(0, c.message.size()), c.message);
     EXPECT_EQ(g.shell.statuses, c.outcome == Outcome::Done ? kBoth : std::vector<std::string>{});
     EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
-    EXPECT_TRUE(SameBytes(ReadBytes(g.Props()), props));
+    EXPECT_TRUE(SameBytes(read(g.Props()), props));
   }
 }
 
 TEST(WholeFileCopy, ACancelledCopyOrOneWhoseSourceShrinksLeavesTheOldFileAndNoTemporary) {
   test::TempDir tmp;
-  for (const bool cancel : {true, false}) {
+  for (const int way : {0, 1, 2}) {  // cancelled before the first chunk or after it, or the source shrinks
     sample::WriteFile(tmp / "src", std::vector<uint8_t>(20 * 1024 * 1024, 7));
     sample::WriteFile(tmp / "dst", {1, 2, 3});
     EXPECT_THROW(CopyWholeFile(tmp / "src", tmp / "dst",
                                [&](uint64_t copied, uint64_t) {
-                                 if (copied > 0 && !cancel) fs::resize_file(tmp / "src", 100);
-                                 return copied == 0 || !cancel;
+                                 if (copied > 0 && way == 2) fs::resize_file(tmp / "src", 100);
+                                 return way == 2 || (way == 1 && copied == 0);
                                }),
                  QuorlinError);
     EXPECT_EQ(ReadBytes(tmp / "dst"), (std::vector<uint8_t>{1, 2, 3}));

@@ -88,6 +88,13 @@ TEST(StartUp, RebuildsTheIndexWhenItIsMissingDamagedOrStale) {
        setValue("textures.inx", 0,
                 [](const TestGame& g) { return g.layout.textures.at(ExpectedTextureName(1, 1)).position; }),
        kChanged},
+      {"slot 37's level 4 position for its level 5",
+       setValue("textures.inx", 442,
+                [](const TestGame& g) { return g.layout.textures.at(ExpectedTextureName(37, 4)).position; }),
+       kChanged},
+      {"slot 36's preview position for slot 37's",
+       setValue("props.inx", 72, [](const TestGame& g) { return g.layout.props.at(ExpectedLobbyName(36)).position; }),
+       kChanged},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

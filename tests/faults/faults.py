@@ -79,10 +79,14 @@ class Game:
                 check(name + ": the message names the cause", re.search(cause, result.stderr) is not None,
                       result.stderr)
 
-    def recovers(self, name, game, args, finals):
-        """The next run finishes or discards what is left, then the command works."""
+    def recovers(self, name, game, args, finals, what=None):
+        """The next run finishes or discards what is left (saying what it finished), then the command works."""
+        pending = os.path.exists(os.path.join(game, "resource", "quorlin.journal"))
         after = run(["status"], game)
         check(name + ": the next run starts", after.returncode == 0, after.stderr)
+        if what and pending:
+            check(name + ": the next run says what it finished",
+                  f"The interrupted {what} was finished from its journal." in after.stderr, after.stderr)
         left = [f for f in os.listdir(os.path.join(game, "resource")) if "quorlin" in f]
         check(name + ": no journal or temporary file remains", not left, str(left))
         self.promise(name + " then recovered", game, finals)
@@ -105,9 +109,10 @@ def trace_writes(game, args, extra=(), calls=WRITES):
 
 def kills(g):
     """SIGKILL before every writing system call of an insert and of both restores."""
-    commands = [("insert", ["insert", "--slot", "12"], False), ("restore", ["restore", "--yes"], True),
-                ("restore --slot", ["restore", "--yes", "--slot", "12"], True)]
-    for label, args, restoring in commands:
+    commands = [("insert", ["insert", "--slot", "12"], False, "Insert Skin into slot 12"),
+                ("restore", ["restore", "--yes"], True, "Restore to Original"),
+                ("restore --slot", ["restore", "--yes", "--slot", "12"], True, "restore of slot 12")]
+    for label, args, restoring, what in commands:
         def prepared():
             game = g.copy("kill")
             if restoring:
@@ -121,20 +126,26 @@ def kills(g):
             killed = run(full, game, ["strace", "-qq", "-e", "trace=" + call, "-e", f"inject={call}:signal=KILL:when={n}"])
             check(name + ": killed", killed.returncode in (-9, 137), f"status {killed.returncode}")
             g.promise(name, game, {before, after})
-            g.recovers(name, game, full, {before, after})
+            g.recovers(name, game, full, {before, after}, what)
 
 
 def failing_flushes(g):
-    """Each flush, every flush, and the third in-place write failing with EIO (the journal then finishes the slot)."""
+    """Each flush, every flush, the close of the journal and the third in-place write failing with EIO (the
+    journal then finishes the slot): each reported."""
     game = g.copy("eio")
     args = ["insert", "--slot", "12", g.picture(game)]
     flushes = [(call, str(n)) for call, n, _ in trace_writes(game, args) if call in ("fsync", "fdatasync")]
-    for call, when in flushes + [("fsync,fdatasync", "1+"), ("pwrite64", "3")]:
+    for call, when in flushes + [("fsync,fdatasync", "1+"), ("close", "1"), ("pwrite64", "3")]:
         game = g.copy("eio")
         args = ["insert", "--slot", "12", g.picture(game)]
-        r = run(args, game, ["strace", "-qq", "-e", "trace=" + call, "-e", f"inject={call}:error=EIO:when={when}"])
+        only = ["-P", os.path.join(game, "resource", "quorlin.journal.quorlin-tmp")] if call == "close" else []
+        r = run(args, game, ["strace", "-qq", *only, "-e", "trace=" + call,
+                             "-e", f"inject={call}:error=EIO:when={when}"])
         name = f"insert, {call} #{when} fails with EIO"
-        cause = "Input/output error" + (r".*quorlin\.journal keeps the rest" if call == "pwrite64" else "")
+        cause = "Input/output error"
+        if call == "pwrite64":
+            cause = r"Error 57\n.*Input/output error.*quorlin\.journal keeps the rest"
+        check(name + ": reported", r.returncode == 1, f"status {r.returncode}")
         g.promise(name, game, {g.old, g.new}, r, cause)
         g.recovers(name, game, args, {g.new} if call == "pwrite64" else {g.old, g.new})
 
@@ -182,6 +193,8 @@ def full_disk(g):
             r = run(args, game)
             name = f"insert with {free} bytes free"
             g.promise(name, game, {g.old, g.new}, r, "No space left on device")
+            check(name + ": the journal named only when one is left", ("keeps the rest" in r.stderr) ==
+                  os.path.exists(os.path.join(game, "resource", "quorlin.journal")), r.stderr)
             os.remove(filler)
             g.recovers(name, game, args, {g.old, g.new})
     finally:
@@ -231,6 +244,15 @@ def permissions(g):
               r.returncode == 1 and state(game) == g.old and not os.path.exists(journal(game)), r.stderr)
         os.chmod(os.path.join(game, target), 0o755 if mode == 0o555 else 0o644)
         g.recovers("insert into a " + what, game, args, {g.old, g.new})
+
+    game = g.copy("perm")
+    run(["insert", "--slot", "12", g.picture(game)], game, check=True)
+    subprocess.run(["chown", "-R", "65534:65534", game], check=True)
+    os.chmod(os.path.join(game, "resource", "props.mw4"), 0o444)
+    r = run(["restore", "--yes", "--slot", "12"], game, nobody)
+    check("restore --slot into a read-only props.mw4: refused before either archive is touched", r.returncode == 1 and
+          re.search(r"Error 70\nCannot open for writing \S+props\.mw4", r.stderr) is not None and
+          state(game) == g.new and not os.path.exists(journal(game)), r.stderr)
 
     game = g.copy("stuck")
     args = ["insert", "--slot", "12", g.picture(game)]
@@ -312,13 +334,16 @@ def pictures(g):
         if not SANITIZED:
             check(name + ": peak memory under 40 MB", usage.ru_maxrss < 40 * 1024, f"{usage.ru_maxrss} kB")
         check(name + ": nothing written", state(game) == g.old)
+    r = run(["insert", "--slot", "12", os.path.join(game, "sample-skin.png")], game)
+    check("a PNG file, read through the picture module: inserted", r.returncode == 0 and state(game) == g.new, r.stderr)
 
 
 def flush_order(g):
     """The order that makes a power cut safe, from the system calls: the journal
     flushed, renamed into place and its folder flushed before the first archive
     byte changes; every archive written flushed before the journal goes. The same
-    when the next start finishes a journal an insert killed before its writes left."""
+    when the next start finishes a journal an insert killed before its writes left; and
+    a restore's copies renamed over the archives, then their folder flushed."""
     def events(game, args, extra=()):
         return [(c, f) for c, _, f in trace_writes(game, args, extra, "pwrite64,fdatasync,fsync,rename,unlink")]
 
@@ -345,6 +370,11 @@ def flush_order(g):
             last = max(i for i in writes if ev[i][1] == a)
             flushed = [i for i, e in enumerate(ev) if e in (("fdatasync", a), ("fsync", a)) and last < i < gone[-1:][0]]
             check(f"{name}: {a} flushed after its last write and before the journal goes", bool(flushed), str(ev))
+    ev = events(game, ["restore", "--yes"])  # the backups the inserts above made
+    for a in ARCHIVES:
+        moved = [i for i, (c, f) in enumerate(ev) if c == "rename" and f.startswith(a + ".quorlin-")]
+        check(f"restore: the copy renamed over {a} made durable in its folder",
+              len(moved) == 1 and ("fsync", "resource") in ev[moved[0] + 1:], str(ev))
 
 
 def main():

@@ -104,7 +104,7 @@ TEST_F(OpenPictureTest, UnusableFilesAreRefusedAndLeaveNoImageLoaded) {
   const struct {
     const char* name;
     std::vector<uint8_t> bytes;
-    std::string message;  // empty: one that names the file
+    std::string message;  // empty: one that names the file; ": ...": what follows "Cannot read <file>"
   } cases[] = {
       {"skin.jpeg", Jpeg(), unsupported},
       {"skin.gif", bmp, unsupported},
@@ -112,8 +112,10 @@ TEST_F(OpenPictureTest, UnusableFilesAreRefusedAndLeaveNoImageLoaded) {
       {"deep.tga", test::With(tga, {{16, 32}}), targa},
       {"mapped.tga", test::With(tga, {{2, 1}}), targa},
       {"cut.png", Cut(sample::EncodePng(picture)), ""},
-      {"cut.tga", {tga.begin(), tga.end() - 1}, ""},
-      {"zero.tga", test::With(tga, {{12, 0}, {13, 0}}), ""},
+      {"cut.tga", {tga.begin(), tga.end() - 1}, ": the Targa file is shorter than its pixels."},
+      {"zero.tga", test::With(tga, {{12, 0}, {13, 0}}), ": the Targa image's width or height is not usable."},
+      {"cut.bmp", Cut(bmp), ": the bitmap file is shorter than its pixels"},
+      {"deep.bmp", test::With(bmp, {{28, 32}}), ": the bitmap file is shorter than its pixels"},  // 32-bit header
       {"junk.jpg", {0xFF, 0xD8, 0xFF, 0xE0, 1, 2, 3}, ""},
       {"junk.png", {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0}, ""},
       {"notes.bmp", {'h', 'e', 'l', 'l', 'o', '\n'}, ""},  // renamed, not a picture
@@ -124,6 +126,7 @@ TEST_F(OpenPictureTest, UnusableFilesAreRefusedAndLeaveNoImageLoaded) {
       {"512x513.png", sample::EncodePng(test::PositionPicture(512, 513)), not512},
       // A size far beyond any picture, refused by the platform's decoder from the header.
       {"huge.jpg", test::With(jpeg, {{sof + 5, 0x1F}, {sof + 6, 0x40}, {sof + 7, 0x1F}, {sof + 8, 0x40}}), not512},
+      {"huge.tga", test::With(tga, {{12, 0x40}, {13, 0x1F}, {14, 0x40}, {15, 0x1F}}), not512},
   };
   for (const auto& c : cases) {
     ASSERT_EQ(Open("good.bmp", bmp), Outcome::Done);
@@ -132,7 +135,7 @@ TEST_F(OpenPictureTest, UnusableFilesAreRefusedAndLeaveNoImageLoaded) {
     if (c.message.empty()) {  // a reason naming the file
       EXPECT_NE(shell.messages[0].text.find(c.name), std::string::npos) << shell.messages[0].text;
     } else {
-      EXPECT_EQ(shell.messages[0].text, c.message) << c.name;
+      EXPECT_EQ(shell.messages[0].text, c.message[0] == ':' ? "Cannot read " + tmp / c.name + c.message : c.message);
     }
     EXPECT_EQ(shell.messages[0].title, "Quorlin");
     EXPECT_EQ(state.LoadedImage.BitsPerPixel, 0) << c.name;

@@ -191,6 +191,19 @@ struct TestGame {
     }
     if (withProps) Put(props, layout.props.at(ExpectedLobbyName(slot)), LevelTarga(picture, 32, box));
   }
+  // Rewrites one 32-bit field of the directory record of slot 12's texture level
+  // (6: its lobby preview): 12 is DataLength, 16 DataOffset. pastEnd sets DataOffset
+  // so that the entry ends that many bytes past the end of the file.
+  void SetRecord(int level, size_t field, uint32_t value, int pastEnd = 0) const {
+    const std::string file = level == 6 ? Props() : Textures();
+    auto bytes = ReadBytes(file);
+    const auto& place =
+        level == 6 ? layout.props.at(ExpectedLobbyName(12)) : layout.textures.at(ExpectedTextureName(12, level));
+    const uint32_t dataBase = bytes[12] | bytes[13] << 8 | bytes[14] << 16 | bytes[15] << 24;
+    if (field == 16) value = static_cast<uint32_t>(bytes.size() + pastEnd - place.length - dataBase);
+    for (int k = 0; k < 4; ++k) bytes[place.record + field + k] = static_cast<uint8_t>(value >> (8 * k));
+    sample::WriteFile(file, bytes);
+  }
 
   TempDir dir;
   sample::SampleGame layout;
