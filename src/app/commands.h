@@ -7,6 +7,7 @@
 
 #include "app/program_state.h"
 #include "insert/insert_skin.h"
+#include "platform/installations.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
 
@@ -31,7 +32,13 @@ struct StartupOptions {
   // A native game folder given on the command line; without it the game's registry
   // key is read.
   std::optional<std::string> GameDir;
-  // Opens the game's key; defaults to OpenGameKey(). Tests inject their own.
+  // Elsewhere than on Windows: the one Wine prefix to look in (--prefix), instead of
+  // $WINEPREFIX or, without it, the prefixes of every launcher.
+  std::optional<std::string> WinePrefix;
+  // Chooses among several installations found (each with its textures archive);
+  // nothing means none, which ends the program. Without it, none is chosen.
+  std::function<std::optional<size_t>(const std::vector<Installation>& found)> Choose;
+  // Opens the game's key instead of looking for it; tests inject their own.
   std::function<std::unique_ptr<RegistryKey>()> OpenKey;
 };
 

@@ -43,21 +43,52 @@ WindowHooks HooksFromEnvironment() {
     std::fprintf(stderr, "window shown\n");
     std::fflush(stderr);
   };
+  if (const std::string choice = Environment("QUORLIN_TEST_CHOOSE"); !choice.empty()) {
+    hooks.chooseInstallation = [choice](const std::vector<Installation>& found) -> std::optional<size_t> {
+      for (const Installation& i : found) {
+        std::fprintf(stderr, "installation: %s %s %s\n", LauncherName(i.launcher), i.prefix.c_str(), i.game.c_str());
+      }
+      std::fflush(stderr);
+      if (choice == "cancel") return std::nullopt;
+      return static_cast<size_t>(std::strtoul(choice.c_str(), nullptr, 10));
+    };
+  }
   return hooks;
+}
+
+bool ParseWindowArguments(const std::vector<std::string>& args, WindowArguments& out, std::string& usage) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const bool option = args[i] == "--game" || args[i] == "--prefix";
+    if (option && i + 1 < args.size() && !out.startup.GameDir && !out.startup.WinePrefix) {
+      auto& target = args[i] == "--game" ? out.startup.GameDir : out.startup.WinePrefix;
+      target = args[++i];
+    } else if (!option && args[i].rfind("--", 0) != 0 && out.picture.empty()) {
+      out.picture = args[i];
+    } else {
+      usage = "Usage: quorlin [--game DIR | --prefix DIR] [PICTURE]";
+      return false;
+    }
+  }
+  return true;
 }
 
 Presenter::Presenter(WindowView& view, PictureDecoder decoder, WindowHooks hooks)
     : view_(view), decoder_(std::move(decoder)), hooks_(std::move(hooks)) {}
 
 Outcome Presenter::Form_Load() {
+  StartupOptions options = hooks_.startup;
+  options.Choose = hooks_.chooseInstallation
+                       ? hooks_.chooseInstallation
+                       : [this](const std::vector<Installation>& found) { return view_.ChooseInstallation(found); };
   Outcome outcome = Outcome::EndProgram;
-  Run([&] { return outcome = quorlin::Form_Load(state_, *this, hooks_.startup); });
+  Run([&] { return outcome = quorlin::Form_Load(state_, *this, options); });
   return outcome;
 }
 
-std::string Presenter::ShowAndStartTestAids() {
+std::string Presenter::ShowAndStartTestAids(const std::string& picture) {
   ShowWindow();
-  if (const std::string picture = Environment("QUORLIN_TEST_PICTURE"); !picture.empty()) OpenPictureFile(picture);
+  if (!picture.empty()) OpenPictureFile(picture);
+  if (const std::string aid = Environment("QUORLIN_TEST_PICTURE"); !aid.empty()) OpenPictureFile(aid);
   return Environment("QUORLIN_TEST_SCREENSHOT");
 }
 

@@ -43,6 +43,10 @@ class WindowView {
   virtual void CloseProgress() = 0;
   // The hourglass pointer over the whole application.
   virtual void SetBusy(bool busy) = 0;
+  // Start-up found the game in several Wine prefixes: a list of them (launcher,
+  // prefix, game folder) to choose from; nothing when cancelled. Only the Linux
+  // program ever finds several.
+  virtual std::optional<size_t> ChooseInstallation(const std::vector<Installation>& /*found*/) { return std::nullopt; }
 };
 
 // Ways to take the window's questions away from the user: the tests and the
@@ -56,6 +60,8 @@ struct WindowHooks {
   std::function<std::optional<std::string>()> choosePicture;
   // Called when the window is shown for the first time.
   std::function<void()> firstShown;
+  // Chooses among several installations instead of the window's list.
+  std::function<std::optional<size_t>(const std::vector<Installation>& found)> chooseInstallation;
   // Where start-up looks for the game.
   StartupOptions startup;
 };
@@ -66,11 +72,22 @@ struct WindowHooks {
 //       standard error as "message: TITLE: TEXT" and answered at once: Ok, or Yes or
 //       No as the value says. The window's first showing is written as
 //       "window shown".
+//   QUORLIN_TEST_CHOOSE=N|cancel   Where start-up finds several installations, each
+//       is written to standard error as "installation: LAUNCHER PREFIX GAME" and the
+//       N-th (from 0) is chosen, or none.
 //   QUORLIN_TEST_PICTURE=FILE   After start-up FILE is opened as File > Open does
 //       with the file chosen in its dialog.
 //   QUORLIN_TEST_SCREENSHOT=FILE.png   Once the window is on screen, the whole
 //       screen is grabbed into FILE.png, then the program ends as File > Exit does.
 WindowHooks HooksFromEnvironment();
+
+// What the window program is given: quorlin [--game DIR | --prefix DIR] [PICTURE].
+struct WindowArguments {
+  StartupOptions startup;
+  std::string picture;  // opened once start-up is done, as File > Open would
+};
+// Reads the arguments after the program's name; false, with the usage, for others.
+bool ParseWindowArguments(const std::vector<std::string>& args, WindowArguments& out, std::string& usage);
 
 // The main window's logic, the same under every toolkit: it owns the program's
 // state, runs each menu command (closing the archives around it and turning an
@@ -85,9 +102,10 @@ class Presenter : public WindowShell {
   // Start-up, before the window is first shown. EndProgram: the program ends with
   // status 1 without showing it.
   Outcome Form_Load();
-  // Shows the window and starts the test aids the environment asks for; returns the
-  // file the view is to save a screen grab into (empty: none).
-  std::string ShowAndStartTestAids();
+  // Shows the window, opens the picture given at start (if any) as File > Open
+  // would, and starts the test aids the environment asks for; returns the file the
+  // view is to save a screen grab into (empty: none).
+  std::string ShowAndStartTestAids(const std::string& picture = {});
 
   // The menu handlers.
   void mnufileopen_Click();

@@ -1,4 +1,6 @@
-#include <fstream>
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
 #include <memory>
 
 #include "app/commands.h"
@@ -34,6 +36,32 @@ void LoadSkinIndex(ProgramState& state, const std::string& relativeIndexFile) {
   std::vector<uint8_t> bytes(textures ? kTexturesIndexFileSize : kPropsIndexFileSize);
   bytes.resize(file.ReadAt(0, bytes.data(), bytes.size()));
   (textures ? DecodeTexturesIndex : DecodePropsIndex)(bytes, state.Index);
+}
+
+// The game's key and the prefix its paths go through: the test's key, the Windows
+// registry, or elsewhere the installations found in the Wine prefixes. Nothing when
+// the user chose none of several.
+std::optional<std::pair<GameKeyValues, std::string>> FindGame(const StartupOptions& options) {
+  if (options.OpenKey) return std::pair{ReadGameKey(options.OpenKey().get()), std::string()};
+#ifdef _WIN32
+  return std::pair{ReadGameKey(OpenGameKey().get()), std::string()};
+#else
+  const char* home = std::getenv("HOME");
+  const auto found = FindInstallations(home ? home : "", options.WinePrefix ? options.WinePrefix->c_str()
+                                                                             : std::getenv("WINEPREFIX"));
+  std::vector<Installation> usable;
+  std::copy_if(found.begin(), found.end(), std::back_inserter(usable), [](const auto& i) { return i.textures; });
+  // With no usable one, the first found still says where the game was meant to be.
+  if (usable.empty() && !found.empty()) usable.push_back(found.front());
+  size_t pick = 0;
+  if (usable.size() > 1) {
+    const auto chosen = options.Choose ? options.Choose(usable) : std::nullopt;
+    if (!chosen || *chosen >= usable.size()) return std::nullopt;
+    pick = *chosen;
+  }
+  if (usable.empty()) return std::pair{GameKeyValues{}, std::string()};
+  return std::pair{GameKeyValues{usable[pick].mechPath, usable[pick].cdPath}, usable[pick].prefix};
+#endif
 }
 
 bool SkinIndexChanged(const ProgramState& state) {
@@ -88,12 +116,15 @@ Outcome Form_Load(ProgramState& state, WindowShell& shell, const StartupOptions&
     state.Game.Set(*options.GameDir);
     state.CDPath = *options.GameDir;
   } else {
-    const GameKeyValues key = ReadGameKey((options.OpenKey ? options.OpenKey() : OpenGameKey()).get());
+    const auto game = FindGame(options);
+    if (!game) return Outcome::EndProgram;  // none of several chosen
+    const auto& [key, prefix] = *game;
     if (key.MechPath.empty() || key.CDPath.empty()) {
       Tell(shell, text::kProblemGettingPath, MessageIcon::Critical);
       return Outcome::EndProgram;
     }
     state.Game.Set(key.MechPath);
+    state.Game.WinePrefix = prefix;
     state.CDPath = key.CDPath;
   }
 

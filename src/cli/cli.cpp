@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include <CLI/CLI.hpp>
+#include <cstdlib>
 #include <iomanip>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -90,6 +91,22 @@ void PrintIndex(std::ostream& out, const SkinIndex& index) {
   }
 }
 
+#ifndef _WIN32
+// The installations found, one per line or as a JSON document.
+void PrintInstallations(std::ostream& out, const std::vector<Installation>& found, bool json) {
+  nlohmann::json list = nlohmann::json::array();
+  if (found.empty() && !json) out << "No installation of the game was found in the Wine prefixes.\n";
+  for (const Installation& i : found) {
+    if (!json)
+      out << LauncherName(i.launcher) << "  " << i.prefix << "  " << i.game << (i.textures ? "" : "  (no textures.mw4)")
+          << '\n';
+    list.push_back(
+        {{"launcher", LauncherName(i.launcher)}, {"prefix", i.prefix}, {"game", i.game}, {"textures", i.textures}});
+  }
+  if (json) out << nlohmann::json{{"installations", list}}.dump(2) << '\n';
+}
+#endif
+
 }  // namespace
 
 int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, const PictureCodecs& codecs) {
@@ -97,8 +114,14 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, cons
   app.set_version_flag("--version", std::string(kVersionText));
   app.require_subcommand(1, 1);
 
-  std::string gameDir;
-  app.add_option("--game", gameDir, "The game's installation folder (the one holding resource)");
+  std::string gameDir, prefix;
+  [[maybe_unused]] CLI::Option* game = app.add_option("--game", gameDir, "The game's installation folder (the one holding resource)");
+#ifndef _WIN32
+  app.add_option("--prefix", prefix, "The Wine prefix the game is installed in")->excludes(game);
+  bool gamesJson = false;
+  CLI::App* games = app.add_subcommand("games", "List the installations of the game found in Wine prefixes");
+  games->add_flag("--json", gamesJson, "Print a JSON document");
+#endif
 
   bool json = false;
   CLI::App* status = app.add_subcommand("status", "Show, per slot 9..37, whether the archives are prepared");
@@ -147,12 +170,30 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, cons
     return 2;
   }
 
+#ifndef _WIN32
+  if (*games) {
+    const char* home = std::getenv("HOME");
+    PrintInstallations(streams.out,
+                       FindInstallations(home ? home : "", prefix.empty() ? std::getenv("WINEPREFIX") : prefix.c_str()),
+                       gamesJson);
+    return 0;
+  }
+#endif
+
   // With --json standard output holds the document alone.
   std::ostream& statusStream = (*status && json) ? streams.err : streams.out;
   TerminalShell shell(statusStream, streams, yes);
   ProgramState state;
   StartupOptions options;
   if (!gameDir.empty()) options.GameDir = gameDir;
+  if (!prefix.empty()) options.WinePrefix = prefix;
+  // Several installations: the command line does not guess which one is meant.
+  options.Choose = [&](const std::vector<Installation>& found) -> std::optional<size_t> {
+    streams.err << "The game is installed in several Wine prefixes; choose one with --prefix DIR (or --game DIR):\n";
+    for (const Installation& i : found)
+      streams.err << "  " << i.prefix << "  (" << LauncherName(i.launcher) << ": " << i.game << ")\n";
+    return std::nullopt;
+  };
   if (const Outcome started = Form_Load(state, shell, options); started != Outcome::Done) return ExitCode(started);
 
   auto runCommand = [&]() -> int {

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -12,6 +14,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include "image/picture/picture_decoder.h"
 #include "platform/texts.h"
@@ -183,5 +187,30 @@ bool frmQuorlin::ShowProgress(const std::string& what, int thousandths) {
 }
 
 void frmQuorlin::CloseProgress() { progress_.reset(); }
+
+std::optional<size_t> frmQuorlin::ChooseInstallation(const std::vector<Installation>& found) {
+  QDialog dialog(this);
+  dialog.setWindowTitle(QString::fromLatin1(text::kProgramTitle));
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(new QLabel(tr("The game is installed in several Wine prefixes. Which one is to be used?")));
+  auto* list = new QTreeWidget;
+  list->setHeaderLabels({tr("Launcher"), tr("Prefix"), tr("Game folder")});
+  list->setRootIsDecorated(false);
+  for (const Installation& i : found) {
+    new QTreeWidgetItem(list, {QString::fromLatin1(LauncherName(i.launcher)), QString::fromLocal8Bit(i.prefix.c_str()),
+                               QString::fromLocal8Bit(i.game.c_str())});
+  }
+  list->setCurrentItem(list->topLevelItem(0));
+  for (int column = 0; column < 3; ++column) list->resizeColumnToContents(column);
+  list->setMinimumWidth(640);
+  layout->addWidget(list);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  connect(list, &QTreeWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+  layout->addWidget(buttons);
+  if (dialog.exec() != QDialog::Accepted || !list->currentItem()) return std::nullopt;
+  return static_cast<size_t>(list->indexOfTopLevelItem(list->currentItem()));
+}
 
 }  // namespace quorlin::gui

@@ -38,6 +38,7 @@ class frmQuorlin : public QMainWindow, public WindowView {
   bool ShowProgress(const std::string& what, int thousandths) override;
   void CloseProgress() override;
   void SetBusy(bool busy) override;
+  std::optional<size_t> ChooseInstallation(const std::vector<Installation>& found) override;
 
  private:
   void CreateMenus();

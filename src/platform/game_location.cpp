@@ -11,9 +11,11 @@ void GameLocation::Set(const std::string& mechPath) {
 }
 
 std::string GameLocation::NativeGamePath(const std::string& relative) const {
-  return MapToNative(GamePath(relative), DefaultWinePrefix());
+  return MapToNative(GamePath(relative), WinePrefix.empty() ? DefaultWinePrefix() : WinePrefix);
 }
 
-bool GameLocation::Exists(const std::string& relative) const { return FileExists(GamePath(relative), 0); }
+bool GameLocation::Exists(const std::string& relative) const {
+  return FileExists(GamePath(relative), 0, WinePrefix.empty() ? DefaultWinePrefix() : WinePrefix);
+}
 
 }  // namespace quorlin

@@ -15,13 +15,16 @@ inline constexpr const char* kPropsIndexFile = "resource\\props.inx";
 struct GameLocation {
   std::string MechPath;
   std::string MechPathSep;
+  // Elsewhere than on Windows: the Wine prefix whose drives the paths go through
+  // (empty: $WINEPREFIX, else ~/.wine).
+  std::string WinePrefix;
 
   // Sets MechPath and computes MechPathSep from it.
   void Set(const std::string& mechPath);
   // MechPath + MechPathSep + relative name, as Windows-form text.
   std::string GamePath(const std::string& relative) const { return MechPath + MechPathSep + relative; }
-  // The same, mapped to a native path (on Linux through the drive links of
-  // $WINEPREFIX, else ~/.wine).
+  // The same, mapped to a native path (elsewhere than on Windows through the drive
+  // links of the Wine prefix).
   std::string NativeGamePath(const std::string& relative) const;
   // FileExists(GamePath(relative), 0).
   bool Exists(const std::string& relative) const;

@@ -19,25 +19,6 @@ namespace fs = std::filesystem;
 
 namespace quorlin {
 
-const char* LauncherName(Launcher launcher) {
-  switch (launcher) {
-    case Launcher::Wine:
-      return "wine";
-    case Launcher::Lutris:
-      return "lutris";
-    case Launcher::Bottles:
-      return "bottles";
-    case Launcher::PlayOnLinux:
-      return "playonlinux";
-    case Launcher::Heroic:
-      return "heroic";
-    case Launcher::Steam:
-      return "steam";
-    case Launcher::CrossOver:
-      return "crossover";
-  }
-  return "wine";
-}
 
 namespace {
 

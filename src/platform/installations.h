@@ -9,7 +9,10 @@ namespace quorlin {
 enum class Launcher { Wine, Lutris, Bottles, PlayOnLinux, Heroic, Steam, CrossOver };
 
 // "wine", "lutris", "bottles", "playonlinux", "heroic", "steam", "crossover".
-const char* LauncherName(Launcher launcher);
+inline const char* LauncherName(Launcher launcher) {
+  constexpr const char* kNames[] = {"wine", "lutris", "bottles", "playonlinux", "heroic", "steam", "crossover"};
+  return kNames[static_cast<int>(launcher)];
+}
 
 // The game as one Wine prefix's registry knows it.
 struct Installation {

@@ -121,12 +121,10 @@ void SetNormalAttributes(const std::string& nativePath) {
 
 #endif
 
-std::string NativePath(const std::string& windowsPath) { return MapToNative(windowsPath, DefaultWinePrefix()); }
-
-bool FileExists(const std::string& path, int /*attributes*/) {
+bool FileExists(const std::string& path, int /*attributes*/, const std::string& winePrefix) {
   // Every caller passes attributes 0: ordinary files only.
   if (path.empty()) return false;
-  return NativeFileExists(NativePath(path));
+  return NativeFileExists(MapToNative(path, winePrefix));
 }
 
 unsigned long long NativeFileSize(const std::string& nativePath) {

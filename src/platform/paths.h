@@ -16,12 +16,11 @@ std::string DefaultWinePrefix();
 // and every part that does not exist with its exact case is matched
 // case-insensitively against its directory, as Wine does.
 std::string MapToNative(const std::string& windowsPath, const std::string& winePrefix);
-std::string NativePath(const std::string& windowsPath);
 
 // True when the path names an ordinary file. Attributes 0 means hidden and system
 // files count as missing (on Windows; elsewhere any regular file counts).
 // False for an empty path and on any failure.
-bool FileExists(const std::string& path, int attributes);
+bool FileExists(const std::string& path, int attributes, const std::string& winePrefix = DefaultWinePrefix());
 
 // The same test for a path that is already native.
 bool NativeFileExists(const std::string& nativePath);

@@ -1,14 +1,25 @@
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "win/frm_quorlin.h"
 #include "win/test_aids.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  const auto window = quorlin::win::CreateMainWindow(instance, quorlin::HooksFromEnvironment());
+  const std::vector<std::string> args(__argv + 1, __argv + __argc);
+  quorlin::WindowArguments given;
+  std::string usage;
+  if (!quorlin::ParseWindowArguments(args, given, usage)) {
+    MessageBoxA(nullptr, usage.c_str(), "Quorlin", MB_OK | MB_ICONERROR);
+    return 2;
+  }
+  quorlin::WindowHooks hooks = quorlin::HooksFromEnvironment();
+  hooks.startup = given.startup;
+  const auto window = quorlin::win::CreateMainWindow(instance, hooks);
   quorlin::Presenter& presenter = window->presenter();
   // Start-up runs before the window is first shown; a missing game ends the
   // program without it.
   if (presenter.Form_Load() == quorlin::Outcome::EndProgram) return 1;
-  quorlin::win::StartTestAids(*window, presenter.ShowAndStartTestAids());
+  quorlin::win::StartTestAids(*window, presenter.ShowAndStartTestAids(given.picture));
   return window->Run();
 }

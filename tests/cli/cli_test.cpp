@@ -293,7 +293,31 @@ TEST_F(CliTest, EveryCommandStartsFromTheGameTheRegistryNamesOrEndsWithOne) {
   const CliRun found = Cli({"status"});
   EXPECT_EQ(found.code, 0) << found.err;
   EXPECT_NE(found.out.find("\ngame: C:\\GAMES\\Mechwarrior Vengeance\\\n"), std::string::npos) << found.out;
+
+  // Without $WINEPREFIX every launcher's prefixes are looked in: here ~/.wine and a
+  // second game's prefix. Both are listed; status refuses to guess, --prefix picks.
   test::SetEnvironment("WINEPREFIX", nullptr);
+  sample::WriteWinePrefix(home / ".wine", g.dir.str());
+  sample::WriteSampleGame(home / "other", test::SmallGame({9}));
+  const std::string other = home / ".local/share/wineprefixes/other";
+  sample::WriteWinePrefix(other, home / "other");
+  const auto games = nlohmann::json::parse(Cli({"games", "--json"}).out)["installations"];
+  ASSERT_EQ(games.size(), 2u);
+  const std::string mw4 = "/dosdevices/c:/Games/Mechwarrior Vengeance";
+  EXPECT_EQ(games[0],
+            (nlohmann::json{
+                {"launcher", "wine"}, {"prefix", home / ".wine"}, {"game", home / ".wine" + mw4}, {"textures", true}}));
+  EXPECT_EQ(games[1]["prefix"], other);
+  const CliRun several = Cli({"status"});
+  EXPECT_EQ(several.code, 1);
+  EXPECT_EQ(several.out, "");
+  EXPECT_EQ(several.err,
+            "The game is installed in several Wine prefixes; choose one with --prefix DIR (or --game DIR):\n  " +
+                home / ".wine" + "  (wine: " + home / ".wine" + mw4 + ")\n  " + other + "  (wine: " + other + mw4 +
+                ")\n");
+  EXPECT_EQ(Cli({"--prefix", other, "index"}).code, 0);
+  EXPECT_TRUE(fs::exists(home / "other/resource/textures.inx"));
+  EXPECT_EQ(Cli({"--prefix", other, "--game", g.dir.str(), "status"}).code, 2);
   test::SetEnvironment("HOME", oldHome.c_str());
 }
 #endif

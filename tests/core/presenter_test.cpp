@@ -48,6 +48,10 @@ class RecordingView : public WindowView {
     if (!progress.empty() && progress.back() != "closed") progress.push_back("closed");
   }
   void SetBusy(bool busy) override { busyChanges.push_back(busy); }
+  std::optional<size_t> ChooseInstallation(const std::vector<Installation>& found) override {
+    for (const Installation& i : found) offered.push_back(i.prefix);
+    return choice;
+  }
 
   std::vector<int> Ticked() const {
     std::vector<int> ticked;
@@ -59,7 +63,8 @@ class RecordingView : public WindowView {
 
   std::string title, status, dialog;
   int shown = 0, closed = 0;
-  std::vector<std::string> messages, filters, progress;
+  std::vector<std::string> messages, filters, progress, offered;
+  std::optional<size_t> choice;
   std::vector<MessageIcon> icons;
   std::vector<MessageAnswer> answers;
   std::vector<uint8_t> picture;
@@ -218,14 +223,70 @@ TEST_F(PresenterTest, TheTestAidsAnswerMessagesInsteadOfTheView) {
   test::SetEnvironment("QUORLIN_TEST_AUTO_ANSWER", nullptr);
   Presenter& p = Make(nullptr, hooks);
   ASSERT_EQ(p.Form_Load(), Outcome::Done);
-  EXPECT_EQ(p.ShowAndStartTestAids(), "");
+  EXPECT_EQ(p.ShowAndStartTestAids(Picture("skin.bmp", test::PositionPicture())), "");  // given at start
   EXPECT_EQ(view.shown, 2);
+  EXPECT_EQ(view.status, "Texture Loaded ready to insert");
   const auto textures = ReadBytes(g.Textures());
   p.mnueditRestore_Click();  // answered No, as the aid says
   EXPECT_TRUE(view.messages.empty());
   EXPECT_EQ(ReadBytes(g.Textures()), textures);
   EXPECT_EQ(hooks.answerMessage("t", "T", MessageIcon::None, MessageButtons::Ok), MessageAnswer::Ok);
 }
+
+TEST(WindowArguments, AGameOrAPrefixThenAPicture) {
+  const struct {
+    std::vector<std::string> args;
+    bool ok;
+    std::string game, prefix, picture;
+  } cases[] = {{{}, true, "", "", ""},
+               {{"skin.bmp"}, true, "", "", "skin.bmp"},
+               {{"--game", "G", "skin.bmp"}, true, "G", "", "skin.bmp"},
+               {{"--prefix", "P"}, true, "", "P", ""},
+               {{"--game", "G", "--prefix", "P"}, false},
+               {{"--game"}, false},
+               {{"a.bmp", "b.bmp"}, false},
+               {{"--bogus"}, false}};
+  for (const auto& c : cases) {
+    WindowArguments got;
+    std::string usage;
+    EXPECT_EQ(ParseWindowArguments(c.args, got, usage), c.ok) << c.args.size();
+    if (!c.ok) {
+      EXPECT_EQ(usage, "Usage: quorlin [--game DIR | --prefix DIR] [PICTURE]");
+      continue;
+    }
+    EXPECT_EQ(got.startup.GameDir.value_or(""), c.game);
+    EXPECT_EQ(got.startup.WinePrefix.value_or(""), c.prefix);
+    EXPECT_EQ(got.picture, c.picture);
+  }
+}
+
+#ifndef _WIN32
+// Without a game or prefix given, the installations found in every launcher's
+// prefixes are offered in the window's list; none chosen ends the program.
+TEST_F(PresenterTest, OfSeveralInstallationsTheOneChosenInTheListIsUsed) {
+  test::TempDir home;
+  sample::WriteWinePrefix(home / ".wine", g.dir.str());
+  sample::WriteSampleGame(home / "other", test::SmallGame({9}));
+  sample::WriteWinePrefix(home / ".local/share/wineprefixes/other", home / "other");
+  sample::WriteWinePrefix(home / ".local/share/wineprefixes/stale", home / "gone");  // no textures there
+  const std::string oldHome = std::getenv("HOME");
+  test::SetEnvironment("HOME", home.str().c_str());
+  test::SetEnvironment("WINEPREFIX", nullptr);
+  for (const std::optional<size_t> choice : {std::optional<size_t>(), std::optional<size_t>(1)}) {
+    view = RecordingView{};
+    view.choice = choice;
+    Presenter p(view, nullptr);
+    EXPECT_EQ(p.Form_Load(), choice ? Outcome::Done : Outcome::EndProgram);
+    EXPECT_THAT(view.offered, ElementsAre(home / ".wine", home / ".local/share/wineprefixes/other"));
+    EXPECT_EQ(p.ExitStatus(), choice ? 0 : 1);
+    EXPECT_EQ(view.shown, choice ? 1 : 0);  // shown to build the chosen game's index
+    EXPECT_EQ(view.messages.size(), choice ? 1u : 0u);
+    EXPECT_EQ(fs::exists(home / "other/resource/textures.inx"), choice.has_value());
+  }
+  EXPECT_FALSE(fs::exists(g.Resource("textures.inx")));
+  test::SetEnvironment("HOME", oldHome.c_str());
+}
+#endif
 
 }  // namespace
 }  // namespace quorlin
