@@ -2,7 +2,7 @@
 # quorlin-<version>-win64.zip holding quorlin.exe, quorlin-cli.exe and README.txt.
 install(TARGETS quorlin quorlin-cli RUNTIME DESTINATION .)
 # The read-me with Windows line endings, for Notepad.
-configure_file(${PROJECT_SOURCE_DIR}/packaging/README-windows.txt ${PROJECT_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt ${PROJECT_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
 install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME quorlin)

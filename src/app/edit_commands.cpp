@@ -18,7 +18,10 @@ Outcome mnueditRestore_Click(ProgramState& state, Shell& shell) {
       shell.ShowMessage(text::kRestoreQuestion, text::kRestoreTitle, MessageIcon::Information, MessageButtons::YesNo);
   if (answer != MessageAnswer::Yes) return Outcome::Refused;
   FolderLock lock;
-  if (!LockGameFolder(state.Game, shell, lock)) return Outcome::Refused;
+  if (const Outcome ready = PrepareToWrite(state.Game, shell, lock, {kTexturesArchive, kPropsArchive});
+      ready != Outcome::Done) {
+    return ready;
+  }
   // The archives are replaced whole: none may stay open (Windows refuses to replace
   // an open file), and what was read of them is of the old files.
   state.Archives.Close();
@@ -36,7 +39,7 @@ Outcome mnueditRestore_Click(ProgramState& state, Shell& shell) {
     journal.restores.push_back(static_cast<uint8_t>(journal.archives.size()));
     journal.archives.emplace_back(a.archive, 0);
   }
-  const std::string journalPath = state.Game.NativeGamePath(kJournalFile);
+  const std::string journalPath = JournalPath(state.Game);
   try {
     if (!journal.restores.empty()) WriteWholeFile(journalPath, EncodeJournal(journal));
   } catch (const QuorlinError& e) {

@@ -43,6 +43,14 @@ WindowHooks HooksFromEnvironment() {
     std::fprintf(stderr, "window shown\n");
     std::fflush(stderr);
   };
+  if (const std::string record = Environment("QUORLIN_TEST_ELEVATE"); !record.empty()) {
+    hooks.launchAsAdministrator = [record](const Launch& launch) {
+      if (FILE* file = std::fopen(record.c_str(), "w")) {
+        std::fprintf(file, "runas %s %s\n", launch.program.c_str(), launch.arguments.c_str());
+        std::fclose(file);
+      }
+    };
+  }
   if (const std::string choice = Environment("QUORLIN_TEST_CHOOSE"); !choice.empty()) {
     hooks.chooseInstallation = [choice](const std::vector<Installation>& found) -> std::optional<size_t> {
       for (const Installation& i : found) {
@@ -139,7 +147,7 @@ void Presenter::Run(const std::function<Outcome()>& command) {
 }
 
 void Presenter::EndProgram(int status) {
-  exitStatus_ = status;
+  exitStatus_ = handedOver_ ? 0 : status;  // a run that handed over to an elevated one ends well
   view_.Close();
 }
 
@@ -155,6 +163,26 @@ void Presenter::SetBusy(bool busy) {
   busy_ = busy;
   view_.SetBusy(busy);
   if (!busy) view_.CloseProgress();
+}
+
+void Presenter::CannotWrite(const std::string& explanation) {
+#ifdef _WIN32
+  // The game lies in a folder Windows protects: offered to start again as
+  // administrator, with the same arguments. Either way this run ends.
+  const std::string question = explanation + "\n\n" + text::kProtectedFolder + " " + text::kRestartAsAdministrator;
+  if (ShowMessage(question, text::kProgramTitle, MessageIcon::Critical, MessageButtons::YesNo) == MessageAnswer::Yes) {
+    const Launch launch = ThisProgram();
+    if (hooks_.launchAsAdministrator) {
+      hooks_.launchAsAdministrator(launch);
+      handedOver_ = true;
+    } else {
+      handedOver_ = LaunchAsAdministrator(launch);
+    }
+  }
+#else
+  ShowMessage(explanation + "\n\n" + text::kGiveWritePermission, text::kProgramTitle, MessageIcon::Critical,
+              MessageButtons::Ok);
+#endif
 }
 
 bool Presenter::CopyProgress(const std::string& what, uint64_t copied, uint64_t total) {

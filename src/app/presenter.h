@@ -7,6 +7,7 @@
 
 #include "app/commands.h"
 #include "app/program_state.h"
+#include "platform/launch.h"
 
 namespace quorlin {
 
@@ -60,6 +61,9 @@ struct WindowHooks {
   std::function<std::optional<std::string>()> choosePicture;
   // Called when the window is shown for the first time.
   std::function<void()> firstShown;
+  // Windows: starts the program again as administrator instead of asking Windows
+  // to (the test aids record what would have been started).
+  std::function<void(const Launch& launch)> launchAsAdministrator;
   // Chooses among several installations instead of the window's list.
   std::function<std::optional<size_t>(const std::vector<Installation>& found)> chooseInstallation;
   // Where start-up looks for the game.
@@ -75,6 +79,8 @@ struct WindowHooks {
 //   QUORLIN_TEST_CHOOSE=N|cancel   Where start-up finds several installations, each
 //       is written to standard error as "installation: LAUNCHER PREFIX GAME" and the
 //       N-th (from 0) is chosen, or none.
+//   QUORLIN_TEST_ELEVATE=FILE   Where the window would start itself again as
+//       administrator (Windows), "runas PROGRAM ARGUMENTS" is written to FILE instead.
 //   QUORLIN_TEST_PICTURE=FILE   After start-up FILE is opened as File > Open does
 //       with the file chosen in its dialog.
 //   QUORLIN_TEST_SCREENSHOT=FILE.png   Once the window is on screen, the whole
@@ -125,6 +131,7 @@ class Presenter : public WindowShell {
   MessageAnswer ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
                             MessageButtons buttons) override;
   void SetBusy(bool busy) override;
+  void CannotWrite(const std::string& explanation) override;
   bool CopyProgress(const std::string& what, uint64_t copied, uint64_t total) override;
   void SetTitle(const std::string& title) override { view_.SetTitle(title); }
   void ShowWindow() override;
@@ -142,6 +149,7 @@ class Presenter : public WindowShell {
   int exitStatus_ = 0;
   bool busy_ = false;
   bool shown_ = false;
+  bool handedOver_ = false;  // started again as administrator
 };
 
 }  // namespace quorlin

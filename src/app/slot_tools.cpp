@@ -182,7 +182,7 @@ std::vector<SlotStatus> ReadSlotStatus(const ProgramState& state) {
 Outcome ExtractSlot(ProgramState& state, Shell& shell, int slot, const std::string& outDir, const PngWriter& png) {
   try {
     std::error_code ec;
-    fs::create_directories(outDir, ec);
+    fs::create_directories(FsPath(outDir), ec);
     if (ec) throw QuorlinError(kErrPathNotFound, "Cannot create " + outDir + ": " + ec.message());
     OpenedArchive textures = Open(state, kTexturesArchive);
     OpenedArchive props = Open(state, kPropsArchive);
@@ -191,7 +191,7 @@ Outcome ExtractSlot(ProgramState& state, Shell& shell, int slot, const std::stri
       const std::string what =
           "The entry for skin " + std::to_string(slot) + " (" + entry.fileSuffix + ") in " + std::string(entry.archive);
       if (!bytes) throw QuorlinError(kErrInputPastEnd, what + " lies outside the file");
-      const std::string base = (fs::path(outDir) / ("skin" + std::to_string(slot) + "_" + entry.fileSuffix)).string();
+      const std::string base = FromFsPath(FsPath(outDir) / ("skin" + std::to_string(slot) + "_" + entry.fileSuffix));
       if (png) {
         ImageBuffer image;
         TgaHeader header;
@@ -218,7 +218,10 @@ Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
       shell.ShowMessage(text::kRestoreQuestion, text::kRestoreTitle, MessageIcon::Information, MessageButtons::YesNo);
   if (answer != MessageAnswer::Yes) return Outcome::Refused;
   FolderLock lock;
-  if (!LockGameFolder(state.Game, shell, lock)) return Outcome::Refused;
+  if (const Outcome ready = PrepareToWrite(state.Game, shell, lock, {kTexturesArchive, kPropsArchive});
+      ready != Outcome::Done) {
+    return ready;
+  }
 
   Journal journal;
   journal.what = "restore of slot " + std::to_string(slot);

@@ -47,8 +47,8 @@ std::optional<std::pair<GameKeyValues, std::string>> FindGame(const StartupOptio
   return std::pair{ReadGameKey(OpenGameKey().get()), std::string()};
 #else
   const char* home = std::getenv("HOME");
-  const auto found = FindInstallations(home ? home : "", options.WinePrefix ? options.WinePrefix->c_str()
-                                                                             : std::getenv("WINEPREFIX"));
+  const auto found =
+      FindInstallations(home ? home : "", options.WinePrefix ? options.WinePrefix->c_str() : std::getenv("WINEPREFIX"));
   std::vector<Installation> usable;
   std::copy_if(found.begin(), found.end(), std::back_inserter(usable), [](const auto& i) { return i.textures; });
   // With no usable one, the first found still says where the game was meant to be.
@@ -133,12 +133,25 @@ Outcome Form_Load(ProgramState& state, WindowShell& shell, const StartupOptions&
     return Outcome::EndProgram;
   }
 
+  // Windows: the files the game reads from its VirtualStore are the ones used.
+  std::string virtualized;
+  for (const char* file : {kTexturesArchive, kPropsArchive, kTexturesIndexFile, kPropsIndexFile}) {
+    for (const std::string& relative : {std::string(file), std::string(file) + "b"}) {
+      const std::string path = state.Game.NativeGamePath(relative);
+      if (IsVirtualStoreCopy(path)) virtualized += "\n" + path;
+    }
+  }
+  if (!virtualized.empty()) {
+    shell.ShowMessage(text::VirtualizedCopies(virtualized.substr(1)), text::kProgramTitle, MessageIcon::Information,
+                      MessageButtons::Ok);
+  }
+
   if (RecoverJournal(state.Game, shell) != Outcome::Done) return Outcome::EndProgram;
 
   // The index files are written under the lock, taken when they must be.
   FolderLock lock;
   const auto reindex = [&](const char* message) {
-    if (!LockGameFolder(state.Game, shell, lock)) return false;
+    if (PrepareToWrite(state.Game, shell, lock, {kTexturesIndexFile, kPropsIndexFile}) != Outcome::Done) return false;
     ReindexSkins(state, shell, message);
     return true;
   };

@@ -33,7 +33,8 @@ struct Journal {
   std::vector<uint8_t> restores;  // archives to copy back from their backups
 };
 
-inline constexpr const char* kJournalFile = "resource\\quorlin.journal";
+inline constexpr const char* kJournalFile = "resource\\quorlin.journal";  // as the user is told of it
+inline constexpr const char* kJournalName = "quorlin.journal";
 
 std::vector<uint8_t> EncodeJournal(const Journal& journal);
 // Nothing for a journal that is cut short, damaged or names anything else.

@@ -1,8 +1,8 @@
+#include "archive/safe_writes.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <optional>
-
-#include "archive/safe_writes.h"
 
 #include "archive/skin_index.h"
 #include "platform/error.h"
@@ -14,9 +14,12 @@
 
 namespace quorlin {
 
+namespace {}  // namespace
+
+std::string JournalPath(const GameLocation& game) { return game.NativeWorkPath(kJournalName); }
+
 namespace {
 
-std::string JournalPath(const GameLocation& game) { return game.NativeGamePath(kJournalFile); }
 std::string PartialJournalPath(const GameLocation& game) { return JournalPath(game) + kTemporaryMark + "tmp"; }
 
 // Temporary files an interrupted run of ours left beside the archives.
@@ -24,8 +27,9 @@ std::vector<std::string> Leftovers(const GameLocation& game) {
   namespace fs = std::filesystem;
   std::vector<std::string> found;
   std::error_code ec;
-  for (fs::directory_iterator it(game.NativeGamePath("resource"), ec), end; !ec && it != end; it.increment(ec)) {
-    if (it->path().filename().string().find(kTemporaryMark) != std::string::npos) found.push_back(it->path().string());
+  for (fs::directory_iterator it(FsPath(game.NativeWorkFolder()), ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string path = FromFsPath(it->path());
+    if (FromFsPath(it->path().filename()).find(kTemporaryMark) != std::string::npos) found.push_back(path);
   }
   return found;
 }
@@ -75,9 +79,20 @@ void ForgetJournal(const std::string& nativePath) {
 }
 
 bool LockGameFolder(const GameLocation& game, Shell& shell, FolderLock& lock) {
-  if (lock.Held() || lock.TryLock(game.NativeGamePath("resource"))) return true;
+  if (lock.Held() || lock.TryLock(game.NativeWorkFolder())) return true;
   shell.ShowMessage(text::kBusy, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
   return false;
+}
+
+Outcome PrepareToWrite(const GameLocation& game, Shell& shell, FolderLock& lock,
+                       const std::vector<std::string>& relativeFiles) {
+  if (!LockGameFolder(game, shell, lock)) return Outcome::Refused;
+  std::vector<std::string> paths = {JournalPath(game)};
+  for (const std::string& relative : relativeFiles) paths.push_back(game.NativeGamePath(relative));
+  const auto refusal = CannotWrite(paths);
+  if (!refusal) return Outcome::Done;
+  shell.CannotWrite(text::CannotWrite(refusal->folder, refusal->reason));
+  return Outcome::EndProgram;
 }
 
 void CommitJournal(const GameLocation& game, const Journal& journal, const std::vector<ArchiveFile*>& archives,
@@ -105,7 +120,7 @@ Outcome RecoverJournal(const GameLocation& game, Shell& shell) {
   if (!journal && leftovers.empty()) return Outcome::Done;
   // Another copy that holds the lock is still writing: what it left is its own.
   FolderLock lock;
-  if (!lock.TryLock(game.NativeGamePath("resource"))) return Outcome::Done;
+  if (!lock.TryLock(game.NativeWorkFolder())) return Outcome::Done;
   std::string what = "write";
   try {
     for (const std::string& file : leftovers) {

@@ -12,9 +12,20 @@
 
 namespace quorlin {
 
+// The journal's native path: in the folder where Quorlin keeps its own files.
+std::string JournalPath(const GameLocation& game);
+
 // Takes the lock on the game's resource folder for a command that writes there.
 // When another copy of the program holds it, says so and returns false.
 bool LockGameFolder(const GameLocation& game, Shell& shell, FolderLock& lock);
+
+// Before a command writes: takes the lock (Refused when another copy holds it),
+// then makes sure this user may write the game files it is about to write
+// (relative names) and the journal, and create files in their folders. Where not,
+// says why through the Shell's CannotWrite and returns EndProgram: nothing has been
+// written.
+Outcome PrepareToWrite(const GameLocation& game, Shell& shell, FolderLock& lock,
+                       const std::vector<std::string>& relativeFiles);
 
 // Carries out a journal's in-place writes into the archives it names (open for
 // writing, in its order): the journal first, flushed; then every range; then the

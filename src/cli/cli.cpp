@@ -50,6 +50,13 @@ class TerminalShell : public WindowShell {
   }
 
   void SetBusy(bool) override {}
+  void CannotWrite(const std::string& explanation) override {
+#ifdef _WIN32
+    streams_.err << explanation << "\n" << text::kProtectedFolder << ' ' << text::kAdministratorPrompt << '\n';
+#else
+    streams_.err << explanation << "\n" << text::kGiveWritePermission << '\n';
+#endif
+  }
   void Notice(const std::string& text) override { streams_.err << text << '\n' << std::flush; }
 
  private:
@@ -70,7 +77,7 @@ void PrintStatusText(std::ostream& out, const std::string& game, const std::vect
   }
 }
 
-void PrintStatusJson(std::ostream& out, const std::string& game, const std::vector<SlotStatus>& rows) {
+void PrintStatusJson(std::ostream& out, const GameLocation& game, const std::vector<SlotStatus>& rows) {
   nlohmann::json slots = nlohmann::json::array();
   for (const SlotStatus& r : rows) {
     slots.push_back({{"slot", r.slot},
@@ -79,7 +86,13 @@ void PrintStatusJson(std::ostream& out, const std::string& game, const std::vect
                      {"differs_from_backup",
                       r.differsFromBackup ? nlohmann::json(*r.differsFromBackup) : nlohmann::json(nullptr)}});
   }
-  out << nlohmann::json{{"game", game}, {"slots", slots}}.dump(2) << '\n';
+  // The native file behind each archive and backup (on Windows perhaps a VirtualStore copy).
+  nlohmann::json files;
+  for (const std::string file : {kTexturesArchive, kPropsArchive}) {
+    files[file] = game.NativeGamePath(file);
+    files[file + "b"] = game.NativeGamePath(file + "b");
+  }
+  out << nlohmann::json{{"game", game.MechPath}, {"files", files}, {"slots", slots}}.dump(2) << '\n';
 }
 
 void PrintIndex(std::ostream& out, const SkinIndex& index) {
@@ -115,7 +128,8 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, cons
   app.require_subcommand(1, 1);
 
   std::string gameDir, prefix;
-  [[maybe_unused]] CLI::Option* game = app.add_option("--game", gameDir, "The game's installation folder (the one holding resource)");
+  [[maybe_unused]] CLI::Option* game =
+      app.add_option("--game", gameDir, "The game's installation folder (the one holding resource)");
 #ifndef _WIN32
   app.add_option("--prefix", prefix, "The Wine prefix the game is installed in")->excludes(game);
   bool gamesJson = false;
@@ -200,7 +214,7 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, cons
     if (*status) {
       const auto rows = ReadSlotStatus(state);
       if (json) {
-        PrintStatusJson(streams.out, state.Game.MechPath, rows);
+        PrintStatusJson(streams.out, state.Game, rows);
       } else {
         PrintStatusText(streams.out, state.Game.MechPath, rows);
       }
@@ -208,7 +222,9 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, cons
     }
     if (*index) {
       FolderLock lock;
-      if (rebuild && !LockGameFolder(state.Game, shell, lock)) return 1;
+      if (rebuild && PrepareToWrite(state.Game, shell, lock, {kTexturesIndexFile, kPropsIndexFile}) != Outcome::Done) {
+        return 1;
+      }
       if (rebuild) {
         shell.SetStatus(text::kIndexing, true);
         BuildSkinIndex(state, shell);

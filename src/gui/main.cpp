@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
   quorlin::Presenter& presenter = window.presenter();
   // Start-up runs before the window is first shown; a missing game ends the
   // program without it.
-  if (presenter.Form_Load() == quorlin::Outcome::EndProgram) return 1;
+  if (presenter.Form_Load() == quorlin::Outcome::EndProgram) return presenter.ExitStatus();
   quorlin::gui::StartTestAids(window, presenter.ShowAndStartTestAids(given.picture));
   const int code = app.exec();
   return code != 0 ? code : presenter.ExitStatus();

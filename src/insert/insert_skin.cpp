@@ -130,8 +130,14 @@ Outcome InsertSkin(const InsertJob& job, Shell& shell) {
   // ---- the texture archive ----
   if (!job.game.Exists(kTexturesArchive)) return PathInvalid(shell);
   FolderLock lock;
-  if (!LockGameFolder(job.game, shell, lock)) return Outcome::Refused;
-  if (!job.game.Exists(std::string(kTexturesArchive) + "b")) {
+  const std::string texturesBackup = std::string(kTexturesArchive) + "b",
+                    propsBackup = std::string(kPropsArchive) + "b";
+  if (const Outcome ready =
+          PrepareToWrite(job.game, shell, lock, {kTexturesArchive, kPropsArchive, texturesBackup, propsBackup});
+      ready != Outcome::Done) {
+    return ready;
+  }
+  if (!job.game.Exists(texturesBackup)) {
     shell.SetStatus(text::BackingUp(kTexturesArchive), true);
     if (!BackupArchive(job.game, shell, kTexturesArchive)) return Outcome::Refused;
   }
@@ -169,7 +175,7 @@ Outcome InsertSkin(const InsertJob& job, Shell& shell) {
 
     // ---- the lobby preview archive ----
     if (!job.game.Exists(kPropsArchive)) return commit([&] { return PathInvalid(shell); });
-    if (!job.game.Exists(std::string(kPropsArchive) + "b")) {
+    if (!job.game.Exists(propsBackup)) {
       shell.SetStatus(text::BackingUp(kPropsArchive), true);
       // A failed backup stops the whole command: nothing is written to either archive.
       if (!BackupArchive(job.game, shell, kPropsArchive)) {

@@ -14,6 +14,19 @@ std::string GameLocation::NativeGamePath(const std::string& relative) const {
   return MapToNative(GamePath(relative), WinePrefix.empty() ? DefaultWinePrefix() : WinePrefix);
 }
 
+std::string GameLocation::NativeWorkFolder() const {
+  const std::string textures = NativeGamePath(kTexturesArchive);
+  return textures.substr(0, textures.find_last_of("/\\"));
+}
+
+std::string GameLocation::NativeWorkPath(const std::string& name) const {
+#ifdef _WIN32
+  return NativeWorkFolder() + "\\" + name;
+#else
+  return NativeWorkFolder() + "/" + name;
+#endif
+}
+
 bool GameLocation::Exists(const std::string& relative) const {
   return FileExists(GamePath(relative), 0, WinePrefix.empty() ? DefaultWinePrefix() : WinePrefix);
 }

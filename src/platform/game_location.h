@@ -28,6 +28,11 @@ struct GameLocation {
   std::string NativeGamePath(const std::string& relative) const;
   // FileExists(GamePath(relative), 0).
   bool Exists(const std::string& relative) const;
+  // The native folder of the textures archive as it is used (its VirtualStore
+  // copy's folder, where Windows keeps one): where Quorlin keeps its own files
+  // for the game, the journal and the lock. WorkPath names a file there.
+  std::string NativeWorkFolder() const;
+  std::string NativeWorkPath(const std::string& name) const;
 };
 
 }  // namespace quorlin

@@ -7,10 +7,12 @@
 #include <system_error>
 
 #include "platform/error.h"
+#include "platform/native_file.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -41,7 +43,24 @@ std::string DefaultWinePrefix() {
 
 #ifdef _WIN32
 
-std::string MapToNative(const std::string& windowsPath, const std::string& /*winePrefix*/) { return windowsPath; }
+namespace {
+// %LOCALAPPDATA%\VirtualStore\ + the path without its drive, for "X:\..." paths.
+std::string VirtualStorePath(const std::string& windowsPath) {
+  const char* local = std::getenv("LOCALAPPDATA");
+  if (!local || !*local || windowsPath.size() < 3 || windowsPath[1] != ':' || windowsPath[2] != '\\') return {};
+  return std::string(local) + "\\VirtualStore" + windowsPath.substr(2);
+}
+}  // namespace
+
+std::string MapToNative(const std::string& windowsPath, const std::string& /*winePrefix*/) {
+  const std::string copy = VirtualStorePath(windowsPath);
+  return !copy.empty() && NativeFileExists(copy) ? copy : windowsPath;
+}
+
+bool IsVirtualStoreCopy(const std::string& nativePath) {
+  const char* local = std::getenv("LOCALAPPDATA");
+  return local && *local && LowerAscii(nativePath).rfind(LowerAscii(std::string(local) + "\\VirtualStore\\"), 0) == 0;
+}
 
 bool NativeFileExists(const std::string& nativePath) {
   if (nativePath.empty()) return false;
@@ -56,6 +75,8 @@ void SetNormalAttributes(const std::string& nativePath) {
 }
 
 #else
+
+bool IsVirtualStoreCopy(const std::string&) { return false; }
 
 namespace {
 
@@ -127,11 +148,80 @@ bool FileExists(const std::string& path, int /*attributes*/, const std::string& 
   return NativeFileExists(MapToNative(path, winePrefix));
 }
 
+fs::path FsPath(const std::string& nativePath) { return fs::path(std::u8string(nativePath.begin(), nativePath.end())); }
+
+std::string FromFsPath(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 unsigned long long NativeFileSize(const std::string& nativePath) {
   std::error_code ec;
   const auto size = fs::file_size(nativePath, ec);
   if (ec) throw ErrorFromErrno(ec.value(), "Cannot read the size of", nativePath);
   return size;
+}
+
+}  // namespace quorlin
+
+namespace quorlin {
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  const auto cut = path.find_last_of("/\\");
+  return cut == std::string::npos ? "." : path.substr(0, cut == 0 ? 1 : cut);
+}
+
+#ifdef _WIN32
+// Whether the folder refuses this process a new file of its own.
+bool CreatingRefused(const std::string& folder) {
+  const std::string probe = folder + "\\quorlin" + kTemporaryMark + "probe";
+  HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_ACCESS_DENIED;
+  CloseHandle(file);
+  return false;
+}
+bool WritingRefused(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_ACCESS_DENIED;
+  CloseHandle(file);
+  return false;
+}
+#else
+bool Refusal(int err) { return err == EACCES || err == EPERM || err == EROFS; }
+bool CreatingRefused(const std::string& folder) {
+  std::string probe = folder + "/quorlin" + kTemporaryMark + "probe-XXXXXX";
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) return Refusal(errno);
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return false;
+}
+bool WritingRefused(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return Refusal(errno);
+  ::close(fd);
+  return false;
+}
+#endif
+
+}  // namespace
+
+std::optional<WriteRefusal> CannotWrite(const std::vector<std::string>& nativePaths) {
+  for (const std::string& path : nativePaths) {
+    const std::string folder = FolderOf(path);
+    if (CreatingRefused(folder)) {
+      return WriteRefusal{folder, "this user may not create files in it (no permission to write in the folder)"};
+    }
+    if (NativeFileExists(path) && WritingRefused(path)) {
+      return WriteRefusal{folder, "this user may not change " + path.substr(folder.size() + 1) +
+                                      " in it (no permission to write the file)"};
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace quorlin

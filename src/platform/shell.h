@@ -36,6 +36,13 @@ class Shell {
   // command line on standard error.
   virtual void Notice(const std::string& text) { SetStatus(text, true); }
 
+  // This user cannot write the game's files (a protected or read-only folder or
+  // file): the explanation names the folder. The command then ends the program
+  // with nothing written; the window on Windows offers to restart as administrator.
+  virtual void CannotWrite(const std::string& explanation) {
+    ShowMessage(explanation, "Quorlin", MessageIcon::Critical, MessageButtons::Ok);
+  }
+
   // Progress of a backup or restore copy; returning false cancels the copy.
   virtual bool CopyProgress(const std::string& /*what*/, uint64_t /*copied*/, uint64_t /*total*/) { return true; }
 };

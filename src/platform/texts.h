@@ -73,6 +73,27 @@ inline std::string ErrorReport(int number, const std::string& description) {
   return "Error " + std::to_string(number) + "\n" + description;
 }
 
+// ---- A game folder this user cannot write ----
+inline std::string CannotWrite(const std::string& folder, const std::string& reason) {
+  return "Quorlin cannot change the game's files in\n" + folder + "\nbecause " + reason + ".";
+}
+inline constexpr const char* kGiveWritePermission =
+    "Give this user permission to write there, or run Quorlin as a user who has it.";
+inline constexpr const char* kProtectedFolder =
+    "Windows keeps folders such as Program Files from being changed by ordinary users.";
+inline constexpr const char* kRestartAsAdministrator =
+    "Quorlin can start again as administrator to change the game's files there.\n\nRestart Quorlin as "
+    "administrator?";
+inline constexpr const char* kAdministratorPrompt =
+    "Run quorlin-cli from an administrator prompt to change the game's files there.";
+
+// The game's files that are the copies Windows keeps for this user (native paths).
+inline std::string VirtualizedCopies(const std::string& paths) {
+  return "Some of the game's files have copies that Windows keeps for this user in its VirtualStore, and the game "
+         "reads those copies. Quorlin reads and writes them too, not the files in the game's folder:\n" +
+         paths;
+}
+
 // ---- What the system's own additions say ----
 inline constexpr const char* kBusy =
     "Another copy of Quorlin is writing to the game's files right now. Nothing has been changed; try again when it "

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -20,11 +21,55 @@ constexpr const char* kClass = "frmQuorlin";
 constexpr const char* kPictureClass = "QuorlinPicture1";
 constexpr const char* kProgressClass = "QuorlinProgress";
 
-HWND Child(HWND parent, const char* kind, const char* text, DWORD style, int x, int y, int w, int h, UINT id = 0) {
-  HWND child = CreateWindowExA(0, kind, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+HWND Child(HWND parent, const char* kind, const char* text, DWORD style, HFONT font, UINT id = 0) {
+  HWND child = CreateWindowExA(0, kind, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
-  SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+  SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   return child;
+}
+
+// Functions of Windows 10 and later, looked up so that the program still starts on
+// Windows 7 and 8.
+template <typename Function>
+Function User32(const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+
+UINT SystemDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+// The DPI a window is shown at: its monitor's where Windows tells it, else the system's.
+UINT DpiOf(HWND window) {
+  static const auto forWindow = User32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+  const UINT dpi = forWindow ? forWindow(window) : 0;
+  return dpi ? dpi : SystemDpi();
+}
+
+// The system's message font at a DPI, as the message boxes and dialogs use it.
+HFONT MessageFont(UINT dpi) {
+  static const auto forDpi = User32<BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT)>("SystemParametersInfoForDpi");
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (!forDpi || !forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)) {
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    metrics.lfMessageFont.lfHeight =
+        MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), static_cast<int>(SystemDpi()));
+  }
+  return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+// The outer size of a window whose client area is client, with a menu bar, at a DPI.
+SIZE OuterSize(SIZE client, UINT dpi) {
+  static const auto forDpi = User32<BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+  RECT outer{0, 0, client.cx, client.cy};
+  if (!forDpi || !forDpi(&outer, kStyle, TRUE, 0, dpi)) AdjustWindowRect(&outer, kStyle, TRUE);
+  return {outer.right - outer.left, outer.bottom - outer.top};
 }
 
 }  // namespace
@@ -72,6 +117,7 @@ class frmQuorlin : public MainWindow, public WindowView {
   static LRESULT CALLBACK PictureProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
   void CreateMenus();
+  void Layout(UINT dpi);
 
   Presenter presenter_;
   HINSTANCE instance_;
@@ -80,6 +126,8 @@ class frmQuorlin : public MainWindow, public WindowView {
   HWND Frame1 = nullptr;
   HWND lblStatus = nullptr;
   HMENU mnuskin = nullptr;
+  UINT dpi_ = 96;
+  HFONT font_ = nullptr;  // the system's message font at dpi_
   // What Picture1 shows, as a top-down 24-bit DIB: rows padded to 4 bytes.
   BITMAPINFO shownInfo_{};
   std::vector<uint8_t> shown_;
@@ -118,24 +166,37 @@ frmQuorlin::frmQuorlin(HINSTANCE instance, WindowHooks hooks)
   window.lpszClassName = kProgressClass;
   RegisterClassA(&window);
 
-  // A fixed client area of 537 x 545 with the controls at fixed places, as the form
-  // was drawn.
-  constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  RECT outer{0, 0, 537, 545};
-  AdjustWindowRect(&outer, kStyle, TRUE);
-  hwnd_ = CreateWindowExA(0, kClass, text::kProgramTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                          outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, nullptr);
+  hwnd_ = CreateWindowExA(0, kClass, text::kProgramTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 537, 545, nullptr,
+                          nullptr, instance, nullptr);
   SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  Picture1 = Child(hwnd_, kPictureClass, "", 0, 12, 4, 513, 513);
+  Picture1 = Child(hwnd_, kPictureClass, "", 0, nullptr);
   SetWindowLongPtrA(Picture1, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  Frame1 = Child(hwnd_, "STATIC", "", SS_ETCHEDFRAME, 8, 517, 521, 28);
-  lblStatus = Child(Frame1, "STATIC", text::kReady, SS_LEFT | SS_CENTERIMAGE, 6, 3, 509, 22);
+  Frame1 = Child(hwnd_, "STATIC", "", SS_ETCHEDFRAME, nullptr);
+  lblStatus = Child(Frame1, "STATIC", text::kReady, SS_LEFT | SS_CENTERIMAGE, nullptr);
   CreateMenus();
+  Layout(DpiOf(hwnd_));
 }
 
 frmQuorlin::~frmQuorlin() {
   CloseProgress();
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
+  if (font_) DeleteObject(font_);
+}
+
+// The form as it was drawn at 96 DPI (a client area of 537 x 545, the controls at
+// fixed places), scaled to the DPI the window is shown at; the picture box always
+// holds a 512 x 512 picture drawn one image pixel per device pixel.
+void frmQuorlin::Layout(UINT dpi) {
+  dpi_ = dpi;
+  const auto at = [dpi](int v) { return MulDiv(v, static_cast<int>(dpi), 96); };
+  if (font_) DeleteObject(font_);
+  font_ = MessageFont(dpi);
+  SendMessageA(lblStatus, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+  const SIZE outer = OuterSize({at(537), at(545)}, dpi);
+  SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  MoveWindow(Picture1, at(12), at(4), std::max(at(513), 512), std::max(at(513), 512), TRUE);
+  MoveWindow(Frame1, at(8), at(517), at(521), at(28), TRUE);
+  MoveWindow(lblStatus, at(6), at(3), at(509), at(22), TRUE);
 }
 
 void frmQuorlin::CreateMenus() {
@@ -203,6 +264,12 @@ LRESULT frmQuorlin::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CTLCOLORSTATIC:
       SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    case WM_DPICHANGED: {  // moved to a monitor of another scaling, or the scaling changed
+      const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      Layout(HIWORD(wparam));
+      return 0;
+    }
     case WM_CLOSE:  // closing the window is File > Exit
       presenter_.mnufileexit_Click();
       return 0;
@@ -285,13 +352,17 @@ bool frmQuorlin::ShowProgress(const std::string& what, int thousandths) {
     // the main window takes no input until it ends.
     cancelled_ = false;
     progressStart_ = std::chrono::steady_clock::now();
+    const auto at = [this](int v) { return MulDiv(v, static_cast<int>(dpi_), 96); };
     progress_ = CreateWindowExA(WS_EX_DLGMODALFRAME, kProgressClass, text::kProgramTitle, WS_POPUP | WS_CAPTION, 0, 0,
-                                360, 130, hwnd_, nullptr, instance_, nullptr);
+                                at(360), at(130), hwnd_, nullptr, instance_, nullptr);
     SetWindowLongPtrA(progress_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    progressText_ = Child(progress_, "STATIC", "", SS_LEFT, 12, 10, 330, 18);
-    progressBar_ = Child(progress_, PROGRESS_CLASSA, "", 0, 12, 34, 330, 18);
+    progressText_ = Child(progress_, "STATIC", "", SS_LEFT, font_);
+    MoveWindow(progressText_, at(12), at(10), at(330), at(18), FALSE);
+    progressBar_ = Child(progress_, PROGRESS_CLASSA, "", 0, font_);
+    MoveWindow(progressBar_, at(12), at(34), at(330), at(18), FALSE);
     SendMessageA(progressBar_, PBM_SETRANGE32, 0, 1000);
-    Child(progress_, "BUTTON", "Cancel", BS_PUSHBUTTON, 262, 62, 80, 26, kCancel);
+    MoveWindow(Child(progress_, "BUTTON", "Cancel", BS_PUSHBUTTON, font_, kCancel), at(262), at(62), at(80), at(26),
+               FALSE);
     EnableWindow(hwnd_, FALSE);
   }
   SetWindowTextA(progressText_, what.c_str());
@@ -300,7 +371,8 @@ bool frmQuorlin::ShowProgress(const std::string& what, int thousandths) {
       std::chrono::steady_clock::now() - progressStart_ > std::chrono::milliseconds(500)) {
     RECT r;
     GetWindowRect(hwnd_, &r);
-    SetWindowPos(progress_, HWND_TOP, r.left + 90, r.top + 200, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    SetWindowPos(progress_, HWND_TOP, r.left + MulDiv(90, static_cast<int>(dpi_), 96),
+                 r.top + MulDiv(200, static_cast<int>(dpi_), 96), 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
   }
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {

@@ -19,7 +19,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   quorlin::Presenter& presenter = window->presenter();
   // Start-up runs before the window is first shown; a missing game ends the
   // program without it.
-  if (presenter.Form_Load() == quorlin::Outcome::EndProgram) return 1;
+  if (presenter.Form_Load() == quorlin::Outcome::EndProgram) return presenter.ExitStatus();
   quorlin::win::StartTestAids(*window, presenter.ShowAndStartTestAids(given.picture));
   return window->Run();
 }

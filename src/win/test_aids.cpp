@@ -56,6 +56,11 @@ void StartTestAids(MainWindow& window, const std::string& screenshot) {
   SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
     RedrawWindow(grabbed->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // Where the window's client area and its picture box lie on the screen grabbed.
+    POINT client{0, 0}, picture{0, 0};
+    ClientToScreen(grabbed->Handle(), &client);
+    ClientToScreen(FindWindowExA(grabbed->Handle(), nullptr, "QuorlinPicture1", nullptr), &picture);
+    std::fprintf(stderr, "client at %ld,%ld\npicture at %ld,%ld\n", client.x, client.y, picture.x, picture.y);
     if (!SaveScreen(file)) std::exit(2);
     grabbed->presenter().mnufileexit_Click();
   });

@@ -217,6 +217,25 @@ TEST_F(PresenterTest, ACancelledCopyWritesNothingAndAnEscapedErrorEndsTheProgram
   EXPECT_EQ(p.ExitStatus(), 1);
 }
 
+#ifdef __linux__
+TEST_F(PresenterTest, AGameFolderThisUserCannotWriteIsExplainedAndEndsTheProgram) {
+  Presenter& p = Make();
+  ASSERT_EQ(p.Form_Load(), Outcome::Done);
+  p.OpenPictureFile(Picture("skin.bmp", test::PositionPicture()));
+  test::Immutable readOnly(g.dir / "resource");
+  if (!readOnly.ok()) GTEST_SKIP() << "the file system cannot make a folder read-only for root";
+  p.mnueditInsert_Click();
+  readOnly.Release();
+  EXPECT_EQ(view.messages.back(), "Quorlin cannot change the game's files in\n" + g.dir / "resource" +
+                                      "\nbecause this user may not create files in it (no permission to write in the "
+                                      "folder).\n\nGive this user permission to write there, or run Quorlin as a user "
+                                      "who has it.");
+  EXPECT_EQ(view.closed, 1);
+  EXPECT_EQ(p.ExitStatus(), 1);
+  EXPECT_FALSE(fs::exists(g.Textures() + "b"));
+}
+#endif
+
 TEST_F(PresenterTest, TheTestAidsAnswerMessagesInsteadOfTheView) {
   test::SetEnvironment("QUORLIN_TEST_AUTO_ANSWER", "no");
   WindowHooks hooks = HooksFromEnvironment();
@@ -242,10 +261,10 @@ TEST(WindowArguments, AGameOrAPrefixThenAPicture) {
                {{"skin.bmp"}, true, "", "", "skin.bmp"},
                {{"--game", "G", "skin.bmp"}, true, "G", "", "skin.bmp"},
                {{"--prefix", "P"}, true, "", "P", ""},
-               {{"--game", "G", "--prefix", "P"}, false},
-               {{"--game"}, false},
-               {{"a.bmp", "b.bmp"}, false},
-               {{"--bogus"}, false}};
+               {{"--game", "G", "--prefix", "P"}, false, "", "", ""},
+               {{"--game"}, false, "", "", ""},
+               {{"a.bmp", "b.bmp"}, false, "", "", ""},
+               {{"--bogus"}, false, "", "", ""}};
   for (const auto& c : cases) {
     WindowArguments got;
     std::string usage;

@@ -9,7 +9,6 @@
 #include "platform/file_copy.h"
 #include "support/game_fixture.h"
 
-
 namespace quorlin {
 namespace {
 
@@ -55,7 +54,7 @@ TEST(RestoreToOriginal, AsksThenCopiesBothBackupsBackAndKeepsThem) {
   EXPECT_TRUE(g.shell.statuses.empty());
   EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), inserted));
   fs::permissions(g.Textures() + "b", fs::perms::owner_read);  // a read-only backup leaves a writable archive
-  for (int round = 0; round < 2; ++round) {  // and again: the backups remain
+  for (int round = 0; round < 2; ++round) {                    // and again: the backups remain
     EXPECT_EQ(g.Restore(MessageAnswer::Yes), Outcome::Done);
     EXPECT_EQ(g.shell.statuses, kBoth);
     EXPECT_EQ(g.shell.messages.size(), 1u);
@@ -93,16 +92,19 @@ TEST(RestoreToOriginal, AMissingBackupIsReportedAndTheOtherStillRestored) {
 }
 
 #ifdef __linux__
-TEST(RestoreToOriginal, AJournalThatCannotBeWrittenStopsItBeforeAnyCopy) {
+TEST(RestoreToOriginal, AFolderThatCannotBeWrittenIsExplainedBeforeAnyCopy) {
   RestoreGame h;
   const auto inserted = ReadBytes(h.Textures());
   test::Immutable lock(h.dir / "resource");
   if (!lock.ok()) GTEST_SKIP() << "the file system cannot make a folder read-only for root";
-  EXPECT_EQ(h.Restore(MessageAnswer::Yes), Outcome::Refused);
+  EXPECT_EQ(h.Restore(MessageAnswer::Yes), Outcome::EndProgram);
   lock.Release();
   ASSERT_EQ(h.shell.messages.size(), 2u);
-  EXPECT_EQ(h.shell.messages[1].text.rfind("Could not restore:\n", 0), 0u) << h.shell.messages[1].text;
-  EXPECT_EQ(h.shell.statuses.back(), "Done.");
+  EXPECT_EQ(h.shell.messages[1].text, "Quorlin cannot change the game's files in\n" + h.dir / "resource" +
+                                          "\nbecause this user may not create files in it (no permission to write in "
+                                          "the folder).");
+  EXPECT_EQ(h.shell.messages[1].icon, MessageIcon::Critical);
+  EXPECT_TRUE(h.shell.statuses.empty());
   EXPECT_TRUE(SameBytes(ReadBytes(h.Textures()), inserted));
 }
 #endif
@@ -166,7 +168,7 @@ TEST(RestoreSlot, PutsBackTheSlotsEntriesFoundInTheBackupsOwnDirectoryOrWritesNo
          g.readOnly = std::make_unique<test::Immutable>(g.Props());
          return g.layout;
        },
-       Outcome::Refused, "Error 70\n"},
+       Outcome::EndProgram, "Quorlin cannot change the game's files in\n"},
 #endif
   };
   for (const auto& c : cases) {

@@ -226,13 +226,15 @@ def permissions(g):
     """A read-only archive or resource folder, and a journal the next start cannot finish, for an ordinary user."""
     nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
     journal = lambda game: os.path.join(game, "resource", "quorlin.journal")
+    explained = lambda why: (r"^Quorlin cannot change the game's files in\n\S+/resource\nbecause this user may not " + why +
+                             r"\.\nGive this user permission to write there, or run Quorlin as a user who has it\.\n$")
     for what, target, mode, cause in [
             ("read-only textures.mw4", "resource/textures.mw4", 0o444,
-             r"Error 70\nCannot open for writing \S+textures\.mw4: Permission denied\nBefore Open \S+textures\.mw4\n"),
+             explained(r"change textures\.mw4 in it \(no permission to write the file\)")),
             ("read-only props.mw4", "resource/props.mw4", 0o444,
-             r"Error 70\nCannot open for writing \S+props\.mw4: Permission denied\nOpen File \S+props\.mw4\n"),
-            ("read-only resource folder", "resource", 0o555, r"Could not back up resource\\textures\.mw4:\n.*"
-             r"textures\.mw4b: Permission denied\nNothing has been written to resource\\textures\.mw4\.\n")]:
+             explained(r"change props\.mw4 in it \(no permission to write the file\)")),
+            ("read-only resource folder", "resource", 0o555,
+             explained(r"create files in it \(no permission to write in the folder\)"))]:
         game = g.copy("perm")
         subprocess.run(["chown", "-R", "65534:65534", game], check=True)
         os.chmod(g.root, 0o755)
@@ -251,7 +253,8 @@ def permissions(g):
     os.chmod(os.path.join(game, "resource", "props.mw4"), 0o444)
     r = run(["restore", "--yes", "--slot", "12"], game, nobody)
     check("restore --slot into a read-only props.mw4: refused before either archive is touched", r.returncode == 1 and
-          re.search(r"Error 70\nCannot open for writing \S+props\.mw4", r.stderr) is not None and
+          re.search(explained(r"change props\.mw4 in it \(no permission to write the file\)"),
+                    r.stderr.split("continue? yes\n")[-1]) is not None and
           state(game) == g.new and not os.path.exists(journal(game)), r.stderr)
 
     game = g.copy("stuck")

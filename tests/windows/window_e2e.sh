@@ -14,7 +14,6 @@ if [ ! -f "${WINEPREFIX:-/nonexistent}/.quorlin-throwaway" ]; then
   exit 1
 fi
 work="$(mktemp -d /tmp/quorlin-e2e.XXXXXX)"
-display=$((100 + $$ % 100))
 cleanup() {
   [ -n "${xserver:-}" ] && kill "$xserver" 2>/dev/null || true
   wine reg delete 'HKLM\Software\Microsoft\Microsoft Games\Mechwarrior Vengeance' /f /reg:32 >/dev/null 2>&1 || true
@@ -36,10 +35,12 @@ key='HKLM\Software\Microsoft\Microsoft Games\Mechwarrior Vengeance'
 wine reg add "$key" /v "EXE Path" /t REG_SZ /d "$(winpath "$work/game")" /f /reg:32 >/dev/null 2>&1
 wine reg add "$key" /v CDPath /t REG_SZ /d 'D:\' /f /reg:32 >/dev/null 2>&1
 
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# An X server on a display number it picks free (tests run side by side).
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xserver=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+display="$(cat "$work/display")"
 export DISPLAY=":$display"
-sleep 1
 QUORLIN_TEST_AUTO_ANSWER=yes QUORLIN_TEST_PICTURE="$(winpath "$work/game/sample-skin.bmp")" \
   wine explorer /desktop=quorlin,1024x768 "$window" >"$work/window.log" 2>&1 &
 program=$!

@@ -1,9 +1,11 @@
 // What only Windows has: the game's key in the registry's 32-bit and 64-bit views
 // (written with reg.exe, as an installer would), hidden files counting as missing,
-// and a read-only backup restored to an ordinary archive.
+// a read-only backup restored to an ordinary archive, the copies Windows keeps in
+// its VirtualStore, and the resources of the built programs.
 #include <windows.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "support/game_fixture.h"
 
@@ -96,6 +98,74 @@ TEST(WindowsFiles, HiddenFilesCountAsMissingAndARestoredLobbyArchiveIsAnOrdinary
   EXPECT_EQ(g.Start(), Outcome::EndProgram);
   EXPECT_EQ(g.shell.MessageTexts(), std::vector<std::string>{"Mechwarrior path is invalid!"});
   SetFileAttributesA(g.Textures().c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A copy of textures.mw4 in this user's VirtualStore is what the game reads: start-up
+// says so, Insert Skin writes that copy (and backs it up) and leaves the real file
+// alone, while props.mw4, which has no copy, is written where it is.
+TEST(VirtualStore, AVirtualizedArchiveIsTheOneReadAndWritten) {
+  TestGame g(test::SmallGame({9, 12}));
+  const std::string copy =
+      std::string(std::getenv("LOCALAPPDATA")) + "\\VirtualStore" + g.dir.str().substr(2) + "\\resource\\textures.mw4";
+  auto virtualized = ReadBytes(g.Textures());
+  virtualized.back() ^= 0x5A;  // told apart from the real file by its last byte
+  std::filesystem::create_directories(std::filesystem::path(copy).parent_path());
+  sample::WriteFile(copy, virtualized);
+  const auto real = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
+  ASSERT_EQ(g.Start(), Outcome::Done);
+  EXPECT_EQ(g.shell.messages.front().text,
+            "Some of the game's files have copies that Windows keeps for this user in its VirtualStore, and the game "
+            "reads those copies. Quorlin reads and writes them too, not the files in the game's folder:\n" +
+                copy);
+  g.LoadPicture(test::PositionPicture());
+  ASSERT_EQ(g.Insert(12), Outcome::Done);
+  auto expected = virtualized, expectedProps = props;
+  g.Inserted(expected, expectedProps, 12, g.state.LoadedImage);
+  EXPECT_TRUE(test::SameBytes(ReadBytes(copy), expected));
+  EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures() + "b"), virtualized));
+  EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), real));
+  EXPECT_TRUE(test::SameBytes(ReadBytes(g.Props()), expectedProps));
+  std::filesystem::remove_all(std::string(std::getenv("LOCALAPPDATA")) + "\\VirtualStore");
+}
+
+// Both programs carry their manifest (run as the user, per-monitor DPI, UTF-8 as
+// the code page, the current controls), their icon in its sizes and their version.
+TEST(Resources, BothProgramsCarryTheirManifestIconAndVersion) {
+  for (const char* program : {QUORLIN_WINDOW_EXE, QUORLIN_CLI_EXE}) {
+    SCOPED_TRACE(program);
+    HMODULE exe = LoadLibraryExA(program, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(exe, nullptr);
+    const auto resource = [exe](int id, LPCSTR type) {
+      HRSRC found = FindResourceA(exe, MAKEINTRESOURCEA(id), type);
+      const auto* bytes = found ? static_cast<const char*>(LockResource(LoadResource(exe, found))) : nullptr;
+      return bytes ? std::string(bytes, SizeofResource(exe, found)) : std::string();
+    };
+    const std::string manifest = resource(1, MAKEINTRESOURCEA(24));  // RT_MANIFEST
+    for (const char* part : {"<requestedExecutionLevel level=\"asInvoker\"", ">PerMonitorV2, PerMonitor</dpiAwareness>",
+                             ">true/pm</dpiAware>", ">UTF-8</activeCodePage>",
+                             "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+                             "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"}) {
+      EXPECT_NE(manifest.find(part), std::string::npos) << part;
+    }
+    const std::string icons = resource(1, MAKEINTRESOURCEA(14));  // RT_GROUP_ICON: 6-byte header, 14 bytes an icon
+    ASSERT_GE(icons.size(), 6u);
+    std::vector<int> sizes;
+    for (size_t at = 6; at + 14 <= icons.size(); at += 14) sizes.push_back(static_cast<uint8_t>(icons[at]));
+    EXPECT_EQ(sizes, (std::vector<int>{16, 24, 32, 48, 0}));        // 0: 256
+    const std::string version = resource(1, MAKEINTRESOURCEA(16));  // RT_VERSION
+    const size_t fixed = version.find("\xBD\x04\xEF\xFE");          // VS_FIXEDFILEINFO's signature
+    ASSERT_NE(fixed, std::string::npos);
+    EXPECT_EQ(version.substr(fixed + 8, 8), std::string("\x01\x00\x01\x00\x00\x00\x12\x00", 8));  // 1.1.18.0
+    const auto wide = [](const std::string& s) {
+      std::string w;
+      for (char c : s) w += std::string{c, '\0'};
+      return w;
+    };
+    const size_t product = version.find(wide("ProductName"));
+    EXPECT_LT(version.find(wide("Quorlin"), product), product + 32);
+    EXPECT_NE(version.find(wide("1.1.18")), std::string::npos);
+    FreeLibrary(exe);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# quorlin-cli.exe and quorlin.exe run by an ordinary user (in a Wine prefix of that
+# user's own) on a game whose resource folder that user cannot write: the command
+# line explains it and ends with 1; the window explains it and offers to start
+# again as administrator: answered No it ends with 1, answered Yes it hands over to
+# what the test aid records instead of starting it. Nothing is written either way.
+#   permissions.sh QUORLIN.EXE QUORLIN-CLI.EXE LINUX-MAKE-SAMPLE-GAME   (as root)
+set -euo pipefail
+[ "$(id -u)" = 0 ] || { echo "skipped: an ordinary user can be taken on only by root"; exit 0; }
+work="$(mktemp -d /tmp/quorlin-user.XXXXXX)"
+# An X server on a display number it picks free (tests run side by side).
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -ac 3>"$work/display" >/dev/null 2>&1 &
+xserver=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+display="$(cat "$work/display")"
+trap 'kill $xserver 2>/dev/null; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+"$3" "$work/game" --fillers 20 >/dev/null
+cp "$1" "$2" "$work/"
+chmod 755 "$work"
+chown -R 65534:65534 "$work"
+chmod 555 "$work/game/resource"
+as_user() {
+  setpriv --reuid=65534 --regid=65534 --clear-groups env HOME="$work" WINEPREFIX="$work/prefix" WINEDEBUG=-all \
+    WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8 DISPLAY=":$display" "$@"
+}
+as_user wineboot -i >/dev/null 2>&1
+game='Z:'"${work//\//\\}"'\game'
+before="$(ls -l "$work/game/resource")"
+explained="Quorlin cannot change the game's files in
+$game\\resource
+because this user may not create files in it (no permission to write in the folder)."
+
+err="$(as_user wine "$work/quorlin-cli.exe" --game "$game" status 2>&1 >/dev/null)" && fail "status went on"
+[ "${err//$'\r'/}" = "$explained
+Windows keeps folders such as Program Files from being changed by ordinary users. Run quorlin-cli from an \
+administrator prompt to change the game's files there." ] || fail "quorlin-cli said: $err"
+echo "ok   quorlin-cli explains the folder it cannot write and ends with 1"
+
+for answer in no yes; do
+  status=0
+  out="$(as_user env QUORLIN_TEST_AUTO_ANSWER=$answer QUORLIN_TEST_ELEVATE='Z:'"${work//\//\\}"'\elevate.txt' \
+    timeout 60 wine "$work/quorlin.exe" --game "$game" 2>&1)" || status=$?
+  [ "${out//$'\r'/}" = "message: Quorlin: $explained
+
+Windows keeps folders such as Program Files from being changed by ordinary users. Quorlin can start again as \
+administrator to change the game's files there.
+
+Restart Quorlin as administrator?" ] || fail "quorlin.exe said: $out"
+  if [ $answer = no ]; then
+    [ $status = 1 ] && [ ! -e "$work/elevate.txt" ] || fail "answered No: status $status, or something started"
+  else
+    [ $status = 0 ] || fail "answered Yes: status $status"
+    [ "$(tr -d '\r' <"$work/elevate.txt")" = "runas Z:${work//\//\\}\\quorlin.exe --game $game" ] ||
+      fail "answered Yes, it would have started: $(cat "$work/elevate.txt")"
+  fi
+  echo "ok   quorlin.exe explains it and offers to start again as administrator, answered $answer"
+done
+[ "$(ls -l "$work/game/resource")" = "$before" ] || fail "something was written in the resource folder"
