@@ -13,6 +13,8 @@
 
 namespace quorlin {
 
+class FolderLock;
+
 // What start-up and File > Open ask of a front end beyond the commands' Shell: the
 // window's title, showing it, the Skin menu's ticks and the picture box. Front ends
 // without a window leave them as they are.
@@ -69,6 +71,10 @@ Outcome OpenPicture(ProgramState& state, WindowShell& shell, const std::string& 
 
 // Edit > Insert Skin: both archives.
 Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filter = LevelFilter::Nearest);
+
+// Asks before a restore, then takes the lock and makes sure the archives may be
+// written: Done when the restore may go on.
+Outcome ConfirmRestore(ProgramState& state, Shell& shell, FolderLock& lock);
 
 // Edit > Restore to Original: asks, then copies both backups over the archives.
 Outcome mnueditRestore_Click(ProgramState& state, Shell& shell);

@@ -13,15 +13,16 @@ Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filte
       {state.Game, state.Archives, state.Index, state.SelectedSlot, state.LoadedImage, state.LastStep, filter}, shell);
 }
 
-Outcome mnueditRestore_Click(ProgramState& state, Shell& shell) {
+Outcome ConfirmRestore(ProgramState& state, Shell& shell, FolderLock& lock) {
   const MessageAnswer answer =
       shell.ShowMessage(text::kRestoreQuestion, text::kRestoreTitle, MessageIcon::Information, MessageButtons::YesNo);
   if (answer != MessageAnswer::Yes) return Outcome::Refused;
+  return PrepareToWrite(state.Game, shell, lock, {kTexturesArchive, kPropsArchive});
+}
+
+Outcome mnueditRestore_Click(ProgramState& state, Shell& shell) {
   FolderLock lock;
-  if (const Outcome ready = PrepareToWrite(state.Game, shell, lock, {kTexturesArchive, kPropsArchive});
-      ready != Outcome::Done) {
-    return ready;
-  }
+  if (const Outcome ready = ConfirmRestore(state, shell, lock); ready != Outcome::Done) return ready;
   // The archives are replaced whole: none may stay open (Windows refuses to replace
   // an open file), and what was read of them is of the old files.
   state.Archives.Close();

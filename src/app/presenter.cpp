@@ -27,22 +27,21 @@ const std::vector<FileFilter> kOpenFilters = {{"All Formats (*.bmp *.tga *.jpg *
 WindowHooks HooksFromEnvironment() {
   WindowHooks hooks;
   const std::string answer = Environment("QUORLIN_TEST_AUTO_ANSWER");
-  if (answer.empty()) return hooks;
-  if (answer != "yes" && answer != "no") {
+  if (answer == "yes" || answer == "no") {
+    const MessageAnswer toQuestions = answer == "yes" ? MessageAnswer::Yes : MessageAnswer::No;
+    hooks.answerMessage = [toQuestions](const std::string& text, const std::string& title, MessageIcon,
+                                        MessageButtons buttons) {
+      std::fprintf(stderr, "message: %s: %s\n", title.c_str(), text.c_str());
+      std::fflush(stderr);
+      return buttons == MessageButtons::YesNo ? toQuestions : MessageAnswer::Ok;
+    };
+    hooks.firstShown = [] {
+      std::fprintf(stderr, "window shown\n");
+      std::fflush(stderr);
+    };
+  } else if (!answer.empty()) {
     std::fprintf(stderr, "QUORLIN_TEST_AUTO_ANSWER must be yes or no; message boxes are shown as usual\n");
-    return hooks;
   }
-  const MessageAnswer toQuestions = answer == "yes" ? MessageAnswer::Yes : MessageAnswer::No;
-  hooks.answerMessage = [toQuestions](const std::string& text, const std::string& title, MessageIcon,
-                                      MessageButtons buttons) {
-    std::fprintf(stderr, "message: %s: %s\n", title.c_str(), text.c_str());
-    std::fflush(stderr);
-    return buttons == MessageButtons::YesNo ? toQuestions : MessageAnswer::Ok;
-  };
-  hooks.firstShown = [] {
-    std::fprintf(stderr, "window shown\n");
-    std::fflush(stderr);
-  };
   if (const std::string record = Environment("QUORLIN_TEST_ELEVATE"); !record.empty()) {
     hooks.launchAsAdministrator = [record](const Launch& launch) {
       if (FILE* file = std::fopen(record.c_str(), "w")) {

@@ -214,14 +214,8 @@ Outcome ExtractSlot(ProgramState& state, Shell& shell, int slot, const std::stri
 }
 
 Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
-  const MessageAnswer answer =
-      shell.ShowMessage(text::kRestoreQuestion, text::kRestoreTitle, MessageIcon::Information, MessageButtons::YesNo);
-  if (answer != MessageAnswer::Yes) return Outcome::Refused;
   FolderLock lock;
-  if (const Outcome ready = PrepareToWrite(state.Game, shell, lock, {kTexturesArchive, kPropsArchive});
-      ready != Outcome::Done) {
-    return ready;
-  }
+  if (const Outcome ready = ConfirmRestore(state, shell, lock); ready != Outcome::Done) return ready;
 
   Journal journal;
   journal.what = "restore of slot " + std::to_string(slot);

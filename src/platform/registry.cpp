@@ -393,10 +393,6 @@ std::unique_ptr<RegistryKey> OpenGameKey() {
   return nullptr;
 }
 
-#else
-
-std::unique_ptr<RegistryKey> OpenGameKey() { return OpenGameKeyInWinePrefix(DefaultWinePrefix()); }
-
 #endif
 
 }  // namespace quorlin

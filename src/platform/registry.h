@@ -62,12 +62,14 @@ GameKeyValues ReadGameKey(const RegistryKey* key);
 // nothing when the key is not there. Key names compare case-insensitively.
 std::optional<MemoryRegistryKey> ParseWineRegistryKey(const std::string& regText, const std::string& keyPath);
 
-// Opens the game's key for reading: on Windows the 32-bit view first, then the
-// 64-bit view; elsewhere <prefix>/system.reg under Software\Wow6432Node\... first,
-// then Software\.... Returns nullptr when the key does not open.
+#ifdef _WIN32
+// Opens the game's key for reading: the 32-bit view first, then the 64-bit view.
+// Returns nullptr when the key does not open.
 std::unique_ptr<RegistryKey> OpenGameKey();
+#endif
 
-// The same lookup against an explicit Wine prefix (used by tests and tools).
+// The game's key in a Wine prefix's system.reg: under Software\Wow6432Node\...
+// first, then Software\.... Returns nullptr when it is not there.
 std::unique_ptr<RegistryKey> OpenGameKeyInWinePrefix(const std::string& winePrefix);
 
 }  // namespace quorlin
