@@ -240,7 +240,13 @@ def write_results(results):
                 for what, got, limit, unit, ok in verdict]
         out += ["", f"Restore against `cp + sync` to new files instead: {m['restore'] / m['cp + sync']:.2f} x. "
                 "Opens by `status --json`: " + ", ".join(f"{n} {c}" for n, c in counts.items()) + ".", ""]
-    open(args.out, "w").write("\n".join(out))
+    # Sections of RESULTS.md that other benchmarks wrote ("## Finding the game ...") are kept.
+    kept = ""
+    if os.path.exists(args.out):
+        old = open(args.out).read()
+        at = old.find("\n## Finding the game")
+        kept = old[at:] if at >= 0 else ""
+    open(args.out, "w").write("\n".join(out).rstrip("\n") + "\n" + kept)
     print("written:", args.out)
 
 
