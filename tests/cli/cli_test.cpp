@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iomanip>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -183,13 +184,17 @@ TEST_F(CliTest, RefusalsExitWithOneAndIndexPrintsThePositions) {
             std::tuple(1, "Texture Loaded ready to insert\nBacking up resource\\textures.mw4\n",
                        "textures.mw4 not patched!: The Zandel is required to use the Quorlin tool!\n"));
   EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), textures));
-  const CliRun index = Run({"index", "--rebuild"});
-  EXPECT_EQ(index.out.rfind("Indexing Skins\nReady to load texture.\nslot  textures levels 0..5", 0), 0u);
-  for (const int slot : {1, 37}) {
-    const std::string row = "\n" + std::to_string(slot) + (slot < 10 ? "     " : "    ") +
-                            std::to_string(g.layout.textures.at(ExpectedTextureName(slot, 0)).position) + " ";
-    EXPECT_NE(index.out.find(row), std::string::npos) << index.out;
+  // Per slot 1..37 its six level positions, in columns of 7, and its lobby preview's.
+  std::ostringstream index;
+  index << "Indexing Skins\nReady to load texture.\nslot  textures levels 0..5                 props\n" << std::left;
+  for (int slot = 1; slot <= 37; ++slot) {
+    index << std::setw(6) << slot;
+    for (int level = 0; level < 6; ++level) {
+      index << std::setw(7) << g.layout.textures.at(ExpectedTextureName(slot, level)).position;
+    }
+    index << g.layout.props.at(ExpectedLobbyName(slot)).position << '\n';
   }
+  EXPECT_EQ(Run({"index", "--rebuild"}).out, index.str());
   FolderLock other;  // while another copy writes, --rebuild is refused before it starts
   ASSERT_TRUE(other.TryLock(g.dir / "resource"));
   const CliRun busy = Run({"index", "--rebuild"});
@@ -219,10 +224,9 @@ TEST_F(CliTest, OnlyAnExplicitYesAnswersTheQuestion) {
 TEST_F(CliTest, TheGameIsFoundInTheWinePrefixesOrTheCommandEndsWithOne) {
   test::TempDir home;
   sample::WriteWinePrefix(home / "prefix", g.dir.str());
-  fs::create_directories(home / "empty");
   const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
   test::SetEnvironment("HOME", home.str().c_str());
-  test::SetEnvironment("WINEPREFIX", (home / "empty").c_str());
+  test::SetEnvironment("WINEPREFIX", (home / "none").c_str());  // a prefix that is not there
   EXPECT_EQ(Cli({"status", "--json"}).all(), std::tuple(1, "", "Problem getting Mechwarrior Path!\n"));
   test::SetEnvironment("WINEPREFIX", (home / "prefix").c_str());
   EXPECT_EQ(Cli({"--game", g.dir / "nowhere", "insert", "--slot", "12", Picture()}).all(),
