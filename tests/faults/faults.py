@@ -1,10 +1,8 @@
 #!/usr/bin/env python3
-"""Faults injected into the real quorlin-cli on generated games. Each case checks
-that every archive is wholly old or wholly new, every backup a complete copy of the
-original, a failure exit status 1 with the file and the cause named, and that the
-next run succeeds and leaves no journal or temporary file.
+"""Faults injected into the real quorlin-cli on generated games: archives wholly old or new, whole backups,
+failures reported with exit status 1, and the next run succeeding with nothing left behind.
 usage: faults.py QUORLIN_CLI MAKE_SAMPLE_GAME  (as root in `unshare -m` for the full-disk cases)"""
-import hashlib, os, re, shutil, struct, subprocess, sys, tempfile, zlib
+import hashlib, os, re, resource, shutil, struct, subprocess, sys, tempfile, zlib
 
 CLI, MAKER = sys.argv[1], sys.argv[2]
 SANITIZED = os.environ.get("QUORLIN_SANITIZED") == "1"
@@ -16,8 +14,7 @@ results = []
 
 
 def run(args, game, extra=None, **kw):
-    cmd = (extra or []) + [CLI, "--game", game] + args
-    return subprocess.run(cmd, capture_output=True, text=True, **kw)
+    return subprocess.run((extra or []) + [CLI, "--game", game] + args, capture_output=True, text=True, **kw)
 
 
 def digest(path):
@@ -34,8 +31,7 @@ def check(name, ok, detail=""):
 
 
 class Game:
-    """A template game (slots 9 and 12 prepared, index built) with the states an
-    insert or a restore may leave, copied afresh for every case."""
+    """A template game (slots 9 and 12 prepared, indexed) and the states inserts leave, copied afresh per case."""
 
     def __init__(self, root):
         self.root = root
@@ -44,9 +40,7 @@ class Game:
                        capture_output=True)
         run(["index"], self.template, check=True)
         self.old = state(self.template)
-        self.new = self.inserted("12")  # the picture in slot 12
-        self.new9 = self.inserted("9")
-        self.both = self.inserted("9", "12")
+        self.new, self.new9, self.both = self.inserted("12"), self.inserted("9"), self.inserted("9", "12")
 
     def inserted(self, *slots):
         scratch = self.copy("scratch")
@@ -60,24 +54,24 @@ class Game:
         shutil.copytree(self.template, game, symlinks=True)
         return game
 
-    @staticmethod
-    def picture(game):
-        return os.path.join(game, "sample-skin.bmp")
+    def fresh(self, name):
+        """A copy of the template and the insert into its slot 12."""
+        game = self.copy(name)
+        return game, ["insert", "--slot", "12", self.picture(game)]
+
+    picture = staticmethod(lambda game: os.path.join(game, "sample-skin.bmp"))
 
     def promise(self, name, game, allowed, result=None, cause=None, originals=None):
-        """Archives wholly old or new (anything while a journal is pending), whole backups, failures reported."""
-        now = state(game)
+        """Archives wholly old or new (anything while a journal is pending), whole backups, a failure reported."""
         pending = os.path.exists(os.path.join(game, "resource", "quorlin.journal"))
-        check(name + ": archives wholly old or wholly new", now in allowed or pending, f"{now}")
+        check(name + ": archives wholly old or wholly new", state(game) in allowed or pending, f"{state(game)}")
         for a, old in zip(ARCHIVES, originals or self.old):
             backup = os.path.join(game, "resource", a + "b")
             if os.path.exists(backup):
                 check(name + ": " + a + "b a complete copy of the original", digest(backup) == old)
-        if result is not None and result.returncode != 0:
-            check(name + ": the failure exits with 1", result.returncode == 1, f"status {result.returncode}")
-            if cause:
-                check(name + ": the message names the cause", re.search(cause, result.stderr) is not None,
-                      result.stderr)
+        if result is not None:  # a failure: exit status 1, the cause on standard error
+            check(name + ": exit 1, the message names the cause", result.returncode == 1 and
+                  re.search(cause, result.stderr) is not None, f"status {result.returncode}: {result.stderr}")
 
     def recovers(self, name, game, args, finals, what=None):
         """The next run finishes or discards what is left (saying what it finished), then the command works."""
@@ -90,8 +84,7 @@ class Game:
         left = [f for f in os.listdir(os.path.join(game, "resource")) if "quorlin" in f]
         check(name + ": no journal or temporary file remains", not left, str(left))
         self.promise(name + " then recovered", game, finals)
-        again = run(args, game)
-        check(name + ": the command then succeeds", again.returncode == 0, again.stderr)
+        check(name + ": the command then succeeds", run(args, game).returncode == 0)
 
 
 def trace_writes(game, args, extra=(), calls=WRITES):
@@ -109,18 +102,17 @@ def trace_writes(game, args, extra=(), calls=WRITES):
 
 def kills(g):
     """SIGKILL before every writing system call of an insert and of both restores."""
-    commands = [("insert", ["insert", "--slot", "12"], False, "Insert Skin into slot 12"),
-                ("restore", ["restore", "--yes"], True, "Restore to Original"),
-                ("restore --slot", ["restore", "--yes", "--slot", "12"], True, "restore of slot 12")]
-    for label, args, restoring, what in commands:
+    for label, args, restoring, what in [("insert", ["insert", "--slot", "12"], False, "Insert Skin into slot 12"),
+                                         ("restore", ["restore", "--yes"], True, "Restore to Original"),
+                                         ("restore --slot", ["restore", "--yes", "--slot", "12"], True,
+                                          "restore of slot 12")]:
         def prepared():
-            game = g.copy("kill")
+            game, insert = g.fresh("kill")
             if restoring:
-                run(["insert", "--slot", "12", g.picture(game)], game, check=True)
+                run(insert, game, check=True)
             return game, args + ([g.picture(game)] if args[0] == "insert" else [])
-        calls = trace_writes(*prepared())
         before, after = (g.new, g.old) if restoring else (g.old, g.new)
-        for call, n, _ in calls:
+        for call, n, _ in trace_writes(*prepared()):
             game, full = prepared()
             name = f"{label}, killed at {call} #{n}"
             killed = run(full, game, ["strace", "-qq", "-e", "trace=" + call, "-e", f"inject={call}:signal=KILL:when={n}"])
@@ -130,22 +122,16 @@ def kills(g):
 
 
 def failing_flushes(g):
-    """Each flush, every flush, the close of the journal and the third in-place write failing with EIO (the
-    journal then finishes the slot): each reported."""
-    game = g.copy("eio")
-    args = ["insert", "--slot", "12", g.picture(game)]
+    """Each flush, every flush, the journal's close and the third in-place write failing with EIO: reported."""
+    game, args = g.fresh("eio")
     flushes = [(call, str(n)) for call, n, _ in trace_writes(game, args) if call in ("fsync", "fdatasync")]
     for call, when in flushes + [("fsync,fdatasync", "1+"), ("close", "1"), ("pwrite64", "3")]:
-        game = g.copy("eio")
-        args = ["insert", "--slot", "12", g.picture(game)]
+        game, args = g.fresh("eio")
         only = ["-P", os.path.join(game, "resource", "quorlin.journal.quorlin-tmp")] if call == "close" else []
-        r = run(args, game, ["strace", "-qq", *only, "-e", "trace=" + call,
-                             "-e", f"inject={call}:error=EIO:when={when}"])
+        r = run(args, game, ["strace", "-qq", *only, "-e", "trace=" + call, "-e", f"inject={call}:error=EIO:when={when}"])
         name = f"insert, {call} #{when} fails with EIO"
-        cause = "Input/output error"
-        if call == "pwrite64":
-            cause = r"Error 57\n.*Input/output error.*quorlin\.journal keeps the rest"
-        check(name + ": reported", r.returncode == 1, f"status {r.returncode}")
+        # A failed in-place write leaves the journal to finish the slot.
+        cause = r"Error 57\n.*Input/output error.*quorlin\.journal keeps the rest" if call == "pwrite64" else "Input/output error"
         g.promise(name, game, {g.old, g.new}, r, cause)
         g.recovers(name, game, args, {g.new} if call == "pwrite64" else {g.old, g.new})
 
@@ -153,8 +139,8 @@ def failing_flushes(g):
 def failing_restores(g):
     """A whole restore whose copy of either backup fails half-way: reported, exit 1, that archive left as it was."""
     def inserted():
-        game = g.copy("restore")
-        run(["insert", "--slot", "12", g.picture(game)], game, check=True)
+        game, args = g.fresh("restore")
+        run(args, game, check=True)
         return game
     for i, a in enumerate(ARCHIVES):
         n = [n for call, n, f in trace_writes(inserted(), ["restore", "--yes"]) if call == "write" and
@@ -162,8 +148,7 @@ def failing_restores(g):
         game = inserted()
         r = run(["restore", "--yes"], game, ["strace", "-qq", "-e", "trace=write", "-e", f"inject=write:error=ENOSPC:when={n}"])
         name = f"restore, a write of the {a} copy failing"
-        check(name + ": exit 1", r.returncode == 1, f"status {r.returncode}")
-        check(name + ": reported", re.search(r"Could not restore resource\\" + re.escape(a) +
+        check(name + ": exit 1, reported", r.returncode == 1 and re.search(r"Could not restore resource\\" + re.escape(a) +
                                              r":\n.*No space left on device\nThe archive was left as it was\.", r.stderr)
               is not None, r.stderr)
         now = state(game)
@@ -181,18 +166,15 @@ def full_disk(g):
     try:
         sizes = [os.path.getsize(os.path.join(g.template, "resource", a)) for a in ARCHIVES]
         for free in [0, sizes[0] // 2, sizes[0] + 4096, sum(sizes) + 8192, sum(sizes) + 4 * 1024 * 1024]:
-            game = os.path.join(mnt, "game")
-            shutil.rmtree(game, ignore_errors=True)
-            shutil.copytree(g.template, game, symlinks=True)
+            game = g.copy(os.path.join(mnt, "game"))
             filler = os.path.join(mnt, "filler")
             st = os.statvfs(mnt)
             with open(filler, "wb") as f:
-                f.truncate(0)
                 os.posix_fallocate(f.fileno(), 0, max(0, st.f_bavail * st.f_frsize - free))
             args = ["insert", "--slot", "12", g.picture(game)]
             r = run(args, game)
             name = f"insert with {free} bytes free"
-            g.promise(name, game, {g.old, g.new}, r, "No space left on device")
+            g.promise(name, game, {g.old, g.new}, r if r.returncode else None, "No space left on device")
             check(name + ": the journal named only when one is left", ("keeps the rest" in r.stderr) ==
                   os.path.exists(os.path.join(game, "resource", "quorlin.journal")), r.stderr)
             os.remove(filler)
@@ -202,12 +184,11 @@ def full_disk(g):
 
 
 def size_limits(g):
-    """A file-size limit while the backup is made and while a foreign index is
-    rewritten: the signal ignored, the failure reported, the old files kept byte for
-    byte and no temporary file left, whatever it is called."""
-    import resource
+    """A file-size limit while a backup is made or an index written (a foreign one at start-up, or rebuilt):
+    the failure reported with exit 1, the old files kept byte for byte and no temporary file left."""
     for what, limit, args in [("insert under a 100 kB file-size limit", 100000, ["insert", "--slot", "12"]),
-                              ("index rewritten under a 100-byte limit", 100, ["status"])]:
+                              ("index rewritten under a 100-byte limit", 100, ["status"]),
+                              ("index rebuilt under a 100-byte limit", 100, ["index", "--rebuild"])]:
         game = g.copy("fsize")
         res = os.path.join(game, "resource")
         if args[0] == "status":
@@ -228,18 +209,16 @@ def permissions(g):
     journal = lambda game: os.path.join(game, "resource", "quorlin.journal")
     explained = lambda why: (r"^Quorlin cannot change the game's files in\n\S+/resource\nbecause this user may not " + why +
                              r"\.\nGive this user permission to write there, or run Quorlin as a user who has it\.\n$")
+    file_refused = lambda a: explained(r"change " + re.escape(a) + r" in it \(no permission to write the file\)")
     for what, target, mode, cause in [
-            ("read-only textures.mw4", "resource/textures.mw4", 0o444,
-             explained(r"change textures\.mw4 in it \(no permission to write the file\)")),
-            ("read-only props.mw4", "resource/props.mw4", 0o444,
-             explained(r"change props\.mw4 in it \(no permission to write the file\)")),
+            ("read-only textures.mw4", "resource/textures.mw4", 0o444, file_refused("textures.mw4")),
+            ("read-only props.mw4", "resource/props.mw4", 0o444, file_refused("props.mw4")),
             ("read-only resource folder", "resource", 0o555,
              explained(r"create files in it \(no permission to write in the folder\)"))]:
-        game = g.copy("perm")
+        game, args = g.fresh("perm")
         subprocess.run(["chown", "-R", "65534:65534", game], check=True)
         os.chmod(g.root, 0o755)
         os.chmod(os.path.join(game, target), mode)
-        args = ["insert", "--slot", "12", g.picture(game)]
         r = run(args, game, nobody)
         g.promise("insert into a " + what, game, {g.old}, r, cause)
         check("insert into a " + what + ": refused before either archive is touched",
@@ -247,18 +226,7 @@ def permissions(g):
         os.chmod(os.path.join(game, target), 0o755 if mode == 0o555 else 0o644)
         g.recovers("insert into a " + what, game, args, {g.old, g.new})
 
-    game = g.copy("perm")
-    run(["insert", "--slot", "12", g.picture(game)], game, check=True)
-    subprocess.run(["chown", "-R", "65534:65534", game], check=True)
-    os.chmod(os.path.join(game, "resource", "props.mw4"), 0o444)
-    r = run(["restore", "--yes", "--slot", "12"], game, nobody)
-    check("restore --slot into a read-only props.mw4: refused before either archive is touched", r.returncode == 1 and
-          re.search(explained(r"change props\.mw4 in it \(no permission to write the file\)"),
-                    r.stderr.split("continue? yes\n")[-1]) is not None and
-          state(game) == g.new and not os.path.exists(journal(game)), r.stderr)
-
-    game = g.copy("stuck")
-    args = ["insert", "--slot", "12", g.picture(game)]
+    game, args = g.fresh("stuck")
     run(args, game, ["strace", "-qq", "-e", "trace=pwrite64", "-e", "inject=pwrite64:signal=KILL:when=2"])
     subprocess.run(["chown", "-R", "65534:65534", game], check=True)
     os.chmod(os.path.join(game, "resource", "textures.mw4"), 0o444)
@@ -274,28 +242,21 @@ def permissions(g):
     g.recovers("a journal finished once it can be", game, args, {g.new})
 
 
-def changed_archives(g):
-    """An archive replaced by a folder, cut short after indexing, or vanishing half-way."""
-    for i, a in enumerate(ARCHIVES):
-        game = g.copy("dir")
-        os.remove(os.path.join(game, "resource", a))
-        os.mkdir(os.path.join(game, "resource", a))
-        r = run(["insert", "--slot", "12", g.picture(game)], game)
-        check(a + " a folder: refused", r.returncode == 1 and "Mechwarrior path is invalid!" in r.stderr, r.stderr)
-        other = state(game)[1 - i]  # textures are written before props.mw4 is looked at, as ever
-        check(a + " a folder: the other archive wholly old or new", other in (g.old[1 - i], g.new[1 - i]))
-    game = g.copy("cut")
-    textures = os.path.join(game, "resource", "textures.mw4")
-    os.truncate(textures, os.path.getsize(textures) // 2)
-    cut = state(game)
-    r = run(["insert", "--slot", "12", g.picture(game)], game)
-    g.promise("textures.mw4 cut in half after indexing", game, {cut}, r, "past the end", originals=cut)
-    game = g.copy("vanish")
-    args = ["insert", "--slot", "12", g.picture(game)]
-    props = os.path.join(game, "resource", "props.mw4")
-    r = run(args, game, ["strace", "-qq", "-P", props, "-e", "trace=openat", "-e", "inject=openat:error=ENOENT"])
-    g.promise("props.mw4 vanishing between the halves", game, {g.old}, r, "props.mw4.*No such file")
-    g.recovers("props.mw4 vanishing between the halves", game, args, {g.old, g.new})
+def failing_opens(g):
+    """An archive refused (EACCES) only where it is opened for writing, or props.mw4 vanishing: nothing written."""
+    for a, error in [("textures.mw4", "EACCES"), ("props.mw4", "EACCES"), ("props.mw4", "ENOENT")]:
+        game, args = g.fresh("open")
+        opens, path, when = os.path.join(g.root, "opens"), os.path.join(game, "resource", a), "1+"
+        if error == "EACCES":  # the first open for reading and writing, not the check that it may be written
+            subprocess.run(["strace", "-qq", "-o", opens, "-P", path, "-e", "trace=openat", CLI, "--game", game] + args,
+                           capture_output=True)
+            when, (game, args) = 1 + ["O_RDWR" in line for line in open(opens)].index(True), g.fresh("open")
+        r = run(args, game, ["strace", "-qq", "-P", path, "-e", "trace=openat", "-e", f"inject=openat:error={error}:when={when}"])
+        name = f"{a} failing with {error} when opened"
+        g.promise(name, game, {g.old}, r, re.escape(a) + (".*Permission denied" if error == "EACCES" else ".*No such file"))
+        check(name + ": nothing written, no journal",
+              state(game) == g.old and not os.path.exists(os.path.join(game, "resource", "quorlin.journal")))
+        g.recovers(name, game, args, {g.old, g.new})
 
 
 def two_at_once(g):
@@ -342,16 +303,12 @@ def pictures(g):
 
 
 def flush_order(g):
-    """The order that makes a power cut safe, from the system calls: the journal
-    flushed, renamed into place and its folder flushed before the first archive
-    byte changes; every archive written flushed before the journal goes. The same
-    when the next start finishes a journal an insert killed before its writes left; and
-    a restore's copies renamed over the archives, then their folder flushed."""
+    """The order that makes a power cut safe: journal flushed, renamed, folder flushed, then archives written and
+    flushed before it goes (also when finished at the next start); copies flushed, renamed, folder flushed."""
     def events(game, args, extra=()):
         return [(c, f) for c, _, f in trace_writes(game, args, extra, "pwrite64,fdatasync,fsync,rename,unlink")]
 
-    game = g.copy("order")
-    args = ["insert", "--slot", "12", g.picture(game)]
+    game, args = g.fresh("order")
     for name, ev in [("insert", events(game, args)),
                      ("finishing a journal", (events(game, args, ["-e", "inject=pwrite64:signal=KILL:when=2"]),
                                               events(game, ["status"]))[1])]:
@@ -363,8 +320,7 @@ def flush_order(g):
             last = [max([i for i in at(c, f) if i < writes[0]], default=-1) for c, f in
                     [("fdatasync", "quorlin.journal.quorlin-tmp"), ("rename", "quorlin.journal.quorlin-tmp"),
                      ("fsync", "resource")]]
-            check(name + ": the journal durable before the first archive byte",
-                  -1 < last[0] < last[1] < last[2], str(ev))
+            check(name + ": the journal durable before the first archive byte", -1 < last[0] < last[1] < last[2], str(ev))
         for a in ARCHIVES if name == "insert" else ():
             temp = [i for i, (c, f) in enumerate(ev) if c == "rename" and f.startswith(a + "b.quorlin-")]
             check(f"{name}: the copy for {a}b flushed before it is renamed into place", len(temp) == 1 and any(
@@ -382,7 +338,7 @@ def flush_order(g):
 
 def main():
     root = tempfile.mkdtemp(prefix="quorlin-faults-")
-    groups = [kills, flush_order, failing_flushes, failing_restores, size_limits, changed_archives, two_at_once, pictures]
+    groups = [kills, flush_order, failing_flushes, failing_restores, size_limits, failing_opens, two_at_once, pictures]
     if os.geteuid() == 0:  # mounting, and running as an ordinary user, need root
         groups += [full_disk, permissions]
     else:

@@ -2,8 +2,7 @@
 
 #include <QApplication>
 
-// The window suites need a QApplication; they never need a display, so without a
-// platform named they use the offscreen one (test discovery at build time too).
+// The window suites need a QApplication but no display: offscreen unless a platform is named.
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
