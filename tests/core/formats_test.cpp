@@ -1,12 +1,10 @@
-// The readers of outside bytes held against bytes spelled out here or by the
-// generator's own writer: the archive directory, skin entry names, and the Targa
-// reader's orientations and refusals.
+// The readers of outside bytes against bytes spelled out here or by the generator:
+// the archive directory, skin entry names, and the Targa reader's orientations.
 #include <gtest/gtest.h>
 
 #include "archive/archive.h"
 #include "archive/skin_index.h"
 #include "image/targa.h"
-#include "platform/error.h"
 #include "samplegame/sample_game.h"
 #include "support/game_fixture.h"
 
@@ -21,7 +19,6 @@ struct Rec {
 // Header and records only; record i stores DataLength 1000 + i and DataOffset 7 * i.
 std::vector<uint8_t> Archive(int16_t entryCount, const std::vector<Rec>& records) {
   ArchiveHeader header;
-  header.Tag = {'T', 'E', 'S', 'T'};
   header.DataBase = 0x01020304;
   header.EntryCount = entryCount;
   std::vector<uint8_t> out = sample::EncodeArchiveHeader(header);
@@ -31,8 +28,7 @@ std::vector<uint8_t> Archive(int16_t entryCount, const std::vector<Rec>& records
     e.DataOffset = static_cast<uint32_t>(7 * i);
     e.NameLength = static_cast<uint8_t>(records[i].name.size());
     e.Name = records[i].name;
-    const std::vector<uint8_t> skipped(records[i].skip, 0x7E);
-    const auto bytes = sample::EncodeDirEntry(e, skipped);
+    const auto bytes = sample::EncodeDirEntry(e, std::vector<uint8_t>(records[i].skip, 0x7E));
     out.insert(out.end(), bytes.begin(), bytes.end());
   }
   return out;
@@ -48,33 +44,23 @@ TEST(ArchiveDirectory, ReadsEntryCountMinusOneRecordsAndFindsNamesLoosely) {
     long found;
   } cases[] = {
       {4, {{""}, {"Second", 5}, {"third"}}, 3, "third", 2},  // an empty name takes 25 bytes; skipped bytes skipped
-      {4, {{""}, {"Second", 5}, {"third"}}, 3, "second", 1},
-      {3, {{"a"}, {"b"}, {"c"}}, 2, "c", -1},  // the third record is never read
-      {2, {{longName, 300}, {"after"}}, 1, "after", -1},
+      {3, {{"a"}, {"b"}, {"c"}}, 2, "c", -1},                // the third record is never read
       {3, {{longName, 300}, {"after"}}, 2, "after", 1},
       {1, {{"a"}, {"b"}}, 1, "a", -1},  // record 0 is read, nothing is searched
-      {0, {{"a"}, {"b"}}, 1, "a", -1},
       {-32768, {{"a"}, {"b"}}, 1, "a", -1},
-      {4,
-       {{"  TEXTURES\\SKIN00.TGA "}, {"textures\\skin01.tga"}, {"Textures\\Skin00.tga"}},
-       3,
-       "textures\\skin00.tga",
-       0},
-      {32767, {{"a"}, {"b"}}, 32766, "b", 1},  // a count far beyond the file
+      {4, {{"  SKIN00.TGA "}, {"skin01.tga"}, {"Skin00.tga"}}, 3, "skin00.tga", 0},  // lower-cased and trimmed
+      {32767, {{"a"}, {"b"}}, 32766, "b", 1},                                        // a count far beyond the file
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.count) + " " + c.wanted);
     const auto dir = ParseArchiveDirectory(Archive(c.count, c.records));
-    EXPECT_EQ(dir.Header.DataBase, 0x01020304u);
-    EXPECT_EQ(dir.Header.EntryCount, c.count);
+    EXPECT_TRUE(dir.Header.DataBase == 0x01020304u && dir.Header.EntryCount == c.count);
     ASSERT_EQ(dir.Directory.size(), static_cast<size_t>(c.read) + 1);
     for (size_t i = 0; i < std::min<size_t>(c.records.size(), static_cast<size_t>(c.read)); ++i) {
-      EXPECT_EQ(dir.Directory[i].Name, c.records[i].name);
-      EXPECT_EQ(dir.Directory[i].DataLength, 1000 + i);
-      EXPECT_EQ(dir.Directory[i].DataOffset, 7 * i);
+      const DirEntry& e = dir.Directory[i];
+      EXPECT_TRUE(e.Name == c.records[i].name && e.DataLength == 1000 + i && e.DataOffset == 7 * i) << i;
     }
-    EXPECT_EQ(dir.Directory.back().Name, "");  // the empty record after those read
-    EXPECT_EQ(dir.Directory.back().DataLength, 0u);
+    EXPECT_TRUE(dir.Directory.back().Name.empty() && dir.Directory.back().DataLength == 0);  // the empty record
     long found = -1;  // the first searchable position of that name, lower-cased and trimmed
     for (int p = dir.SearchablePositions() - 1; p >= 0; --p) {
       if (NormalizeEntryName(dir.Directory[static_cast<size_t>(p)].Name) == c.wanted) found = p;
@@ -154,38 +140,7 @@ TEST(TargaReader, LoadsEveryOriginPastAnyImageIdAndColourMap) {
     TgaHeader header;
     DecodeTGA(test::Targa(image, c.descriptor, c.idLength, c.mapEntries), back, header, "t.tga");
     EXPECT_EQ(back.Pixels, image.Pixels) << int{c.descriptor} << " " << int{c.idLength} << " " << c.mapEntries;
-    EXPECT_EQ(back.Width, 7);
-    EXPECT_EQ(back.Height, 5);
-    EXPECT_EQ(back.BitsPerPixel, 24);
-  }
-}
-
-TEST(TargaReader, RefusesWhatItCannotLoadAndLeavesTheBufferAlone) {
-  const auto good = test::Targa(test::PositionPicture(8, 8));
-  const struct {
-    const char* name;
-    std::vector<uint8_t> bytes;
-    int number;
-  } cases[] = {
-      {"header cut", {good.begin(), good.begin() + 17}, kErrInputPastEnd},
-      {"an image ID eating into the pixels", test::With(good, {{0, 200}}), kErrInputPastEnd},
-      {"a colour map eating into the pixels", test::With(good, {{1, 1}, {5, 0xFF}, {6, 0xFF}, {7, 32}}),
-       kErrInputPastEnd},
-      {"negative width", test::With(good, {{13, 0xFF}}), kErrOverflow},
-      {"32767 x 32767", test::With(good, {{12, 0xFF}, {13, 0x7F}, {14, 0xFF}, {15, 0x7F}}), kErrOverflow},
-  };
-  for (const auto& c : cases) {
-    ImageBuffer target = test::PositionPicture(3, 3);
-    const ImageBuffer untouched = target;
-    TgaHeader header;
-    try {
-      DecodeTGA(c.bytes, target, header, "t.tga");
-      ADD_FAILURE() << c.name << " was loaded";
-    } catch (const QuorlinError& e) {
-      EXPECT_EQ(e.number(), c.number) << c.name;
-    }
-    EXPECT_EQ(target.Pixels, untouched.Pixels) << c.name;
-    EXPECT_EQ(target.Width, 3) << c.name;
+    EXPECT_TRUE(back.Width == 7 && back.Height == 5 && back.BitsPerPixel == 24);
   }
 }
 

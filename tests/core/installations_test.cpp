@@ -1,5 +1,5 @@
-// Finding the game in the Wine prefixes of every launcher, in generated home
-// folders laid out as each launcher lays out its own; and Steam's library list.
+// Finding the game in every launcher's Wine prefixes, in generated home folders
+// laid out as each launcher lays out its own; and Steam's library list.
 #ifndef _WIN32
 #include "platform/installations.h"
 
@@ -17,41 +17,36 @@ namespace fs = std::filesystem;
 
 const char* const kMechPath = "C:\\GAMES\\Mechwarrior Vengeance\\";  // what SampleSystemReg stores
 
-// A home folder for one case. The sample game is written once; each prefix gets a
-// game folder of its own (its resource folder a link to the written one), so that
-// every installation found traces back to the prefix that names it.
+// A home folder in which each prefix names a game folder of its own (its resource
+// folder a link to one written game): every installation found traces back to its prefix.
 class FakeHome {
  public:
   FakeHome() { sample::WriteSampleGame(tmp_ / "game", test::SmallGame({1})); }
   std::string home() const { return tmp_ / "home"; }
-
-  // A prefix at a home-relative path whose key names a new game folder.
-  std::string AddPrefix(const std::string& rel, bool textures = true) {
+  // A prefix at rel under home; returns the line Describe must give for it (as seenAs).
+  std::string Add(const char* launcher, const std::string& rel, bool textures = true, std::string seenAs = "") {
     const fs::path game = tmp_.path() / "games" / std::to_string(games_++);
     fs::create_directories(game);
     if (textures) fs::create_directory_symlink(tmp_.path() / "game/resource", game / "resource");
     sample::WriteWinePrefix(home() + "/" + rel, game.string());
-    return game.string();
+    return std::string(launcher) + " " + (seenAs.empty() ? rel : seenAs) + " " + fs::canonical(game).string() +
+           (textures ? " textures" : " none");
   }
   void Write(const std::string& rel, const std::string& text) const {
     fs::create_directories(fs::path(home() + "/" + rel).parent_path());
     sample::WriteFile(home() + "/" + rel, std::vector<uint8_t>(text.begin(), text.end()));
   }
-  // One line per installation: launcher, prefix under home, the real game folder, textures.
+  // Launcher, prefix under home, the real game folder, textures, and key values not the sample's.
   std::vector<std::string> Describe(const std::vector<Installation>& found) const {
     std::vector<std::string> lines;
     for (const Installation& i : found) {
       std::error_code ec;
-      const std::string game = fs::canonical(i.game, ec).string();
-      lines.push_back(std::string(LauncherName(i.launcher)) + " " +
-                      fs::path(i.prefix).lexically_relative(home()).string() + " " + game +
-                      (i.textures ? " textures" : " none") + (i.mechPath == kMechPath ? "" : " " + i.mechPath) +
-                      (i.cdPath == "D:\\" ? "" : " cd=" + i.cdPath));
+      lines.push_back(
+          std::string(LauncherName(i.launcher)) + " " + fs::path(i.prefix).lexically_relative(home()).string() + " " +
+          fs::canonical(i.game, ec).string() + (i.textures ? " textures" : " none") +
+          (i.mechPath == kMechPath ? "" : " " + i.mechPath) + (i.cdPath == "D:\\" ? "" : " cd=" + i.cdPath));
     }
     return lines;
-  }
-  std::string Line(const char* launcher, const std::string& rel, const std::string& game, bool textures = true) const {
-    return std::string(launcher) + " " + rel + " " + fs::canonical(game).string() + (textures ? " textures" : " none");
   }
 
  private:
@@ -62,78 +57,58 @@ class FakeHome {
 TEST(Installations, EveryLauncherPlaceInOrderEachPrefixOnceDamagedFilesPassedOver) {
   FakeHome h;
   const std::string home = h.home();
-  const std::string wine = h.AddPrefix(".wine");
+  std::vector<std::string> want = {h.Add("wine", ".wine")};
   h.Write(".local/share/wineprefixes/a/system.reg", "WINE REGISTRY Version 2\n[Software\\\\Other] 1\n\"A\"=\"b\"\n");
-  const std::string wineprefix = h.AddPrefix(".local/share/wineprefixes/b");
+  want.push_back(h.Add("wine", ".local/share/wineprefixes/b"));
   // Lutris: a broken game file, one naming ~/.wine again (looked at once, as wine),
   // one with ~/, one absolute; then ~/Games/*.
   h.Write(".config/lutris/games/a-broken.yml", "game:\n  prefix: [~/lutris/x\n");
   h.Write(".config/lutris/games/b-wine.yml", "game:\n  prefix: ~/.wine\n");
   h.Write(".config/lutris/games/c-mw4.yml",
-          "game:\n  exe: drive_c/Games/Mechwarrior Vengeance/Mech4.exe\n  prefix: ~/lutris/mw4\n"
-          "game_slug: mechwarrior-vengeance\nname: Mechwarrior Vengeance\nrunner: wine\nsystem: {}\n"
-          "wine:\n  version: lutris-GE-Proton8-26-x86_64\n");
-  const std::string lutris = h.AddPrefix("lutris/mw4");
+          "game:\n  exe: drive_c/Mech4.exe\n  prefix: ~/lutris/mw4\nrunner: wine\nsystem: {}\nwine:\n  version: GE\n");
+  want.push_back(h.Add("lutris", "lutris/mw4"));
   h.Write(".local/share/lutris/games/other.yml", "game:\n  prefix: " + home + "/Other Prefix\nslug: other\n");
-  const std::string lutrisAbsolute = h.AddPrefix("Other Prefix");
-  const std::string lutrisGames = h.AddPrefix("Games/mechwarrior-vengeance");
+  want.push_back(h.Add("lutris", "Other Prefix"));
+  want.push_back(h.Add("lutris", "Games/mechwarrior-vengeance"));
   h.Write(".local/share/bottles/bottles/Broken/system.reg", "\x01\x02garbage[Software\\\\Wow6432Node");
-  const std::string bottles = h.AddPrefix(".local/share/bottles/bottles/MW4");
-  const std::string bottlesFlatpak = h.AddPrefix(".var/app/com.usebottles.bottles/data/bottles/bottles/Games");
+  want.push_back(h.Add("bottles", ".local/share/bottles/bottles/MW4"));
+  want.push_back(h.Add("bottles", ".var/app/com.usebottles.bottles/data/bottles/bottles/Games"));
   fs::create_directories(home + "/.PlayOnLinux/wineprefix/AFolder/system.reg");
-  const std::string pol = h.AddPrefix(".PlayOnLinux/wineprefix/MW4");
-  const std::string heroicDefault = h.AddPrefix("Games/Heroic/Prefixes/default/Mechwarrior Vengeance");
-  const std::string heroic = h.AddPrefix("Games/Heroic/Prefixes/mw4");
+  want.push_back(h.Add("playonlinux", ".PlayOnLinux/wineprefix/MW4"));
+  want.push_back(h.Add("heroic", "Games/Heroic/Prefixes/default/Mechwarrior Vengeance"));
+  want.push_back(h.Add("heroic", "Games/Heroic/Prefixes/mw4"));
   // Steam: ~/.steam/steam links to ~/.local/share/Steam, whose list names it
   // again and a second library holding the game's prefix.
-  h.Write(
-      ".local/share/Steam/steamapps/libraryfolders.vdf",
-      "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + home +
-          "/.local/share/Steam\"\n\t\t\"label\"\t\t\"\"\n\t\t\"apps\"\n\t\t{\n\t\t\t\"228980\"\t\t\"1\"\n\t\t}\n\t}\n"
-          "\t\"1\"\n\t{\n\t\t\"path\"\t\t\"" +
-          home + "/SteamLibrary\"\n\t\t\"label\"\t\t\"\"\n\t}\n}\n");
+  const std::string path = "\"path\" \"" + home;
+  h.Write(".local/share/Steam/steamapps/libraryfolders.vdf",
+          "\"libraryfolders\" { \"0\" { " + path + "/.local/share/Steam\" } \"1\" { " + path + "/SteamLibrary\" } }");
   fs::create_directories(home + "/.steam");
   fs::create_directory_symlink("../.local/share/Steam", home + "/.steam/steam");
-  const std::string steamRoot = h.AddPrefix(".local/share/Steam/steamapps/compatdata/1000/pfx");
-  const std::string steam = h.AddPrefix("SteamLibrary/steamapps/compatdata/2000/pfx");
+  want.push_back(h.Add("steam", ".local/share/Steam/steamapps/compatdata/1000/pfx", true,
+                       ".steam/steam/steamapps/compatdata/1000/pfx"));
+  want.push_back(h.Add("steam", "SteamLibrary/steamapps/compatdata/2000/pfx"));
   const std::string flatpakRoot = ".var/app/com.valvesoftware.Steam/.local/share/Steam";
   h.Write(flatpakRoot + "/steamapps/libraryfolders.vdf", "\"libraryfolders\"\n{\n\t\"1\"\t\t\"/mnt/cut");
-  const std::string steamFlatpak = h.AddPrefix(flatpakRoot + "/steamapps/compatdata/77/pfx");
-  const std::string crossover = h.AddPrefix(".cxoffice/Mechwarrior", false);
-
-  EXPECT_EQ(h.Describe(FindInstallations(home, nullptr)),
-            (std::vector<std::string>{
-                h.Line("wine", ".wine", wine),
-                h.Line("wine", ".local/share/wineprefixes/b", wineprefix),
-                h.Line("lutris", "lutris/mw4", lutris),
-                h.Line("lutris", "Other Prefix", lutrisAbsolute),
-                h.Line("lutris", "Games/mechwarrior-vengeance", lutrisGames),
-                h.Line("bottles", ".local/share/bottles/bottles/MW4", bottles),
-                h.Line("bottles", ".var/app/com.usebottles.bottles/data/bottles/bottles/Games", bottlesFlatpak),
-                h.Line("playonlinux", ".PlayOnLinux/wineprefix/MW4", pol),
-                h.Line("heroic", "Games/Heroic/Prefixes/default/Mechwarrior Vengeance", heroicDefault),
-                h.Line("heroic", "Games/Heroic/Prefixes/mw4", heroic),
-                h.Line("steam", ".steam/steam/steamapps/compatdata/1000/pfx", steamRoot),
-                h.Line("steam", "SteamLibrary/steamapps/compatdata/2000/pfx", steam),
-                h.Line("steam", flatpakRoot + "/steamapps/compatdata/77/pfx", steamFlatpak),
-                h.Line("crossover", ".cxoffice/Mechwarrior", crossover, false),
-            }));
+  want.push_back(h.Add("steam", flatpakRoot + "/steamapps/compatdata/77/pfx"));
+  want.push_back(h.Add("crossover", ".cxoffice/Mechwarrior", false));
+  EXPECT_EQ(h.Describe(FindInstallations(home, nullptr)), want);
+  fs::remove(home + "/.steam/steam");             // without the link, found through ~/.local/share/Steam itself
+  want[10].replace(6, 12, ".local/share/Steam");  // the compatdata/1000 prefix, seen before as ~/.steam/steam/...
+  EXPECT_EQ(h.Describe(FindInstallations(home, nullptr)), want);
 }
 
 TEST(Installations, TheGameKeyDecidesWhetherAPrefixCounts) {
   FakeHome h;
-  const std::string game = h.AddPrefix(".wine");
+  const std::string found = h.Add("wine", ".wine");
   const std::string header = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n";
   const std::string wow = "[Software\\\\Wow6432Node\\\\Microsoft\\\\Microsoft Games\\\\Mechwarrior Vengeance] 1\n";
   const std::string plain = "[Software\\\\Microsoft\\\\Microsoft Games\\\\Mechwarrior Vengeance] 1\n";
   const std::string exe = "\"EXE Path\"=\"C:\\\\GAMES\\\\Mechwarrior Vengeance\\\\\"\n";
   const std::string reg = sample::SampleSystemReg();
-  const std::string found = h.Line("wine", ".wine", game);
   const struct {
     std::string reg;   // empty: system.reg is a folder
     std::string line;  // empty: nothing found
   } cases[] = {
-      {reg, found},
       {header + plain + "\"CDPath\"=\"D:\\\\\"\n" + exe, found},
       // Wow6432Node first: its key names the game, the plain one another folder.
       {header + plain + "\"CDPath\"=\"E:\\\\\"\n\"EXE Path\"=\"C:\\\\Elsewhere\"\n\n" + wow +
@@ -144,29 +119,20 @@ TEST(Installations, TheGameKeyDecidesWhetherAPrefixCounts) {
       {header + wow + "\"CDPath\"=\"D:\\\\\"\n\"EXE Path\"=\"\"\n", ""},
       {header + wow + "\"CDPath\"=\"D:\\\\\"\n", ""},
       {reg.substr(0, reg.find("Mechwarrior Vengeance]")), ""},
-      {std::string("\xff\xfe\0\0[\\", 6), ""},
       {"", ""},
   };
   for (const auto& c : cases) {
     fs::remove_all(h.home() + "/.wine/system.reg");
-    if (c.reg.empty()) {
-      fs::create_directory(h.home() + "/.wine/system.reg");
-    } else {
-      h.Write(".wine/system.reg", c.reg);
-    }
-    const auto lines = h.Describe(FindInstallations(h.home(), nullptr));
-    EXPECT_EQ(lines, c.line.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.line}) << c.reg;
+    c.reg.empty() ? (void)fs::create_directory(h.home() + "/.wine/system.reg") : h.Write(".wine/system.reg", c.reg);
+    EXPECT_EQ(h.Describe(FindInstallations(h.home(), nullptr)), std::vector<std::string>(!c.line.empty(), c.line));
   }
 }
 
 TEST(Installations, WinePrefixSetMeansThatPrefixOnly) {
   FakeHome h;
-  const std::string wine = h.AddPrefix(".wine");
-  h.AddPrefix(".cxoffice/Mechwarrior");
-  const std::string elsewhere = h.AddPrefix("elsewhere");
-  const std::string home = h.home();
-  EXPECT_EQ(h.Describe(FindInstallations(home, (home + "/elsewhere").c_str())),
-            std::vector<std::string>{h.Line("wine", "elsewhere", elsewhere)});
+  h.Add("wine", ".wine"), h.Add("crossover", ".cxoffice/Mechwarrior");
+  const std::string elsewhere = h.Add("wine", "elsewhere"), home = h.home();
+  EXPECT_EQ(h.Describe(FindInstallations(home, (home + "/elsewhere").c_str())), std::vector{elsewhere});
   EXPECT_TRUE(FindInstallations(home, (home + "/.PlayOnLinux").c_str()).empty());
   EXPECT_EQ(FindInstallations(home, "").size(), 2u);  // empty is unset
   EXPECT_TRUE(FindInstallations(home + "/nowhere", nullptr).empty());

@@ -1,5 +1,4 @@
-// Restore to Original, the per-slot restore, and the whole-file copy behind
-// backups and restores.
+// Restore to Original, the per-slot restore, and the whole-file copy behind backups and restores.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -24,8 +23,7 @@ const std::vector<std::string> kBoth = {"Restoring resource\\textures.mw4 from b
 struct RestoreGame : test::TestGame {
   RestoreGame() : TestGame(test::SmallGame({9, 12})) {
     EXPECT_EQ(Start(), Outcome::Done);
-    originalTextures = ReadBytes(Textures());
-    originalProps = ReadBytes(Props());
+    originalTextures = ReadBytes(Textures()), originalProps = ReadBytes(Props());
     LoadPicture(test::PositionPicture());
     EXPECT_EQ(Insert(12), Outcome::Done);
     EXPECT_EQ(Insert(9), Outcome::Done);
@@ -47,12 +45,10 @@ TEST(RestoreToOriginal, AsksThenCopiesBothBackupsBackAndKeepsThem) {
   const auto inserted = ReadBytes(g.Textures());
   EXPECT_EQ(g.Restore(MessageAnswer::No), Outcome::Refused);
   ASSERT_EQ(g.shell.messages.size(), 1u);
-  EXPECT_EQ(g.shell.messages[0].text, kQuestion);
-  EXPECT_EQ(g.shell.messages[0].title, "Continue?");
-  EXPECT_EQ(g.shell.messages[0].icon, MessageIcon::Information);
-  EXPECT_EQ(g.shell.messages[0].buttons, MessageButtons::YesNo);
-  EXPECT_TRUE(g.shell.statuses.empty());
-  EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), inserted));
+  const auto& m = g.shell.messages[0];
+  EXPECT_TRUE(m.text == kQuestion && m.title == "Continue?" && m.icon == MessageIcon::Information &&
+              m.buttons == MessageButtons::YesNo);
+  EXPECT_TRUE(g.shell.statuses.empty() && SameBytes(ReadBytes(g.Textures()), inserted));
   fs::permissions(g.Textures() + "b", fs::perms::owner_read);  // a read-only backup leaves a writable archive
   for (int round = 0; round < 2; ++round) {                    // and again: the backups remain
     EXPECT_EQ(g.Restore(MessageAnswer::Yes), Outcome::Done);
@@ -60,54 +56,49 @@ TEST(RestoreToOriginal, AsksThenCopiesBothBackupsBackAndKeepsThem) {
     EXPECT_EQ(g.shell.messages.size(), 1u);
     for (const auto& [archive, original] :
          {std::pair{g.Textures(), g.originalTextures}, {g.Props(), g.originalProps}}) {
-      EXPECT_TRUE(SameBytes(ReadBytes(archive), original));
-      EXPECT_TRUE(SameBytes(ReadBytes(archive + "b"), original));
+      EXPECT_TRUE(SameBytes(ReadBytes(archive), original) && SameBytes(ReadBytes(archive + "b"), original));
       EXPECT_NE(fs::status(archive).permissions() & fs::perms::owner_write, fs::perms::none);
     }
   }
 }
 
-TEST(RestoreToOriginal, AMissingBackupIsReportedAndTheOtherStillRestored) {
+// A missing backup is reported and the other still restored; a folder that cannot
+// be written is explained before any copy.
+TEST(RestoreToOriginal, RefusalsReportedArchivesRestoredOnlyWhereTheyCanBe) {
   const std::string noTextures = "Backup texture file doesn't exist!", noProps = "Backup props file doesn't exists!";
   const struct {
-    bool texturesBackup, propsBackup;
+    bool texturesRestored, propsRestored, readOnly;
     std::vector<std::string> messages, statuses;
   } cases[] = {
-      {true, false, {kQuestion, noProps}, {kBoth[0], "Done."}},
-      {false, true, {kQuestion, noTextures}, {kBoth[1], "Done."}},
-      {false, false, {kQuestion, noTextures, noProps}, {"Done."}},
+      {true, false, false, {kQuestion, noProps}, {kBoth[0], "Done."}},
+      {false, true, false, {kQuestion, noTextures}, {kBoth[1], "Done."}},
+      {false, false, false, {kQuestion, noTextures, noProps}, {"Done."}},
+#ifdef __linux__
+      {false, false, true, {kQuestion, "Quorlin cannot change the game's files in\n"}, {}},
+#endif
   };
   for (const auto& c : cases) {
     RestoreGame g;
-    if (!c.texturesBackup) fs::remove(g.Textures() + "b");
-    if (!c.propsBackup) fs::remove(g.Props() + "b");
+    if (!c.texturesRestored && !c.readOnly) fs::remove(g.Textures() + "b");
+    if (!c.propsRestored && !c.readOnly) fs::remove(g.Props() + "b");
     const auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
-    EXPECT_EQ(g.Restore(MessageAnswer::Yes), Outcome::Refused);
-    EXPECT_EQ(g.shell.MessageTexts(), c.messages);
+    auto messages = c.messages;
+#ifdef __linux__
+    if (c.readOnly) {
+      g.readOnly = std::make_unique<test::Immutable>(g.dir / "resource");
+      if (!g.readOnly->ok()) continue;  // the file system cannot make a folder read-only for root
+      messages.back() +=
+          g.dir / "resource" + "\nbecause this user may not create files in it (no permission to write in the folder).";
+    }
+#endif
+    EXPECT_EQ(g.Restore(MessageAnswer::Yes), c.readOnly ? Outcome::EndProgram : Outcome::Refused);
+    EXPECT_EQ(g.shell.MessageTexts(), messages);
     EXPECT_EQ(g.shell.messages.back().icon, MessageIcon::Critical);
     EXPECT_EQ(g.shell.statuses, c.statuses);
-    EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), c.texturesBackup ? g.originalTextures : textures));
-    EXPECT_TRUE(SameBytes(ReadBytes(g.Props()), c.propsBackup ? g.originalProps : props));
+    EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), c.texturesRestored ? g.originalTextures : textures));
+    EXPECT_TRUE(SameBytes(ReadBytes(g.Props()), c.propsRestored ? g.originalProps : props));
   }
 }
-
-#ifdef __linux__
-TEST(RestoreToOriginal, AFolderThatCannotBeWrittenIsExplainedBeforeAnyCopy) {
-  RestoreGame h;
-  const auto inserted = ReadBytes(h.Textures());
-  test::Immutable lock(h.dir / "resource");
-  if (!lock.ok()) GTEST_SKIP() << "the file system cannot make a folder read-only for root";
-  EXPECT_EQ(h.Restore(MessageAnswer::Yes), Outcome::EndProgram);
-  lock.Release();
-  ASSERT_EQ(h.shell.messages.size(), 2u);
-  EXPECT_EQ(h.shell.messages[1].text, "Quorlin cannot change the game's files in\n" + h.dir / "resource" +
-                                          "\nbecause this user may not create files in it (no permission to write in "
-                                          "the folder).");
-  EXPECT_EQ(h.shell.messages[1].icon, MessageIcon::Critical);
-  EXPECT_TRUE(h.shell.statuses.empty());
-  EXPECT_TRUE(SameBytes(ReadBytes(h.Textures()), inserted));
-}
-#endif
 
 // Backups from another version of the game: every entry at other positions and
 // offsets, slot 12's entries holding another picture, or of other lengths.
@@ -115,73 +106,50 @@ sample::SampleGame ForeignBackups(const test::TestGame& g, bool otherLengths) {
   auto options = test::SmallGame({9, 12});
   options.seed = 77;
   if (otherLengths) options.unpreparedTextures = {12};
-  const std::string other = g.dir / "other";
-  auto layout = sample::WriteSampleGame(other, options);
-  auto textures = ReadBytes(other + "/resource/textures.mw4"), props = ReadBytes(other + "/resource/props.mw4");
-  const ImageBuffer picture = sample::SamplePicture();
-  for (int level = 0; level < 6 && !otherLengths; ++level) {
-    test::Put(textures, layout.textures.at(ExpectedTextureName(12, level)), test::LevelTarga(picture, 512 >> level));
-  }
-  test::Put(props, layout.props.at(ExpectedLobbyName(12)), test::LevelTarga(picture, 32));
+  const test::TestGame other(options);
+  auto textures = ReadBytes(other.Textures()), props = ReadBytes(other.Props());
+  if (!otherLengths) other.Inserted(textures, props, 12, sample::SamplePicture());
   sample::WriteFile(g.Textures() + "b", textures);
   sample::WriteFile(g.Props() + "b", props);
-  return layout;
+  return other.layout;
 }
 
 TEST(RestoreSlot, PutsBackTheSlotsEntriesFoundInTheBackupsOwnDirectoryOrWritesNothing) {
-  const std::string noProps = "Backup props file doesn't exists!";
   const struct {
     const char* name;
     MessageAnswer answer;
-    std::function<sample::SampleGame(RestoreGame&)> arrange;  // returns the backups' layout
+    int backups;  // 0: of the same layout; 1: laid out otherwise; 2: and slot 12's levels of other lengths
+    std::function<void(RestoreGame&)> arrange;
     Outcome outcome;
     std::string message;  // the start of the last message
   } cases[] = {
-      {"backups of the same layout", MessageAnswer::Yes, [](RestoreGame& g) { return g.layout; }, Outcome::Done,
-       kQuestion},
-      {"answered No", MessageAnswer::No, [](RestoreGame& g) { return g.layout; }, Outcome::Refused, kQuestion},
-      {"backups laid out otherwise", MessageAnswer::Yes, [](RestoreGame& g) { return ForeignBackups(g, false); },
-       Outcome::Done, kQuestion},
-      {"a backup entry of another length", MessageAnswer::Yes, [](RestoreGame& g) { return ForeignBackups(g, true); },
-       Outcome::Refused, "Error 63\nThe backup resource\\textures.mw4b has no entry like textures\\skinb0.tga"},
-      {"no lobby backup", MessageAnswer::Yes,
-       [](RestoreGame& g) {
-         fs::remove(g.Props() + "b");
-         return g.layout;
-       },
-       Outcome::Refused, noProps},
-      {"no lobby archive", MessageAnswer::Yes,
-       [](RestoreGame& g) {
-         fs::remove(g.Props());
-         return g.layout;
-       },
-       Outcome::Refused, "Mechwarrior path is invalid!"},
-      {"an entry past the end of the archive", MessageAnswer::Yes,
-       [](RestoreGame& g) {
-         g.SetRecord(3, 16, 0, 100);
-         return g.layout;
-       },
-       Outcome::Refused, "Error 62\nInput past end of file: entry textures\\skinb3.tga of resource\\textures.mw4"},
+      {"backups of the same layout", MessageAnswer::Yes, 0, nullptr, Outcome::Done, kQuestion},
+      {"answered No", MessageAnswer::No, 0, nullptr, Outcome::Refused, kQuestion},
+      {"backups laid out otherwise", MessageAnswer::Yes, 1, nullptr, Outcome::Done, kQuestion},
+      {"a backup entry of another length", MessageAnswer::Yes, 2, nullptr, Outcome::Refused,
+       "Error 63\nThe backup resource\\textures.mw4b has no entry like textures\\skinb0.tga"},
+      {"no lobby backup", MessageAnswer::Yes, 0, [](RestoreGame& g) { fs::remove(g.Props() + "b"); }, Outcome::Refused,
+       "Backup props file doesn't exists!"},
+      {"no lobby archive", MessageAnswer::Yes, 0, [](RestoreGame& g) { fs::remove(g.Props()); }, Outcome::Refused,
+       "Mechwarrior path is invalid!"},
+      {"an entry past the end of the archive", MessageAnswer::Yes, 0,
+       [](RestoreGame& g) { g.SetRecord(3, 16, 0, 100); }, Outcome::Refused,
+       "Error 62\nInput past end of file: entry textures\\skinb3.tga of resource\\textures.mw4"},
 #ifdef __linux__
-      {"a lobby archive that cannot be written", MessageAnswer::Yes,
-       [](RestoreGame& g) {
-         g.readOnly = std::make_unique<test::Immutable>(g.Props());
-         return g.layout;
-       },
-       Outcome::EndProgram, "Quorlin cannot change the game's files in\n"},
+      {"a lobby archive that cannot be written", MessageAnswer::Yes, 0,
+       [](RestoreGame& g) { g.readOnly = std::make_unique<test::Immutable>(g.Props()); }, Outcome::EndProgram,
+       "Quorlin cannot change the game's files in\n"},
 #endif
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     RestoreGame g;
-    const sample::SampleGame backups = c.arrange(g);
+    const sample::SampleGame backups = c.backups ? ForeignBackups(g, c.backups == 2) : g.layout;
+    if (c.arrange) c.arrange(g);
 #ifdef __linux__
     if (g.readOnly && !g.readOnly->ok()) continue;  // the file system cannot make a file read-only for root
 #endif
-    const auto read = [](const std::string& file) {
-      return fs::exists(file) ? ReadBytes(file) : std::vector<uint8_t>{};
-    };
-    auto textures = ReadBytes(g.Textures()), props = read(g.Props());
+    auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
     if (c.outcome == Outcome::Done) {
       const auto texturesBackup = ReadBytes(g.Textures() + "b"), propsBackup = ReadBytes(g.Props() + "b");
       for (int level = 0; level < 6; ++level) {
@@ -195,7 +163,7 @@ TEST(RestoreSlot, PutsBackTheSlotsEntriesFoundInTheBackupsOwnDirectoryOrWritesNo
     EXPECT_EQ(g.shell.messages.back().text.substr(0, c.message.size()), c.message);
     EXPECT_EQ(g.shell.statuses, c.outcome == Outcome::Done ? kBoth : std::vector<std::string>{});
     EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
-    EXPECT_TRUE(SameBytes(read(g.Props()), props));
+    EXPECT_TRUE(SameBytes(ReadBytes(g.Props()), props));
   }
 }
 

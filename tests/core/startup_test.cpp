@@ -1,9 +1,10 @@
-// Start-up: finding the game, the index files byte for byte against the
-// generator's layout, the re-index paths with their messages, and slot 9.
+// Start-up: the index files byte for byte against the generator's layout, the re-index
+// paths with their messages, slot 9, and refusals without a usable key or archive.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "support/game_fixture.h"
 
@@ -42,8 +43,7 @@ TEST(StartUp, AFreshGameIsIndexedOnceThenStartsQuietlyWithSlot9) {
   EXPECT_EQ(g.shell.events, (std::vector<std::string>{"title Quorlin [1.1.18]", "show",
                                                       std::string("message ") + kCreate, "status! Indexing Skins",
                                                       "busy", "idle", "status! Ready to load texture.", "check 9"}));
-  EXPECT_EQ(g.shell.messages[0].title, "Quorlin");
-  EXPECT_EQ(g.shell.messages[0].icon, MessageIcon::None);
+  EXPECT_TRUE(g.shell.messages[0].title == "Quorlin" && g.shell.messages[0].icon == MessageIcon::None);
   ExpectIndexFiles(g);
   EXPECT_EQ(g.state.SelectedSlot, 9);
   ASSERT_EQ(g.Start(), Outcome::Done);
@@ -55,14 +55,17 @@ TEST(StartUp, RebuildsTheIndexWhenItIsMissingDamagedOrStale) {
   const auto replace = [](std::vector<uint8_t> bytes) {
     return [bytes](TestGame& g) { sample::WriteFile(g.Resource("textures.inx"), bytes); };
   };
-  // Sets one 16-bit value of an index file.
-  const auto setValue = [](const char* file, size_t at, std::function<int(const TestGame&)> value) {
+  // Sets one 16-bit value of an index file to a position of the generated layout.
+  const auto setValue = [](const char* file, size_t at, std::function<int(const sample::SampleGame&)> value) {
     return [=](TestGame& g) {
-      const auto v = static_cast<uint16_t>(value(g));
+      const auto v = static_cast<uint16_t>(value(g.layout));
       sample::WriteFile(g.Resource(file),
                         test::With(ReadBytes(g.Resource(file)),
                                    {{at, static_cast<uint8_t>(v)}, {at + 1, static_cast<uint8_t>(v >> 8)}}));
     };
+  };
+  const auto level = [](int slot, int n) {
+    return [=](const sample::SampleGame& l) { return l.textures.at(ExpectedTextureName(slot, n)).position; };
   };
   const struct {
     const char* name;
@@ -81,20 +84,13 @@ TEST(StartUp, RebuildsTheIndexWhenItIsMissingDamagedOrStale) {
       {"empty index file", replace({}), kChanged},
       {"short index file", replace({0, 0, 0, 0, 0, 0, 0}), kChanged},
       {"a foreign index file", replace(std::vector<uint8_t>(444, 0xFF)), kChanged},
-      {"slot 37 at -1", setValue("props.inx", 72, [](const TestGame&) { return -1; }), kChanged},
+      {"slot 37 at -1", setValue("props.inx", 72, [](auto&) { return -1; }), kChanged},
       {"a position naming the empty record after the last",
-       setValue("props.inx", 0, [](const TestGame& g) { return g.layout.propsRecords; }), kChanged},
-      {"level 1's position for level 0",
-       setValue("textures.inx", 0,
-                [](const TestGame& g) { return g.layout.textures.at(ExpectedTextureName(1, 1)).position; }),
-       kChanged},
-      {"slot 37's level 4 position for its level 5",
-       setValue("textures.inx", 442,
-                [](const TestGame& g) { return g.layout.textures.at(ExpectedTextureName(37, 4)).position; }),
-       kChanged},
+       setValue("props.inx", 0, [](auto& l) { return l.propsRecords; }), kChanged},
+      {"level 1's position for level 0", setValue("textures.inx", 0, level(1, 1)), kChanged},
+      {"slot 37's level 4 position for its level 5", setValue("textures.inx", 442, level(37, 4)), kChanged},
       {"slot 36's preview position for slot 37's",
-       setValue("props.inx", 72, [](const TestGame& g) { return g.layout.props.at(ExpectedLobbyName(36)).position; }),
-       kChanged},
+       setValue("props.inx", 72, [](auto& l) { return l.props.at(ExpectedLobbyName(36)).position; }), kChanged},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -121,39 +117,31 @@ TEST(StartUp, AMissingEntryIsReportedAtEveryBuildAndKeepsTheIndexStale) {
   EXPECT_EQ(g.shell.MessageTexts(), (std::vector<std::string>{kChanged, "error getting skins"}));
 }
 
-// A registry string as stored: its characters and a terminating zero.
-std::vector<uint8_t> Text(const std::string& s) {
-  std::vector<uint8_t> bytes(s.begin(), s.end());
-  bytes.push_back(0);
-  return bytes;
-}
-
 TEST(StartUp, WithoutAUsableKeyOrArchiveTheProgramEndsBeforeWritingAnything) {
   TestGame g;
   const std::string game = g.dir.str(), problem = "Problem getting Mechwarrior Path!";
+  const auto Text = [](const std::string& s) { return std::vector<uint8_t>(s.c_str(), s.c_str() + s.size() + 1); };
   const struct {
-    std::function<void(MemoryRegistryKey&)> fill;  // nullptr: no key at all
+    bool key;  // false: no key at all
+    std::vector<std::tuple<const char*, uint32_t, std::vector<uint8_t>>> values;
     std::string message;
   } cases[] = {
-      {nullptr, problem},
-      {[&](MemoryRegistryKey& k) { k.Set("EXE Path", kRegSz, Text(game)); }, problem},
-      {[](MemoryRegistryKey& k) {
-         k.Set("EXE Path", kRegBinary, {'C', ':', 0}), k.Set("CDPath", kRegSz, Text("D:"));
-       },
-       problem},
+      {false, {}, problem},
+      {true, {{"EXE Path", kRegSz, Text(game)}}, problem},
+      {true, {{"EXE Path", kRegBinary, {'C', ':', 0}}, {"CDPath", kRegSz, Text("D:")}}, problem},
       // A number counts as a CD path; the folder has no textures archive.
-      {[&](MemoryRegistryKey& k) {
-         k.Set("EXE Path", kRegSz, Text(game + "/nowhere")), k.Set("CDPath", kRegDword, {0, 0, 0, 0});
-       },
+      {true,
+       {{"EXE Path", kRegSz, Text(game + "/nowhere")}, {"CDPath", kRegDword, {0, 0, 0, 0}}},
        "Mechwarrior path is invalid!"},
   };
   for (const auto& c : cases) {
     g.shell = test::RecordingShell{};
     StartupOptions options;
     options.OpenKey = [&]() -> std::unique_ptr<RegistryKey> {
+      if (!c.key) return nullptr;
       auto key = std::make_unique<MemoryRegistryKey>();
-      if (c.fill) c.fill(*key);
-      return c.fill ? std::move(key) : nullptr;
+      for (const auto& [name, type, bytes] : c.values) key->Set(name, type, bytes);
+      return key;
     };
     EXPECT_EQ(Form_Load(g.state, g.shell, options), Outcome::EndProgram);
     EXPECT_EQ(g.shell.events, (std::vector<std::string>{"title Quorlin [1.1.18]", "message " + c.message}));

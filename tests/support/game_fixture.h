@@ -25,7 +25,10 @@ inline sample::GameOptions SmallGame(std::set<int> prepared = {9, 12, 37}) {
   return options;
 }
 
-inline std::vector<uint8_t> ReadBytes(const std::string& path) { return sample::ReadFile(path); }
+// A file's bytes; none when it is not there.
+inline std::vector<uint8_t> ReadBytes(const std::string& path) {
+  return std::filesystem::exists(path) ? sample::ReadFile(path) : std::vector<uint8_t>{};
+}
 
 // Compares whole files, naming the first differing byte rather than printing megabytes.
 inline ::testing::AssertionResult SameBytes(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want) {
@@ -53,9 +56,8 @@ inline std::vector<uint8_t> With(std::vector<uint8_t> bytes,
   return bytes;
 }
 
-// The stored Targa image of a square level of a picture: the 18-byte header spelled
-// out, then output pixel (x, y) = picture pixel (x * step, y * step), or with box
-// set the rounded average of its step x step block.
+// The stored Targa image of a square level: the 18-byte header, then pixel (x, y) = picture
+// pixel (x * step, y * step), or with box the rounded average of its step x step block.
 inline std::vector<uint8_t> LevelTarga(const ImageBuffer& picture, int side, bool box = false) {
   const auto lo = static_cast<uint8_t>(side & 0xFF), hi = static_cast<uint8_t>(side >> 8);
   std::vector<uint8_t> out = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, lo, hi, lo, hi, 24, 0x20};
@@ -72,8 +74,7 @@ inline std::vector<uint8_t> LevelTarga(const ImageBuffer& picture, int side, boo
   return out;
 }
 
-// Every pixel telling its position: blue = x, green = y (low bytes), red mixing
-// both with their high bits, so a shift, flip or swap shows.
+// Every pixel telling its position (blue x, green y, red both with their high bits): a shift, flip or swap shows.
 inline ImageBuffer PositionPicture(int width = 512, int height = 0) {
   ImageBuffer image;
   image.Width = width;
@@ -89,18 +90,15 @@ inline ImageBuffer PositionPicture(int width = 512, int height = 0) {
   return image;
 }
 
-// An uncompressed 24-bit Targa of the picture written here byte by byte: rows in
-// the order the descriptor's origin bits say (0: bottom-up, left to right), after
-// an image ID and a colour map.
+// An uncompressed 24-bit Targa written byte by byte: rows in the order the descriptor's origin
+// bits say (0: bottom-up, left to right), after an image ID and a colour map.
 inline std::vector<uint8_t> Targa(const ImageBuffer& image, uint8_t descriptor = 0, uint8_t idLength = 0,
                                   uint16_t mapEntries = 0) {
   std::vector<uint8_t> out(18, 0);
-  const auto le16 = [&](size_t at, int value) {
-    out[at] = static_cast<uint8_t>(value & 0xFF);
-    out[at + 1] = static_cast<uint8_t>(value >> 8);
-  };
   out[0] = idLength, out[1] = mapEntries ? 1 : 0, out[2] = 2, out[7] = 24, out[16] = 24, out[17] = descriptor;
-  le16(5, mapEntries), le16(12, image.Width), le16(14, image.Height);
+  for (const auto& [at, value] : {std::pair{5, int{mapEntries}}, {12, image.Width}, {14, image.Height}}) {
+    out[at] = static_cast<uint8_t>(value), out[at + 1] = static_cast<uint8_t>(value >> 8);
+  }
   out.resize(out.size() + idLength + mapEntries * 3u, 'I');
   for (int r = 0; r < image.Height; ++r) {
     const int y = (descriptor & 0x20) ? r : image.Height - 1 - r;
@@ -128,8 +126,8 @@ inline std::set<std::string> Listing(const std::string& folder) {
 }
 
 #ifdef __linux__
-// A file or folder the kernel refuses to change, even for root (the immutable
-// flag), until the guard goes. ok() is false where the file system lacks it.
+// A file or folder the kernel refuses to change, even for root (the immutable flag), until the
+// guard goes; ok() is false where the file system lacks it.
 class Immutable {
  public:
   explicit Immutable(std::string path) : path_(std::move(path)), ok_(Chattr("+i")) {}
@@ -146,11 +144,9 @@ class Immutable {
   std::string path_;
   bool ok_;
 };
-
 #endif
 
-// A generated game in its own folder, the recorded layout of its archives, and a
-// program state and recording front end over it.
+// A generated game in its own folder, its archives' layout, and a program state and recording shell over it.
 struct TestGame {
   explicit TestGame(const sample::GameOptions& options = SmallGame()) {
     layout = sample::WriteSampleGame(dir.str(), options);
@@ -191,9 +187,8 @@ struct TestGame {
     }
     if (withProps) Put(props, layout.props.at(ExpectedLobbyName(slot)), LevelTarga(picture, 32, box));
   }
-  // Rewrites one 32-bit field of the directory record of slot 12's texture level
-  // (6: its lobby preview): 12 is DataLength, 16 DataOffset. pastEnd sets DataOffset
-  // so that the entry ends that many bytes past the end of the file.
+  // Rewrites one 32-bit field (12: DataLength, 16: DataOffset) of the record of slot 12's level (6: its
+  // lobby preview); DataOffset is set so that the entry ends pastEnd bytes past the end of the file.
   void SetRecord(int level, size_t field, uint32_t value, int pastEnd = 0) const {
     const std::string file = level == 6 ? Props() : Textures();
     auto bytes = ReadBytes(file);

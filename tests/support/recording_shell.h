@@ -36,7 +36,6 @@ class RecordingShell : public WindowShell {
   void ShowWindow() override { events.push_back("show"); }
   void SetSkinItemChecked(int index, bool checked) override {
     if (checked) events.push_back("check " + std::to_string(index));
-    checkedItems[index] = checked;
   }
   void ShowPicture(const ImageBuffer* image) override { events.push_back(image ? "picture" : "picture cleared"); }
 
@@ -50,7 +49,6 @@ class RecordingShell : public WindowShell {
   std::vector<Message> messages;
   std::deque<MessageAnswer> answers;
   bool busy = false;
-  bool checkedItems[38] = {};
 };
 
 }  // namespace quorlin::test

@@ -8,8 +8,7 @@
 
 namespace quorlin::test {
 
-// A fresh folder under the system's temporary directory, removed with everything
-// in it (read-only files too) when the object goes.
+// A fresh folder under the system's temporary directory, removed with all in it (read-only files too).
 class TempDir {
  public:
   TempDir() {
