@@ -83,8 +83,9 @@ struct WindowHooks {
 //       administrator (Windows), "runas PROGRAM ARGUMENTS" is written to FILE instead.
 //   QUORLIN_TEST_PICTURE=FILE   After start-up FILE is opened as File > Open does
 //       with the file chosen in its dialog.
-//   QUORLIN_TEST_SCREENSHOT=FILE.png   Once the window is on screen, the whole
-//       screen is grabbed into FILE.png, then the program ends as File > Exit does.
+//   QUORLIN_TEST_SCREENSHOT=FILE   Once the window is on screen, the whole screen
+//       is grabbed into FILE (a PNG, or a BMP when FILE ends in .bmp), then the
+//       program ends as File > Exit does.
 WindowHooks HooksFromEnvironment();
 
 // What the window program is given: quorlin [--game DIR | --prefix DIR] [PICTURE].

@@ -22,7 +22,7 @@ void SaveScreenshot(frmQuorlin& window, const QString& file) {
     std::cerr << "screenshot: this platform cannot grab the screen; saving the window's own rendering\n";
     shot = window.grab();
   }
-  if (!shot.save(file, "PNG")) {
+  if (!shot.save(file, file.endsWith(".bmp", Qt::CaseInsensitive) ? "BMP" : "PNG")) {
     std::cerr << "screenshot: cannot write " << file.toStdString() << '\n';
     QCoreApplication::exit(2);
     return;

@@ -3,15 +3,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "image/picture/picture_decoder.h"
 #include "platform/error.h"
+#include "platform/native_file.h"
 
 namespace quorlin::win {
 
 namespace {
 
-// Grabs the whole screen into a 24-bit top-down buffer and saves it as a PNG file.
+// Grabs the whole screen into a 24-bit top-down buffer and saves it: as a BMP file when
+// the name ends in .bmp (the rows as grabbed), otherwise as a PNG file.
 bool SaveScreen(const std::string& path) {
   const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
   HDC screen = GetDC(nullptr);
@@ -23,21 +26,30 @@ bool SaveScreen(const std::string& path) {
   HGDIOBJ old = SelectObject(dc, grab);
   BitBlt(dc, 0, 0, w, h, screen, 0, 0, SRCCOPY);
   GdiFlush();
-  ImageBuffer image;
-  image.Width = w;
-  image.Height = h;
-  image.BitsPerPixel = 24;
   const size_t row = static_cast<size_t>(w) * 3, stride = (row + 3) & ~size_t{3};
-  for (int y = 0; y < h; ++y) {
-    const auto* p = static_cast<const uint8_t*>(bits) + static_cast<size_t>(y) * stride;
-    image.Pixels.insert(image.Pixels.end(), p, p + row);
+  const auto* pixels = static_cast<const uint8_t*>(bits);
+  const bool bmp = path.size() > 4 && _stricmp(path.c_str() + path.size() - 4, ".bmp") == 0;
+  std::vector<uint8_t> file;
+  ImageBuffer image;
+  if (bmp) {
+    const DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    const BITMAPFILEHEADER head{0x4D42, static_cast<DWORD>(headers + stride * h), 0, 0, headers};
+    file.assign(reinterpret_cast<const uint8_t*>(&head), reinterpret_cast<const uint8_t*>(&head + 1));
+    file.insert(file.end(), reinterpret_cast<const uint8_t*>(&info.bmiHeader),
+                reinterpret_cast<const uint8_t*>(&info.bmiHeader + 1));
+    file.insert(file.end(), pixels, pixels + stride * h);
+  } else {
+    image.Width = w;
+    image.Height = h;
+    image.BitsPerPixel = 24;
+    for (int y = 0; y < h; ++y) image.Pixels.insert(image.Pixels.end(), pixels + y * stride, pixels + y * stride + row);
   }
   SelectObject(dc, old);
   DeleteObject(grab);
   DeleteDC(dc);
   ReleaseDC(nullptr, screen);
   try {
-    SavePng(path, image);
+    bmp ? WriteWholeFile(path, file) : SavePng(path, image);
   } catch (const QuorlinError& e) {
     std::fprintf(stderr, "screenshot: %s\n", e.what());
     return false;
