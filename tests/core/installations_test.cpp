@@ -114,7 +114,6 @@ TEST(Installations, TheGameKeyDecidesWhetherAPrefixCounts) {
       {header + plain + "\"CDPath\"=\"E:\\\\\"\n\"EXE Path\"=\"C:\\\\Elsewhere\"\n\n" + wow +
            "\"CDPath\"=\"D:\\\\\"\n" + exe,
        found},
-      {header + wow + "\"CDPath\"=dword:00000003\n" + exe, found + " cd=3"},
       {header + wow + "\"CDPath\"=\"\"\n" + exe, ""},
       {header + wow + "\"CDPath\"=\"D:\\\\\"\n\"EXE Path\"=\"\"\n", ""},
       {header + wow + "\"CDPath\"=\"D:\\\\\"\n", ""},

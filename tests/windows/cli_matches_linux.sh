@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# quorlin-cli.exe under Wine and the Linux quorlin-cli insert the sample game's
-# bitmap, PNG and Targa pictures into the same slots of the same generated game;
-# the archives and backups they leave must be identical byte for byte. The game and
-# the pictures lie in folders named in Cyrillic, Chinese and accented letters, and a
-# refusal names such a picture as it is.
+# quorlin-cli.exe under Wine and the Linux quorlin-cli insert the sample bitmap, PNG and Targa
+# pictures into the same slots of the same generated game, in folders named in Cyrillic, Chinese
+# and accented letters: the archives and backups must match byte for byte, and a refusal names
+# such a picture as it is.
 #   cli_matches_linux.sh QUORLIN-CLI.EXE LINUX-QUORLIN-CLI LINUX-MAKE-SAMPLE-GAME
 set -euo pipefail
 wincli="$1" cli="$2" maker="$3"

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# quorlin-cli.exe and quorlin.exe run by an ordinary user (in a Wine prefix of that
-# user's own) on a game whose resource folder that user cannot write: the command
-# line explains it and ends with 1; the window explains it and offers to start
-# again as administrator: answered No it ends with 1, answered Yes it hands over to
-# what the test aid records instead of starting it. Nothing is written either way.
+# As an ordinary user (in a Wine prefix of its own) on a game whose resource folder it cannot
+# write: quorlin-cli.exe explains it and ends with 1; quorlin.exe explains it and offers to start
+# again as administrator (No: ends with 1; Yes: hands over to what the test aid records, instead
+# of starting it). Nothing is written either way.
 #   permissions.sh QUORLIN.EXE QUORLIN-CLI.EXE LINUX-MAKE-SAMPLE-GAME   (as root)
 set -euo pipefail
 [ "$(id -u)" = 0 ] || { echo "skipped: an ordinary user can be taken on only by root"; exit 0; }

@@ -1,24 +1,17 @@
 #!/usr/bin/env bash
-# quorlin.exe under Wine on Xvfb:
-#  - at 96 and at 144 DPI (Wine's LogPixels), given a game and a picture in folders
-#    named in Cyrillic and Chinese letters on its command line: it lays itself out
-#    at that DPI, and its screen grab holds the picture one image pixel per screen
-#    pixel at the picture box's place (the client area's origin plus 12,4 scaled);
-#    QUORLIN_GRABS=DIR keeps the grabs there (as BMP; docs/ holds them as PNG);
-#  - on a game the registry names, driven from the keyboard through its menus'
-#    access keys: start-up builds the index, a picture is opened (the test aid),
-#    Skin > 12, Edit > Insert Skin, Edit > Restore to Original, File > Exit. The
-#    archives must then hold byte for byte what quorlin-cli.exe writes into a copy
-#    of the same game, and after the restore the original archives again.
+# quorlin.exe under Wine on Xvfb, in a throw-away prefix (it changes the DPI and the game's key):
+#  - on a game the registry names, driven through its menus' access keys: start-up indexes,
+#    a picture is opened (test aid), Skin > 12, Edit > Insert Skin, Edit > Restore to Original,
+#    File > Exit; the archives then hold what quorlin-cli.exe writes, then the originals again;
+#  - at 96 and 144 DPI (LogPixels), given a game and a picture in Cyrillic/Chinese-named folders:
+#    the grab holds the picture one image pixel per screen pixel at the picture box (the client
+#    origin plus 12,4 scaled). QUORLIN_GRABS=DIR keeps the grabs (BMP; docs/ holds them as PNG).
 #   window_e2e.sh QUORLIN.EXE QUORLIN-CLI.EXE MAKE-SAMPLE-GAME.EXE LINUX-MAKE-SAMPLE-GAME   (in $WINEPREFIX)
 set -euo pipefail
 window="$1" cli="$2" maker="$3" linux_maker="$4"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# It changes the DPI and the game's registry key: only in a prefix made for the run.
-if [ ! -f "${WINEPREFIX:-/nonexistent}/.quorlin-throwaway" ]; then
-  echo "FAIL: refusing to change the registry outside a throw-away Wine prefix"
-  exit 1
-fi
+[ -f "${WINEPREFIX:-/nonexistent}/.quorlin-throwaway" ] ||
+  { echo "FAIL: refusing to change the registry outside a throw-away Wine prefix"; exit 1; }
 work="$(mktemp -d /tmp/quorlin-e2e.XXXXXX)"
 dpi() { wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1; }
 cleanup() {
