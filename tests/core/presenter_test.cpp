@@ -110,7 +110,7 @@ TEST_F(PresenterTest, StartUpThenTheMenusRunTheCommandsOnTheTickedSlot) {
   EXPECT_EQ(view.status, "Done.");
   EXPECT_EQ(view.busyChanges, (std::vector<bool>{true, false}));
   std::erase_if(view.progress, [](const std::string& s) {
-    const int n = std::atoi(s.c_str() + s.rfind(' ') + 1);  // "closed" reads as 0
+    const int n = std::atoi(s.c_str() + (s.rfind(' ') + 1));  // "closed" reads as 0
     return n > 0 && n < 1000;
   });
   EXPECT_EQ(view.progress, (std::vector<std::string>{"Backing Up 0", "Backing Up 1000", "closed", "Backing Up 0",
