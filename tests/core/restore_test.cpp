@@ -49,8 +49,8 @@ TEST(RestoreToOriginal, AsksThenCopiesBothBackupsBackAndKeepsThem) {
   EXPECT_TRUE(m.text == kQuestion && m.title == "Continue?" && m.icon == MessageIcon::Information &&
               m.buttons == MessageButtons::YesNo);
   EXPECT_TRUE(g.shell.statuses.empty() && SameBytes(ReadBytes(g.Textures()), inserted));
-  fs::permissions(g.Textures() + "b", fs::perms::owner_read);  // a read-only backup leaves a writable archive
-  for (int round = 0; round < 2; ++round) {                    // and again: the backups remain
+  for (const auto& backup : {g.Textures() + "b", g.Props() + "b"}) fs::permissions(backup, fs::perms::owner_read);
+  for (int round = 0; round < 2; ++round) {  // read-only backups leave writable archives; again: the backups remain
     EXPECT_EQ(g.Restore(MessageAnswer::Yes), Outcome::Done);
     EXPECT_EQ(g.shell.statuses, kBoth);
     EXPECT_EQ(g.shell.messages.size(), 1u);
