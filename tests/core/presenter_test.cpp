@@ -160,8 +160,11 @@ TEST_F(PresenterTest, AGameFolderThisUserCannotWriteIsExplainedAndEndsTheProgram
   if (!readOnly.ok()) GTEST_SKIP() << "the file system cannot make a folder read-only for root";
   p.mnueditInsert_Click();
   readOnly.Release();
-  EXPECT_EQ(view.shell.messages.back().text.rfind("Quorlin cannot change the game's files in\n" + g.dir / "resource", 0),
-            0u);  // the whole explanation: restore_test and the fault suite
+  EXPECT_EQ(view.shell.messages.back().text,
+            "Quorlin cannot change the game's files in\n" + g.dir / "resource" +
+                "\nbecause this user may not create files in it (no permission to write in the "
+                "folder).\n\nGive this user permission to write there, or run Quorlin as a user "
+                "who has it.");
   EXPECT_TRUE(view.closed == 1 && p.ExitStatus() == 1 && !fs::exists(g.Textures() + "b"));
 }
 #endif
