@@ -47,7 +47,7 @@ TEST(ProgramTest, EndsWithOneBeforeShowingTheWindowWithoutTheGameAndWithZeroAfte
   options.fillerEntries = 20;
   for (const char* game : {"game", "other"}) sample::WriteSampleGame(temp / game, options);
   sample::WriteWinePrefix(temp / ".wine", temp / "game");
-  const std::string other = temp / ".local/share/wineprefixes/other", screen = temp / "screen.png";
+  const std::string other = temp / ".local/share/wineprefixes/other", screen = temp / "screen.bmp";
   sample::WriteWinePrefix(other, temp / "other");
   const std::string mw4 = "/dosdevices/c:/Games/Mechwarrior Vengeance\n";
   EXPECT_EQ(RunProgram(temp, {{"QUORLIN_TEST_CHOOSE", "1"}, {"QUORLIN_TEST_SCREENSHOT", screen}},
@@ -56,6 +56,7 @@ TEST(ProgramTest, EndsWithOneBeforeShowingTheWindowWithoutTheGameAndWithZeroAfte
                              other + " " + other + mw4 + "window shown\n" +
                              "message: Quorlin: An index of the skins must be created to be patch independent.\n"));
   EXPECT_TRUE(std::filesystem::exists(temp / "other/resource/textures.inx"));
+  EXPECT_EQ(sample::ReadFile(screen).at(0), 'B');  // a bitmap, as the name asks (a PNG: tools/check-package)
   const QImage shot = QImage(QString::fromStdString(screen)).convertToFormat(QImage::Format_RGB32);
   int ring = 0;
   for (int i = 0; i < shot.width() * shot.height(); ++i) {
