@@ -37,6 +37,10 @@ struct StartupOptions {
   // Elsewhere than on Windows: the one Wine prefix to look in (--prefix), instead of
   // $WINEPREFIX or, without it, the prefixes of every launcher.
   std::optional<std::string> WinePrefix;
+  // The game folder the user chose in the window (remembered in the settings): used
+  // when neither of the two above is given, for as long as it holds both archives;
+  // otherwise the game is looked for as usual.
+  std::optional<std::string> RememberedGame;
   // Chooses among several installations found (each with its textures archive);
   // nothing means none, which ends the program. Without it, none is chosen.
   std::function<std::optional<size_t>(const std::vector<Installation>& found)> Choose;
@@ -44,10 +48,35 @@ struct StartupOptions {
   std::function<std::unique_ptr<RegistryKey>()> OpenKey;
 };
 
+// How start-up ended: EndProgram when the game cannot be found or a file fails;
+// gameNotFound when that was because no game was found ("Problem getting Mechwarrior
+// Path!") or the folder found lacks resource\textures.mw4 ("Mechwarrior path is
+// invalid!"), which the window answers by offering to choose the folder.
+struct StartupResult {
+  Outcome outcome = Outcome::EndProgram;
+  bool gameNotFound = false;
+};
+
 // Start-up as the window's load handler runs it: title, game location, texture
 // archive present, skin index loaded or built, checked and rebuilt when stale, then
-// slot 9 selected. EndProgram when the game cannot be found or a file fails.
-Outcome Form_Load(ProgramState& state, WindowShell& shell, const StartupOptions& options = {});
+// slot 9 selected.
+StartupResult StartUp(ProgramState& state, WindowShell& shell, const StartupOptions& options = {});
+inline Outcome Form_Load(ProgramState& state, WindowShell& shell, const StartupOptions& options = {}) {
+  return StartUp(state, shell, options).outcome;
+}
+
+// Which of its two archives a folder offered as the game's lacks, looked for as the
+// game's own paths are (letter case as Wine matches it, hidden files missing).
+struct MissingArchives {
+  bool textures = false, props = false;
+  bool Any() const { return textures || props; }
+};
+MissingArchives ArchivesMissingIn(const std::string& nativeFolder);
+
+// Every installation of the game start-up could use: the folder chosen in the window
+// (launcher "chosen") first, then on Windows the registry's ("registry"), elsewhere
+// those found in the Wine prefixes (only options.WinePrefix's when given).
+std::vector<Installation> ListInstallations(const StartupOptions& options);
 
 // The re-index sequence with its message.
 void ReindexSkins(ProgramState& state, WindowShell& shell, const std::string& message);

@@ -1,5 +1,9 @@
+#include <ctime>
+
 #include "app/commands.h"
+#include "app/slot_tools.h"
 #include "archive/safe_writes.h"
+#include "archive/slot_history.h"
 #include "platform/error.h"
 #include "platform/folder_lock.h"
 #include "platform/native_file.h"
@@ -9,9 +13,45 @@
 namespace quorlin {
 
 Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filter) {
-  return InsertSkin(
-      {state.Game, state.Archives, state.Index, state.SelectedSlot, state.LoadedImage, state.LastStep, filter}, shell);
+  return InsertSkin({state.Game, state.Archives, state.Index, state.SelectedSlot, state.LoadedImage, state.LastStep,
+                     filter, state.LoadedPictureName},
+                    shell);
 }
+
+namespace {
+
+// The versions a whole restore keeps: of each slot 9..37 whose contents it changes,
+// as the slot holds them now. With both backups their digests tell which slots
+// change; with one, each slot's entries are compared with that backup's.
+std::vector<std::vector<uint8_t>> VersionsBeforeRestore(ProgramState& state, Journal& journal, bool textures,
+                                                        bool props, SlotState& known) {
+  std::vector<std::vector<uint8_t>> versions;
+  if (!textures && !props) return versions;
+  const KnownDigests digests = ReadKnownDigests(state);
+  known = digests.state;
+  const bool compare = !(textures && props && digests.game && digests.backups);
+  const ArchivePair archives = OpenGameArchives(state.Archives, state.Game);
+  const ArchivePair backups = compare ? OpenBackups(state.Archives, state.Game) : ArchivePair{NotThere(), NotThere()};
+  const SkinIndex backupIndex = compare ? IndexByName(backups) : SkinIndex{};
+  const int64_t now = std::time(nullptr);
+  for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
+    if (!compare && !*digests.Differs(slot)) continue;
+    const SlotBytes current = ReadSlot(archives, LocateSlot(archives, state.Index, slot));
+    if (compare) {
+      const SlotBytes original = ReadSlot(backups, LocateSlot(backups, backupIndex, slot));
+      SlotBytes after = current;
+      for (size_t e = 0; e < after.size(); ++e) {
+        if (EntryArchive(static_cast<int>(e)) == ArchiveKind::Textures ? textures : props) after[e] = original[e];
+      }
+      if (DigestOf(after) == DigestOf(current)) continue;
+    }
+    versions.push_back(KeepVersion(journal, HistoryFolder(state.Game),
+                                   {slot, now, SourceOf(known, slot, DigestOf(current)), current}));
+  }
+  return versions;
+}
+
+}  // namespace
 
 Outcome ConfirmRestore(ProgramState& state, Shell& shell, FolderLock& lock) {
   const MessageAnswer answer =
@@ -23,12 +63,10 @@ Outcome ConfirmRestore(ProgramState& state, Shell& shell, FolderLock& lock) {
 Outcome mnueditRestore_Click(ProgramState& state, Shell& shell) {
   FolderLock lock;
   if (const Outcome ready = ConfirmRestore(state, shell, lock); ready != Outcome::Done) return ready;
-  // The archives are replaced whole: none may stay open (Windows refuses to replace
-  // an open file), and what was read of them is of the old files.
-  state.Archives.Close();
 
-  // The journal names the archives about to be copied back, so that a run cut
-  // short between the two copies is finished at the next start.
+  // The journal names the archives about to be copied back, and the versions kept
+  // of the slots the restore changes, so that a run cut short between the two copies
+  // is finished at the next start.
   struct {
     const char* archive;
     const char* missingBackup;
@@ -40,16 +78,27 @@ Outcome mnueditRestore_Click(ProgramState& state, Shell& shell) {
     journal.restores.push_back(static_cast<uint8_t>(journal.archives.size()));
     journal.archives.emplace_back(a.archive, 0);
   }
+  const bool texturesRestored = state.Game.Exists(std::string(kTexturesArchive) + "b");
+  const bool propsRestored = state.Game.Exists(std::string(kPropsArchive) + "b");
   const std::string journalPath = JournalPath(state.Game);
+  SlotState known;
   try {
-    if (!journal.restores.empty()) WriteWholeFile(journalPath, EncodeJournal(journal));
+    const auto versions = VersionsBeforeRestore(state, journal, texturesRestored, propsRestored, known);
+    // The archives are replaced whole: none may stay open (Windows refuses to replace
+    // an open file), and what was read of them is of the old files.
+    state.Archives.Close();
+    if (!journal.restores.empty()) {
+      WritePendingVersions(state.Game, journal, versions);
+      WriteWholeFile(journalPath, EncodeJournal(journal));
+    }
   } catch (const QuorlinError& e) {
+    state.Archives.Close();
     shell.ShowMessage(text::RestoreNotStarted(e.what()), text::kProgramTitle, MessageIcon::Critical,
                       MessageButtons::Ok);
     shell.SetStatus(text::kDone, true);
     return Outcome::Refused;
   }
-  bool allRestored = true;
+  bool allRestored = true, anyRestored = false;
   for (const auto& a : archives) {
     const std::string relative = a.archive;
     if (!state.Game.Exists(relative + "b")) {
@@ -63,15 +112,43 @@ Outcome mnueditRestore_Click(ProgramState& state, Shell& shell) {
       CopyWithProgress(shell, "Restoring", state.Game.NativeGamePath(relative + "b"), archive);
       // A read-only backup must not leave a read-only lobby archive behind.
       if (relative == kPropsArchive) SetNormalAttributes(archive);
+      anyRestored = true;
     } catch (const QuorlinError& e) {
       shell.ShowMessage(text::RestoreFailed(relative, e.what()), text::kProgramTitle, MessageIcon::Critical,
                         MessageButtons::Ok);
       allRestored = false;
     }
   }
+  // The versions belong to slots that changed: kept when either archive was restored.
+  try {
+    if (anyRestored) {
+      SettleHistory(state.Game, journal);
+      SyncHistoryFolder(state.Game, journal);
+    } else {
+      for (const std::string& name : journal.keep) RemoveFile(PendingVersionPath(state.Game, name));
+    }
+  } catch (const QuorlinError& e) {
+    shell.ShowMessage(text::ErrorReport(e.number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
+                      MessageButtons::Ok);
+    shell.SetStatus(text::kDone, true);
+    return Outcome::Refused;  // the journal stays, and the next start settles the history
+  }
   // Each archive is now either restored or as it was, and the user has been told
   // which: nothing is left to finish.
   ForgetJournal(journalPath);
+  // The archives are now the backups: their digests are the backups' where the skin
+  // index finds the entries where the backups have them by name.
+  if (anyRestored) {
+    if (allRestored && known.backups && known.backups->positions == PositionsChecksum(state.Index)) {
+      known.game = known.backups;
+      known.game->textures = IdentityOf(state.Game.NativeGamePath(kTexturesArchive));
+      known.game->props = IdentityOf(state.Game.NativeGamePath(kPropsArchive));
+    } else {
+      known.game.reset();
+    }
+    for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) known.sources[slot] = {};
+    SaveSlotState(state.Game, known);
+  }
   shell.SetStatus(text::kDone, true);
   return allRestored ? Outcome::Done : Outcome::Refused;
 }

@@ -5,6 +5,7 @@
 #include "image/bitmap.h"
 #include "image/picture/picture_decoder.h"
 #include "platform/error.h"
+#include "platform/paths.h"
 #include "platform/texts.h"
 
 namespace quorlin {
@@ -60,6 +61,7 @@ Outcome OpenPicture(ProgramState& state, WindowShell& shell, const std::string& 
     return Outcome::Refused;
   }
   CopyImage(state.LoadedImage, state.WorkImage);
+  state.LoadedPictureName = FromFsPath(FsPath(nativePath).filename());
   shell.SetStatus(text::kTextureLoaded, false);
   return Outcome::Done;
 }

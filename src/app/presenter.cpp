@@ -1,9 +1,12 @@
 #include "app/presenter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <utility>
 
+#include "app/slot_tools.h"
 #include "platform/error.h"
 #include "platform/texts.h"
 
@@ -50,6 +53,12 @@ WindowHooks HooksFromEnvironment() {
       }
     };
   }
+  if (const std::string folder = Environment("QUORLIN_TEST_FOLDER"); !folder.empty()) {
+    hooks.chooseFolder = [folder, used = false]() mutable -> std::optional<std::string> {
+      if (folder == "cancel" || std::exchange(used, true)) return std::nullopt;
+      return folder;
+    };
+  }
   if (const std::string choice = Environment("QUORLIN_TEST_CHOOSE"); !choice.empty()) {
     hooks.chooseInstallation = [choice](const std::vector<Installation>& found) -> std::optional<size_t> {
       for (const Installation& i : found) {
@@ -79,17 +88,121 @@ bool ParseWindowArguments(const std::vector<std::string>& args, WindowArguments&
   return true;
 }
 
+ImageBuffer SkinMenuIcon(const ImageBuffer& preview, bool changed) {
+  ImageBuffer icon = preview;
+  if (!changed) return icon;
+  // A dot in the top right corner: orange, in a white ring, in a dark edge, so that
+  // it shows on any preview.
+  constexpr int kX = 26, kY = 5;
+  for (int y = 0; y < icon.Height; ++y) {
+    for (int x = 0; x < icon.Width; ++x) {
+      const int d = (x - kX) * (x - kX) + (y - kY) * (y - kY);
+      if (d > 30) continue;
+      uint8_t* p = icon.Pixels.data() + icon.Offset(x, y);
+      const uint8_t bgr[3][3] = {{0, 140, 255}, {255, 255, 255}, {40, 40, 40}};
+      const auto& c = bgr[d <= 12 ? 0 : d <= 20 ? 1 : 2];
+      p[0] = c[0], p[1] = c[1], p[2] = c[2];
+    }
+  }
+  return icon;
+}
+
 Presenter::Presenter(WindowView& view, PictureDecoder decoder, WindowHooks hooks)
-    : view_(view), decoder_(std::move(decoder)), hooks_(std::move(hooks)) {}
+    : view_(view), decoder_(std::move(decoder)), hooks_(std::move(hooks)), settingsFile_(hooks_.settingsFile) {}
 
 Outcome Presenter::Form_Load() {
+  settings_ = settingsFile_.Load(*this);
   StartupOptions options = hooks_.startup;
+  options.RememberedGame = settings_.gameFolder;
+  const Outcome outcome = StartOn(options);
+  return outcome == Outcome::EndProgram ? outcome : Outcome::Done;
+}
+
+Outcome Presenter::StartOn(const StartupOptions& given) {
+  StartupOptions options = given;
   options.Choose = hooks_.chooseInstallation
                        ? hooks_.chooseInstallation
                        : [this](const std::vector<Installation>& found) { return view_.ChooseInstallation(found); };
-  Outcome outcome = Outcome::EndProgram;
-  Run([&] { return outcome = quorlin::Form_Load(state_, *this, options); });
+  StartupResult result;
+  const auto startUp = [&] {
+    // A new start on a game keeps only the picture.
+    ProgramState fresh;
+    fresh.LoadedImage = std::move(state_.LoadedImage);
+    fresh.WorkImage = std::move(state_.WorkImage);
+    fresh.LoadedPictureName = std::move(state_.LoadedPictureName);
+    state_ = std::move(fresh);
+    result = StartUp(state_, *this, options);
+    return result.outcome;
+  };
+  Outcome outcome = Execute(startUp);
+  // No game found: the player may point at it, and the start is made on that folder.
+  while (outcome == Outcome::EndProgram && result.gameNotFound) {
+    if (ShowMessage(text::kChooseGameFolder, text::kProgramTitle, MessageIcon::Question, MessageButtons::YesNo) !=
+        MessageAnswer::Yes) {
+      break;
+    }
+    const auto folder = ChooseGameFolder();
+    if (!folder) break;
+    options.GameDir = *folder;
+    options.WinePrefix.reset();
+    outcome = Execute(startUp);
+  }
+  if (outcome == Outcome::EndProgram) {
+    EndProgram(1);
+    return outcome;
+  }
+  RefreshSkinMenu();
   return outcome;
+}
+
+std::optional<std::string> Presenter::ChooseGameFolder() {
+  for (;;) {
+    const std::string start = state_.Game.MechPath.empty() ? std::string() : state_.Game.NativeGamePath("");
+    const auto folder =
+        hooks_.chooseFolder ? hooks_.chooseFolder() : view_.AskForFolder(text::kGameFolderTitle, start);
+    if (!folder || folder->empty()) return std::nullopt;
+    const MissingArchives missing = ArchivesMissingIn(*folder);
+    if (!missing.Any()) {
+      settings_.gameFolder = *folder;
+      settingsFile_.Save(settings_, *this);
+      return folder;
+    }
+    ShowMessage(text::NotAGameFolder(*folder, missing.textures, missing.props), text::kProgramTitle,
+                MessageIcon::Critical, MessageButtons::Ok);
+  }
+}
+
+void Presenter::mnufileGameFolder_Click() {
+  const auto folder = ChooseGameFolder();
+  if (!folder) return;
+  SetStatus(text::kReady, true);
+  StartupOptions options;
+  options.GameDir = *folder;
+  if (StartOn(options) == Outcome::Done && state_.LoadedImage.BitsPerPixel != 0) {
+    SetStatus(text::kTextureLoaded, false);
+  }
+}
+
+void Presenter::RefreshSkinMenu() {
+  // The icons only show what is there: a slot that cannot be read has none, and the
+  // command that next reads it says why.
+  std::vector<SlotLook> looks;
+  state_.Archives.Close();
+  try {
+    looks = ReadSlotLooks(state_);
+  } catch (const std::exception&) {
+    looks.clear();
+  }
+  state_.Archives.Close();
+  for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
+    const auto look = std::find_if(looks.begin(), looks.end(), [slot](const SlotLook& l) { return l.slot == slot; });
+    if (look != looks.end() && look->preview) {
+      const ImageBuffer icon = SkinMenuIcon(*look->preview, look->changed.value_or(false));
+      view_.SetSkinItemIcon(slot, &icon);
+    } else {
+      view_.SetSkinItemIcon(slot, nullptr);
+    }
+  }
 }
 
 std::string Presenter::ShowAndStartTestAids(const std::string& picture) {
@@ -111,16 +224,25 @@ void Presenter::OpenPictureFile(const std::string& nativePath) {
 void Presenter::mnufileexit_Click() { EndProgram(0); }
 
 void Presenter::mnueditInsert_Click() {
-  Run([&] { return quorlin::mnueditInsert_Click(state_, *this); });
+  RunAndRefresh([&] { return quorlin::mnueditInsert_Click(state_, *this); });
 }
 
 void Presenter::mnueditRestore_Click() {
-  Run([&] { return quorlin::mnueditRestore_Click(state_, *this); });
+  RunAndRefresh([&] { return quorlin::mnueditRestore_Click(state_, *this); });
 }
+
+void Presenter::mnueditRestoreSlot_Click() {
+  RunAndRefresh([&] { return RestoreSlot(state_, *this, state_.SelectedSlot); });
+}
+
+void Presenter::mnueditUndo_Click() {
+  RunAndRefresh([&] { return UndoLastChange(state_, *this, state_.SelectedSlot); });
+}
+
 
 void Presenter::skinl_Click(int Index) { quorlin::skinl_Click(state_, *this, static_cast<int16_t>(Index)); }
 
-void Presenter::Run(const std::function<Outcome()>& command) {
+Outcome Presenter::Execute(const std::function<Outcome()>& command) {
   // A file that changed while the window waited may still have its old length and
   // modification time: every command opens the archives and reads them afresh, and
   // closes them when it ends, so that no file stays open while the window waits.
@@ -142,11 +264,21 @@ void Presenter::Run(const std::function<Outcome()>& command) {
   }
   state_.Archives.Close();
   view_.CloseProgress();  // a copy that failed half-way leaves no progress window behind
-  if (outcome == Outcome::EndProgram) EndProgram(1);
+  return outcome;
+}
+
+void Presenter::Run(const std::function<Outcome()>& command) {
+  if (Execute(command) == Outcome::EndProgram) EndProgram(1);
+}
+
+void Presenter::RunAndRefresh(const std::function<Outcome()>& command) {
+  Run(command);
+  if (!closed_) RefreshSkinMenu();
 }
 
 void Presenter::EndProgram(int status) {
   exitStatus_ = handedOver_ ? 0 : status;  // a run that handed over to an elevated one ends well
+  closed_ = true;
   view_.Close();
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/commands.h"
 #include "app/program_state.h"
+#include "app/settings.h"
 #include "platform/launch.h"
 
 namespace quorlin {
@@ -35,9 +36,16 @@ class WindowView {
   // per device pixel, kept until the next call; nullptr clears the box.
   virtual void ShowPicture(const ImageBuffer* image) = 0;
   virtual void SetSkinItemChecked(int index, bool checked) = 0;
+  // The Skin menu item's icon: a 32x32 24-bit top-down image, drawn one image pixel
+  // per device pixel at 96 DPI and enlarged by whole steps at higher DPI; nullptr
+  // takes the icon away.
+  virtual void SetSkinItemIcon(int index, const ImageBuffer* icon) = 0;
   // The Open dialog: the chosen file's native path, or nothing when cancelled.
   virtual std::optional<std::string> AskForPicture(const std::string& title,
                                                    const std::vector<FileFilter>& filters) = 0;
+  // The toolkit's folder dialog, opened at startFolder when it is not empty: the
+  // chosen folder's native path, or nothing when cancelled.
+  virtual std::optional<std::string> AskForFolder(const std::string& title, const std::string& startFolder) = 0;
   // A copy's progress in thousandths, in a window of its own that appears only
   // once the copy has lasted half a second; false when the user cancelled it.
   virtual bool ShowProgress(const std::string& what, int thousandths) = 0;
@@ -59,6 +67,11 @@ struct WindowHooks {
       answerMessage;
   // Chooses the picture instead of the Open dialog; nothing means Cancel.
   std::function<std::optional<std::string>()> choosePicture;
+  // Chooses the game folder instead of the folder dialog; nothing means Cancel.
+  std::function<std::optional<std::string>()> chooseFolder;
+  // The settings file to use instead of the user's own (settings.json in the user's
+  // settings folder).
+  std::string settingsFile;
   // Called when the window is shown for the first time.
   std::function<void()> firstShown;
   // Windows: starts the program again as administrator instead of asking Windows
@@ -83,6 +96,8 @@ struct WindowHooks {
 //       administrator (Windows), "runas PROGRAM ARGUMENTS" is written to FILE instead.
 //   QUORLIN_TEST_PICTURE=FILE   After start-up FILE is opened as File > Open does
 //       with the file chosen in its dialog.
+//   QUORLIN_TEST_FOLDER=DIR   The folder dialog (choosing the game folder) is not
+//       shown: DIR is chosen, once; "cancel" cancels it.
 //   QUORLIN_TEST_SCREENSHOT=FILE   Once the window is on screen, the whole screen
 //       is grabbed into FILE (a PNG, or a BMP when FILE ends in .bmp), then the
 //       program ends as File > Exit does.
@@ -95,6 +110,10 @@ struct WindowArguments {
 };
 // Reads the arguments after the program's name; false, with the usage, for others.
 bool ParseWindowArguments(const std::vector<std::string>& args, WindowArguments& out, std::string& usage);
+
+// A Skin menu item's icon: the slot's 32x32 lobby preview, with a dot in its top
+// right corner when the slot differs from its backup.
+ImageBuffer SkinMenuIcon(const ImageBuffer& preview, bool changed);
 
 // The main window's logic, the same under every toolkit: it owns the program's
 // state, runs each menu command (closing the archives around it and turning an
@@ -116,9 +135,12 @@ class Presenter : public WindowShell {
 
   // The menu handlers.
   void mnufileopen_Click();
+  void mnufileGameFolder_Click();
   void mnufileexit_Click();
   void mnueditInsert_Click();
   void mnueditRestore_Click();
+  void mnueditRestoreSlot_Click();
+  void mnueditUndo_Click();
   void skinl_Click(int Index);
   // File > Open after the dialog.
   void OpenPictureFile(const std::string& nativePath);
@@ -140,17 +162,33 @@ class Presenter : public WindowShell {
   void ShowPicture(const ImageBuffer* image) override { view_.ShowPicture(image); }
 
  private:
+  // Runs a command with the archives closed around it; an error that escapes it is
+  // reported as a failure that ends the program.
+  Outcome Execute(const std::function<Outcome()>& command);
+  // The same, ending the program when the command says so.
   void Run(const std::function<Outcome()>& command);
+  // Runs a command that may change slots, then shows each slot's contents anew.
+  void RunAndRefresh(const std::function<Outcome()>& command);
   void EndProgram(int status);
+  // The folder dialog until a folder holding both archives is chosen (remembered in
+  // the settings) or it is cancelled.
+  std::optional<std::string> ChooseGameFolder();
+  // Start-up on a folder, keeping the loaded picture.
+  Outcome StartOn(const StartupOptions& options);
+  // The Skin menu's icons and marks from the slots' contents.
+  void RefreshSkinMenu();
 
   WindowView& view_;
   PictureDecoder decoder_;
   WindowHooks hooks_;
+  SettingsFile settingsFile_;
+  Settings settings_;
   ProgramState state_;
   int exitStatus_ = 0;
   bool busy_ = false;
   bool shown_ = false;
   bool handedOver_ = false;  // started again as administrator
+  bool closed_ = false;      // the program is ending
 };
 
 }  // namespace quorlin

@@ -21,6 +21,8 @@ struct ProgramState {
   int16_t SelectedSlot = 0;
   ImageBuffer LoadedImage;
   ImageBuffer WorkImage;
+  // The file name (without its folder) of the picture LoadedImage came from.
+  std::string LoadedPictureName;
   TgaHeader LastTgaHeader;
   // The archives and backups open for the command under way, with their directories.
   mutable OpenArchives Archives;

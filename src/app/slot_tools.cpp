@@ -1,11 +1,13 @@
 #include "app/slot_tools.h"
 
-#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 
 #include "archive/patch.h"
 #include "archive/safe_writes.h"
+#include "archive/slot_history.h"
+#include "image/targa.h"
 #include "platform/error.h"
 #include "platform/folder_lock.h"
 #include "platform/native_file.h"
@@ -18,165 +20,144 @@ namespace quorlin {
 
 namespace {
 
-// The slot's directory positions: six texture levels, then the lobby preview.
-struct SlotEntry {
-  const char* archive;
-  int16_t position;
-  std::string fileSuffix;  // "0".."5", "lobby"
-};
-
-std::vector<SlotEntry> EntriesOf(const SkinIndex& index, int slot) {
-  std::vector<SlotEntry> entries;
-  for (int level = 0; level < kLevelCount; ++level) {
-    entries.push_back({kTexturesArchive,
-                       index.TexturesSkinIndex.at(static_cast<size_t>(slot))[static_cast<size_t>(level)],
-                       std::to_string(level)});
-  }
-  entries.push_back({kPropsArchive, index.PropsSkinIndex.at(static_cast<size_t>(slot)), "lobby"});
-  return entries;
-}
-
-// Where each slot's entries lie in the backups, found by name in their own
-// directories as the skin index is (-1 for a name they lack): a backup made before
-// a game update keeps the entries at their old places.
-SkinIndex BackupIndex(const ArchiveDirectory& textures, const ArchiveDirectory& props) {
-  SkinIndex index;
-  for (auto& levels : index.TexturesSkinIndex) levels.fill(-1);
-  index.PropsSkinIndex.fill(-1);
-  IndexTextures(textures, index, nullptr);
-  IndexProps(props, index, nullptr);
-  return index;
-}
-
-// An archive or backup opened once for the command, with its directory.
-struct OpenedArchive {
-  ArchiveFile* file = nullptr;  // none when the file is not there
-  const ArchiveDirectory* dir = nullptr;
-  uint64_t length = 0;
-};
-
-OpenedArchive Open(const ProgramState& state, const std::string& relative,
-                   ArchiveFile::Open mode = ArchiveFile::Open::Read) {
-  static const ArchiveDirectory empty = ReadArchiveDirectoryNative("");
-  OpenedArchive a;
-  a.dir = &empty;
-  const std::string path = state.Game.NativeGamePath(relative);
-  if (!NativeFileExists(path)) return a;
-  a.file = &state.Archives.Get(path, mode);
-  a.dir = &a.file->Directory();
-  a.length = a.file->Length();
-  return a;
-}
-
-// Where an entry's data lies (offset, length), or nothing when the position lies
-// outside the directory or the data outside the file.
-std::optional<std::pair<uint64_t, uint32_t>> EntryPlace(const OpenedArchive& a, int16_t position) {
-  if (!a.file || position < 0 || static_cast<size_t>(position) >= a.dir->Directory.size()) return std::nullopt;
-  const DirEntry& e = a.dir->Directory[static_cast<size_t>(position)];
-  if (!EntryInsideFile(a.dir->Header, e, a.length)) return std::nullopt;
-  return std::pair{ArchiveDirectory::DataPosition(a.dir->Header, e), e.DataLength};
-}
-
-std::optional<std::vector<uint8_t>> EntryBytes(OpenedArchive& a, int16_t position) {
-  const auto place = EntryPlace(a, position);
-  if (!place) return std::nullopt;
-  return a.file->ReadAt(place->first, place->second);
-}
-
-// Compares byte ranges of two files a chunk at a time, through two buffers that
-// serve every comparison. Only the compared bytes are read and nothing is mapped:
-// reading page-cached bytes costs less than faulting them into the program and
-// giving them back, and none of them count towards the program's memory.
-class RangeComparer {
- public:
-  bool Same(ArchiveFile& a, uint64_t atA, ArchiveFile& b, uint64_t atB, uint64_t length) {
-    bufferA_.resize(kChunk);
-    bufferB_.resize(kChunk);
-    for (uint64_t done = 0; done < length;) {
-      const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, length - done));
-      if (a.ReadAt(atA + done, bufferA_.data(), n) != n || b.ReadAt(atB + done, bufferB_.data(), n) != n ||
-          std::memcmp(bufferA_.data(), bufferB_.data(), n) != 0) {
-        return false;
-      }
-      done += n;
-    }
-    return true;
-  }
-
- private:
-  static constexpr size_t kChunk = 256 * 1024;
-  std::vector<uint8_t> bufferA_, bufferB_;
-};
-
-// A backup opened for comparing with its archive. A backup made of an unchanged
-// archive starts with the same header and records, and then shares its parsed
-// directory instead of being parsed anew.
-OpenedArchive OpenBackup(const ProgramState& state, const std::string& relative, OpenedArchive& original,
-                         RangeComparer& comparer) {
-  const std::string path = state.Game.NativeGamePath(relative + "b");
-  if (!original.file || original.dir->Bytes == 0 || !NativeFileExists(path)) return Open(state, relative + "b");
-  OpenedArchive b;
-  b.file = &state.Archives.Get(path, ArchiveFile::Open::Read);
-  b.length = b.file->Length();
-  const uint64_t bytes = original.dir->Bytes;
-  if (b.length >= bytes && comparer.Same(*original.file, 0, *b.file, 0, bytes)) {
-    b.dir = original.dir;
-  } else {
-    b.dir = &b.file->Directory();
-  }
-  return b;
-}
-
-// Whether an entry of an archive and one of its backup hold the same bytes (or
-// neither is there).
-bool SameEntry(const OpenedArchive& a, int16_t atA, const OpenedArchive& b, int16_t atB, RangeComparer& comparer) {
-  const auto pa = EntryPlace(a, atA);
-  const auto pb = EntryPlace(b, atB);
-  if (!pa || !pb) return !pa && !pb;
-  return pa->second == pb->second && comparer.Same(*a.file, pa->first, *b.file, pb->first, pa->second);
-}
-
-bool Prepared(const ArchiveDirectory& dir, const SkinIndex& index, const char* archive, int slot) {
+bool Prepared(const ArchiveDirectory& dir, const SkinIndex& index, ArchiveKind archive, int slot) {
   try {
-    return archive == kTexturesArchive ? CheckPatch(dir, index, slot) : CheckPatchedProps(dir, index, slot);
+    return archive == ArchiveKind::Textures ? CheckPatch(dir, index, slot) : CheckPatchedProps(dir, index, slot);
   } catch (const QuorlinError&) {
     return false;  // a position outside the directory: not usable
   }
 }
 
+std::pair<FileIdentity, FileIdentity> GameIdentities(const ProgramState& state) {
+  return {IdentityOf(state.Game.NativeGamePath(kTexturesArchive)), IdentityOf(state.Game.NativeGamePath(kPropsArchive))};
+}
+
+std::pair<FileIdentity, FileIdentity> BackupIdentities(const ProgramState& state) {
+  return {IdentityOf(state.Game.NativeGamePath(std::string(kTexturesArchive) + "b")),
+          IdentityOf(state.Game.NativeGamePath(std::string(kPropsArchive) + "b"))};
+}
+
+// What a command that changed one slot leaves the slot state knowing.
+void Record(const ProgramState& state, SlotState& known, int slot, const SlotBytes& now, const std::string& picture,
+            const std::pair<FileIdentity, FileIdentity>& before) {
+  RecordSlotChange(known, slot, DigestOf(now), picture, before, GameIdentities(state));
+  SaveSlotState(state.Game, known);
+}
+
+// The contents a slot has once `changes` (entries with bytes) are written over `current`.
+SlotBytes Changed(const SlotBytes& current, const SlotBytes& changes) {
+  SlotBytes after = current;
+  for (size_t e = 0; e < after.size(); ++e) {
+    if (changes[e]) after[e] = changes[e];
+  }
+  return after;
+}
+
+// Commits a journal that changes one slot, keeping what the slot held as a version
+// first when the contents change (dropping `dropped` from the history), and tells the
+// status line which archive it restores, as the restores do.
+void CommitSlotChange(ProgramState& state, Shell& shell, int slot, Journal& journal, const ArchivePair& archives,
+                      const SlotBytes& current, const SlotBytes& after, const SlotState& known,
+                      const std::vector<std::string>& dropped, const std::string& statusText = {}) {
+  std::vector<std::vector<uint8_t>> versions;
+  const SlotDigest was = DigestOf(current);
+  journal.drop = dropped;
+  if (was != DigestOf(after)) {
+    versions.push_back(KeepVersion(journal, HistoryFolder(state.Game),
+                                   {slot, static_cast<int64_t>(std::time(nullptr)), SourceOf(known, slot, was), current},
+                                   dropped));
+  }
+  std::vector<ArchiveFile*> files;
+  for (const auto& [name, length] : journal.archives) {
+    files.push_back(archives[name == kTexturesArchive ? ArchiveKind::Textures : ArchiveKind::Props].file);
+  }
+  int shown = -1;
+  CommitJournal(state.Game, journal, files, versions, [&](size_t i) {
+    const int archive = journal.writes[i].archive;
+    if (archive != shown) {
+      shell.SetStatus(statusText.empty() ? text::Restoring(journal.archives[archive].first) : statusText, true);
+    }
+    shown = archive;
+  });
+}
+
+Outcome Report(Shell& shell, const QuorlinError& e) {
+  shell.ShowMessage(text::ErrorReport(e.number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
+                    MessageButtons::Ok);
+  return Outcome::Refused;
+}
+
 }  // namespace
 
-std::vector<SlotStatus> ReadSlotStatus(const ProgramState& state) {
-  OpenedArchive textures = Open(state, kTexturesArchive);
-  OpenedArchive props = Open(state, kPropsArchive);
-  const bool backups =
-      state.Game.Exists(std::string(kTexturesArchive) + "b") && state.Game.Exists(std::string(kPropsArchive) + "b");
-  RangeComparer comparer;
-  OpenedArchive texturesBackup = backups ? OpenBackup(state, kTexturesArchive, textures, comparer) : OpenedArchive{};
-  OpenedArchive propsBackup = backups ? OpenBackup(state, kPropsArchive, props, comparer) : OpenedArchive{};
-  std::vector<SlotStatus> rows;
-  for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
-    SlotStatus row;
-    row.slot = slot;
-    row.texturesPrepared = Prepared(*textures.dir, state.Index, kTexturesArchive, slot);
-    row.propsPrepared = Prepared(*props.dir, state.Index, kPropsArchive, slot);
-    rows.push_back(row);
-  }
-  if (!backups) return rows;
+std::optional<bool> KnownDigests::Differs(int slot) const {
+  if (!game || !backups) return std::nullopt;
+  return game->slots[slot] != backups->slots[slot];
+}
 
-  // Backups that share the archives' directories have their entries at the same places.
-  const bool shared = texturesBackup.dir == textures.dir && propsBackup.dir == props.dir;
-  const SkinIndex backupIndex = shared ? state.Index : BackupIndex(*texturesBackup.dir, *propsBackup.dir);
-  for (SlotStatus& row : rows) {
-    const auto entries = EntriesOf(state.Index, row.slot), inBackups = EntriesOf(backupIndex, row.slot);
-    row.differsFromBackup = false;
-    for (size_t i = 0; i < entries.size() && !*row.differsFromBackup; ++i) {
-      const bool inTextures = entries[i].archive == kTexturesArchive;
-      row.differsFromBackup = !SameEntry(inTextures ? textures : props, entries[i].position,
-                                         inTextures ? texturesBackup : propsBackup, inBackups[i].position, comparer);
+KnownDigests ReadKnownDigests(const ProgramState& state) {
+  KnownDigests known;
+  known.state = LoadSlotState(state.Game);
+  bool retaken = false;
+  const auto [textures, props] = GameIdentities(state);
+  if (textures.file != 0 && props.file != 0) {
+    if (TakenOf(known.state.game, textures, props) &&
+        known.state.game->positions == PositionsChecksum(state.Index)) {
+      known.game = known.state.game;
+    } else {
+      known.game = TakeDigests(OpenGameArchives(state.Archives, state.Game), state.Index);
+      retaken = true;
     }
   }
+  const auto [texturesBackup, propsBackup] = BackupIdentities(state);
+  if (texturesBackup.file != 0 && propsBackup.file != 0) {
+    if (TakenOf(known.state.backups, texturesBackup, propsBackup)) {
+      known.backups = known.state.backups;
+    } else {
+      const ArchivePair backups = OpenBackups(state.Archives, state.Game);
+      known.backups = TakeDigests(backups, IndexByName(backups));
+      retaken = true;
+    }
+  }
+  if (retaken) {
+    known.state.game = known.game;
+    known.state.backups = known.backups;
+    SaveSlotState(state.Game, known.state);
+  }
+  return known;
+}
+
+std::vector<SlotStatus> ReadSlotStatus(const ProgramState& state) {
+  const ArchivePair archives = OpenGameArchives(state.Archives, state.Game);
+  const KnownDigests known = ReadKnownDigests(state);
+  std::vector<SlotStatus> rows;
+  for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
+    rows.push_back({slot, Prepared(*archives.textures.dir, state.Index, ArchiveKind::Textures, slot),
+                    Prepared(*archives.props.dir, state.Index, ArchiveKind::Props, slot), known.Differs(slot)});
+  }
   return rows;
+}
+
+std::vector<SlotLook> ReadSlotLooks(const ProgramState& state) {
+  const ArchivePair archives = OpenGameArchives(state.Archives, state.Game);
+  const KnownDigests known = ReadKnownDigests(state);
+  std::vector<SlotLook> looks;
+  for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
+    SlotLook look{slot, std::nullopt, known.Differs(slot)};
+    const SlotPlaces places = LocateSlot(archives, state.Index, slot);
+    const EntryPlace& lobby = places.entries[kLobbyEntry];
+    try {
+      if (lobby.Found() && lobby.length == kRequiredLobbyLength) {
+        ImageBuffer preview;
+        TgaHeader header;
+        DecodeTGA(archives.props.file->ReadAt(lobby.offset, lobby.length), preview, header, kPropsArchive);
+        if (preview.Width == kLobbySide && preview.Height == kLobbySide) look.preview = std::move(preview);
+      }
+    } catch (const QuorlinError&) {
+      // not a picture the menu can show: no icon
+    }
+    looks.push_back(std::move(look));
+  }
+  return looks;
 }
 
 Outcome ExtractSlot(ProgramState& state, Shell& shell, int slot, const std::string& outDir, const PngWriter& png) {
@@ -184,31 +165,31 @@ Outcome ExtractSlot(ProgramState& state, Shell& shell, int slot, const std::stri
     std::error_code ec;
     fs::create_directories(FsPath(outDir), ec);
     if (ec) throw QuorlinError(kErrPathNotFound, "Cannot create " + outDir + ": " + ec.message());
-    OpenedArchive textures = Open(state, kTexturesArchive);
-    OpenedArchive props = Open(state, kPropsArchive);
-    for (const SlotEntry& entry : EntriesOf(state.Index, slot)) {
-      const auto bytes = EntryBytes(entry.archive == kTexturesArchive ? textures : props, entry.position);
-      const std::string what =
-          "The entry for skin " + std::to_string(slot) + " (" + entry.fileSuffix + ") in " + std::string(entry.archive);
-      if (!bytes) throw QuorlinError(kErrInputPastEnd, what + " lies outside the file");
-      const std::string base = FromFsPath(FsPath(outDir) / ("skin" + std::to_string(slot) + "_" + entry.fileSuffix));
+    const ArchivePair archives = OpenGameArchives(state.Archives, state.Game);
+    const SlotPlaces places = LocateSlot(archives, state.Index, slot);
+    for (int e = 0; e < kSlotEntryCount; ++e) {
+      const std::string suffix = e == kLobbyEntry ? "lobby" : std::to_string(e);
+      const std::string what = "The entry for skin " + std::to_string(slot) + " (" + suffix + ") in " +
+                               ArchiveName(EntryArchive(e));
+      const EntryPlace& place = places.entries[static_cast<size_t>(e)];
+      if (!place.Found()) throw QuorlinError(kErrInputPastEnd, what + " lies outside the file");
+      const auto bytes = archives[EntryArchive(e)].file->ReadAt(place.offset, place.length);
+      const std::string base = FromFsPath(FsPath(outDir) / ("skin" + std::to_string(slot) + "_" + suffix));
       if (png) {
         ImageBuffer image;
         TgaHeader header;
         try {
-          DecodeTGA(*bytes, image, header, what);
+          DecodeTGA(bytes, image, header, what);
         } catch (const QuorlinError&) {
           throw QuorlinError(kErrBadRecord, what + " is not an uncompressed 24-bit Targa image");
         }
         png(base + ".png", image);
       } else {
-        WriteWholeFile(base + ".tga", *bytes);
+        WriteWholeFile(base + ".tga", bytes);
       }
     }
   } catch (const QuorlinError& e) {
-    shell.ShowMessage(text::ErrorReport(e.number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
-                      MessageButtons::Ok);
-    return Outcome::Refused;
+    return Report(shell, e);
   }
   return Outcome::Done;
 }
@@ -223,58 +204,134 @@ Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
     // Every check first: both backups there, the slot prepared in the archives,
     // each entry inside both files and of the same length in both; and both
     // archives open for writing before either is written.
-    OpenedArchive archives[2], backups[2];
-    const char* const names[2] = {kTexturesArchive, kPropsArchive};
-    for (int i = 0; i < 2; ++i) {
-      const std::string relative = names[i];
+    for (const ArchiveKind kind : {ArchiveKind::Textures, ArchiveKind::Props}) {
+      const std::string relative = ArchiveName(kind);
       if (!state.Game.Exists(relative + "b")) {
-        shell.ShowMessage(i == 0 ? text::kNoTexturesBackup : text::kNoPropsBackup, text::kProgramTitle,
-                          MessageIcon::Critical, MessageButtons::Ok);
+        shell.ShowMessage(kind == ArchiveKind::Textures ? text::kNoTexturesBackup : text::kNoPropsBackup,
+                          text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
         return Outcome::Refused;
       }
       if (!state.Game.Exists(relative)) {
         shell.ShowMessage(text::kPathInvalid, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
         return Outcome::Refused;
       }
-      archives[i] = Open(state, relative, ArchiveFile::Open::ReadWrite);
-      backups[i] = Open(state, relative + "b");
-      if (!Prepared(*archives[i].dir, state.Index, names[i], slot)) {
-        shell.ShowMessage(text::kZandelRequired, i == 0 ? text::kTexturesNotPatched : text::kPropsNotPatched,
+    }
+    const ArchivePair archives = OpenGameArchives(state.Archives, state.Game, ArchiveFile::Open::ReadWrite);
+    const ArchivePair backups = OpenBackups(state.Archives, state.Game);
+    for (const ArchiveKind kind : {ArchiveKind::Textures, ArchiveKind::Props}) {
+      if (!Prepared(*archives[kind].dir, state.Index, kind, slot)) {
+        shell.ShowMessage(text::kZandelRequired,
+                          kind == ArchiveKind::Textures ? text::kTexturesNotPatched : text::kPropsNotPatched,
                           MessageIcon::None, MessageButtons::Ok);
         return Outcome::Refused;
       }
-      journal.archives.emplace_back(relative, archives[i].length);
     }
-    const auto entries = EntriesOf(state.Index, slot);
-    const auto inBackups = EntriesOf(BackupIndex(*backups[0].dir, *backups[1].dir), slot);
-    for (size_t e = 0; e < entries.size(); ++e) {
-      const uint8_t i = entries[e].archive == kTexturesArchive ? 0 : 1;
-      const OpenedArchive& current = archives[i];
-      const DirEntry& target = current.dir->At(entries[e].position);
-      const std::string relative = names[i];
-      if (!EntryInsideFile(current.dir->Header, target, current.length)) {
+    const SlotPlaces places = LocateSlot(archives, state.Index, slot);
+    const SlotPlaces inBackups = LocateSlot(backups, IndexByName(backups), slot);
+    for (int e = 0; e < kSlotEntryCount; ++e) {
+      const EntryPlace& target = places.entries[static_cast<size_t>(e)];
+      const EntryPlace& source = inBackups.entries[static_cast<size_t>(e)];
+      const std::string relative = ArchiveName(EntryArchive(e));
+      if (!target.Found()) {
         throw QuorlinError(kErrInputPastEnd,
-                           "Input past end of file: entry " + std::string(target.Name) + " of " + relative);
+                           "Input past end of file: entry " + std::string(target.name) + " of " + relative);
       }
-      auto bytes = EntryBytes(backups[i], inBackups[e].position);
-      if (!bytes || bytes->size() != target.DataLength) {
-        throw QuorlinError(kErrBadRecord, "The backup " + relative + "b has no entry like " + std::string(target.Name));
+      if (!source.Found() || source.length != target.length) {
+        throw QuorlinError(kErrBadRecord, "The backup " + relative + "b has no entry like " + std::string(target.name));
       }
-      journal.writes.push_back({i, ArchiveDirectory::DataPosition(current.dir->Header, target), std::move(*bytes)});
     }
-    int shown = -1;
-    CommitJournal(state.Game, journal, {archives[0].file, archives[1].file}, [&](size_t i) {
-      const int archive = journal.writes[i].archive;
-      if (archive != shown) shell.SetStatus(text::Restoring(journal.archives[archive].first), true);
-      shown = archive;
-    });
+    const SlotBytes original = ReadSlot(backups, inBackups);
+    const SlotBytes current = ReadSlot(archives, places);
+    PlanSlotWrites(journal, archives, places, original);
+    const SlotState known = LoadSlotState(state.Game);
+    const auto before = GameIdentities(state);
+    CommitSlotChange(state, shell, slot, journal, archives, current, original, known, {});
+    SlotState after = known;
+    Record(state, after, slot, original, "", before);
   } catch (const QuorlinError& e) {
-    shell.ShowMessage(text::ErrorReport(e.number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
-                      MessageButtons::Ok);
-    return Outcome::Refused;
+    return Report(shell, e);
   }
   shell.SetStatus(text::kDone, true);
   return Outcome::Done;
+}
+
+Outcome UndoLastChange(ProgramState& state, Shell& shell, int slot) {
+  FolderLock lock;
+  if (const Outcome ready = ConfirmRestore(state, shell, lock); ready != Outcome::Done) return ready;
+  const auto refuse = [&](const std::string& message) {
+    shell.ShowMessage(message, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+    return Outcome::Refused;
+  };
+  try {
+    const std::vector<KeptVersion> versions = ListVersions(HistoryFolder(state.Game), slot);
+    if (versions.empty()) {
+      shell.ShowMessage(text::NothingToUndo(slot), text::kProgramTitle, MessageIcon::Information, MessageButtons::Ok);
+      return Outcome::Refused;
+    }
+    const KeptVersion& newest = versions.front();
+    VersionFault fault = VersionFault::None;
+    const std::optional<SlotVersion> version = DecodeVersion(ReadWholeFile(newest.path), fault);
+    if (!version) {
+      return refuse(text::VersionUnusable(newest.path, fault == VersionFault::Cut ? text::kVersionCut
+                                                                                  : text::kVersionDamaged));
+    }
+    if (version->slot != slot) return refuse(text::VersionUnusable(newest.path, text::VersionOfOtherSlot(slot)));
+    if (!state.Game.Exists(kTexturesArchive) || !state.Game.Exists(kPropsArchive)) {
+      return refuse(text::kPathInvalid);
+    }
+    const ArchivePair archives = OpenGameArchives(state.Archives, state.Game, ArchiveFile::Open::ReadWrite);
+    const SlotPlaces places = LocateSlot(archives, state.Index, slot);
+    for (int e = 0; e < kSlotEntryCount; ++e) {
+      const auto& kept = version->entries[static_cast<size_t>(e)];
+      const EntryPlace& place = places.entries[static_cast<size_t>(e)];
+      if (kept && (!place.Found() || place.length != kept->size())) {
+        return refuse(
+            text::VersionUnusable(newest.path, text::VersionForOtherEntries(slot, ArchiveName(EntryArchive(e)))));
+      }
+    }
+    const SlotBytes current = ReadSlot(archives, places);
+    Journal journal;
+    journal.what = "undo of slot " + std::to_string(slot);
+    PlanSlotWrites(journal, archives, places, version->entries);
+    const SlotState known = LoadSlotState(state.Game);
+    const auto before = GameIdentities(state);
+    const SlotBytes after = Changed(current, version->entries);
+    CommitSlotChange(state, shell, slot, journal, archives, current, after, known,
+                     {FromFsPath(FsPath(newest.path).filename())}, text::UndoingSlot(slot));
+    SlotState recorded = known;
+    Record(state, recorded, slot, after, version->picture, before);
+  } catch (const QuorlinError& e) {
+    return Report(shell, e);
+  }
+  shell.SetStatus(text::kDone, true);
+  return Outcome::Done;
+}
+
+std::vector<VersionInfo> ListSlotHistory(const ProgramState& state, int slot) {
+  const KnownDigests known = ReadKnownDigests(state);
+  std::vector<VersionInfo> list;
+  for (const KeptVersion& kept : ListVersions(HistoryFolder(state.Game), slot)) {
+    VersionInfo info;
+    info.number = kept.number;
+    info.path = kept.path;
+    VersionFault fault = VersionFault::None;
+    std::optional<SlotVersion> version;
+    try {
+      version = DecodeVersion(ReadWholeFile(kept.path), fault);
+    } catch (const QuorlinError& e) {
+      info.fault = std::string("cannot be read (") + e.what() + ")";
+    }
+    if (version && version->slot != slot) info.fault = text::VersionOfOtherSlot(slot);
+    if (version && info.fault.empty()) {
+      info.time = version->time;
+      info.picture = version->picture;
+      if (known.backups) info.original = DigestOf(version->entries) == known.backups->slots[slot];
+    } else if (info.fault.empty()) {
+      info.fault = fault == VersionFault::Cut ? text::kVersionCut : text::kVersionDamaged;
+    }
+    list.push_back(std::move(info));
+  }
+  return list;
 }
 
 }  // namespace quorlin

@@ -6,8 +6,20 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "archive/slot_digests.h"
 
 namespace quorlin {
+
+// The digests of each slot 9..37 in the game's archives and in the backups (none
+// where a file is missing): from the slot state while the files are the ones it was
+// taken of, else taken anew and the state written back.
+struct KnownDigests {
+  SlotState state;
+  std::optional<PairDigests> game, backups;
+  // Whether a slot's contents differ from its backup; unknown without both backups.
+  std::optional<bool> Differs(int slot) const;
+};
+KnownDigests ReadKnownDigests(const ProgramState& state);
 
 // What the command line reports of one slot.
 struct SlotStatus {
@@ -19,8 +31,18 @@ struct SlotStatus {
   std::optional<bool> differsFromBackup;
 };
 
-// Status of slots 9..37, reading each archive's directory once.
+// Status of slots 9..37.
 std::vector<SlotStatus> ReadSlotStatus(const ProgramState& state);
+
+// What the Skin menu shows of a slot: its lobby preview as stored (none when the
+// entry cannot be read as a 32x32 24-bit Targa image) and whether it differs from
+// its backup (unknown without backups).
+struct SlotLook {
+  int slot = 0;
+  std::optional<ImageBuffer> preview;
+  std::optional<bool> changed;
+};
+std::vector<SlotLook> ReadSlotLooks(const ProgramState& state);
 
 // Writes a 24-bit image as a PNG file; QuorlinError naming the file on failure.
 using PngWriter = std::function<void(const std::string& nativePath, const ImageBuffer& image)>;
@@ -31,8 +53,27 @@ using PngWriter = std::function<void(const std::string& nativePath, const ImageB
 Outcome ExtractSlot(ProgramState& state, Shell& shell, int slot, const std::string& outDir, const PngWriter& png = {});
 
 // Puts the slot's seven entries back from the backups, in place, after the same
-// checks Insert Skin makes (prepared, inside the file). Nothing else is touched, and
-// nothing is written unless every check passes.
+// checks Insert Skin makes (prepared, inside the file), keeping what the slot held as
+// a version first. Nothing else is touched, and nothing is written unless every
+// check passes.
 Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot);
+
+// Edit > Undo Last Change to Slot: after the restores' question, brings the slot back
+// to its newest kept version, which is taken out of the history while the contents it
+// replaces are kept in its place (so an undo is undone by another). A version file
+// that is cut, damaged or made for entries of other lengths is refused, naming it.
+Outcome UndoLastChange(ProgramState& state, Shell& shell, int slot);
+
+// The versions kept of a slot, newest first.
+struct VersionInfo {
+  int number = 0;
+  std::string path;  // native
+  int64_t time = 0;
+  std::string picture;
+  // Whether it holds what the backups hold; unknown without both backups.
+  std::optional<bool> original;
+  std::string fault;  // why it cannot be used ("is cut short", ...); empty when it can
+};
+std::vector<VersionInfo> ListSlotHistory(const ProgramState& state, int slot);
 
 }  // namespace quorlin

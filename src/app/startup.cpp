@@ -108,20 +108,62 @@ void skinl_Click(ProgramState& state, WindowShell& shell, int16_t Index) {
   state.SelectedSlot = Index;
 }
 
-Outcome Form_Load(ProgramState& state, WindowShell& shell, const StartupOptions& options) {
+MissingArchives ArchivesMissingIn(const std::string& nativeFolder) {
+  GameLocation game;
+  game.Set(nativeFolder);
+  return {!game.Exists(kTexturesArchive), !game.Exists(kPropsArchive)};
+}
+
+std::vector<Installation> ListInstallations(const StartupOptions& options) {
+  std::vector<Installation> found;
+  if (options.RememberedGame) {
+    Installation chosen;
+    chosen.launcher = Launcher::Chosen;
+    chosen.mechPath = chosen.cdPath = chosen.game = *options.RememberedGame;
+    chosen.textures = !ArchivesMissingIn(chosen.game).textures;
+    found.push_back(chosen);
+  }
+#ifdef _WIN32
+  const GameKeyValues key = ReadGameKey(OpenGameKey().get());
+  if (!key.MechPath.empty() && !key.CDPath.empty()) {
+    Installation registered;
+    registered.launcher = Launcher::Registry;
+    registered.mechPath = key.MechPath;
+    registered.cdPath = key.CDPath;
+    registered.game = key.MechPath;
+    registered.textures = !ArchivesMissingIn(key.MechPath).textures;
+    found.push_back(registered);
+  }
+#else
+  const char* home = std::getenv("HOME");
+  for (Installation& i : FindInstallations(home ? home : "", options.WinePrefix ? options.WinePrefix->c_str()
+                                                                                 : std::getenv("WINEPREFIX"))) {
+    found.push_back(std::move(i));
+  }
+#endif
+  return found;
+}
+
+StartupResult StartUp(ProgramState& state, WindowShell& shell, const StartupOptions& options) {
+  const StartupResult ended{Outcome::EndProgram, false}, notFound{Outcome::EndProgram, true};
   shell.SetTitle(WindowTitle());
 
-  if (options.GameDir) {
-    // A folder named on the command line stands for "EXE Path"; there is no CD path.
-    state.Game.Set(*options.GameDir);
-    state.CDPath = *options.GameDir;
+  // A folder named on the command line, or the one chosen in the window while it
+  // still holds the archives, stands for "EXE Path"; there is no CD path.
+  const bool remembered = !options.GameDir && !options.WinePrefix && options.RememberedGame &&
+                          !ArchivesMissingIn(*options.RememberedGame).Any();
+  if (options.GameDir || remembered) {
+    const std::string& folder = options.GameDir ? *options.GameDir : *options.RememberedGame;
+    state.Game = GameLocation{};
+    state.Game.Set(folder);
+    state.CDPath = folder;
   } else {
     const auto game = FindGame(options);
-    if (!game) return Outcome::EndProgram;  // none of several chosen
+    if (!game) return ended;  // none of several chosen
     const auto& [key, prefix] = *game;
     if (key.MechPath.empty() || key.CDPath.empty()) {
       Tell(shell, text::kProblemGettingPath, MessageIcon::Critical);
-      return Outcome::EndProgram;
+      return notFound;
     }
     state.Game.Set(key.MechPath);
     state.Game.WinePrefix = prefix;
@@ -130,7 +172,7 @@ Outcome Form_Load(ProgramState& state, WindowShell& shell, const StartupOptions&
 
   if (!state.Game.Exists(kTexturesArchive)) {
     Tell(shell, text::kPathInvalid, MessageIcon::Critical);
-    return Outcome::EndProgram;
+    return notFound;
   }
 
   // Windows: the files the game reads from its VirtualStore are the ones used.
@@ -146,7 +188,7 @@ Outcome Form_Load(ProgramState& state, WindowShell& shell, const StartupOptions&
                       MessageButtons::Ok);
   }
 
-  if (RecoverJournal(state.Game, shell) != Outcome::Done) return Outcome::EndProgram;
+  if (RecoverJournal(state.Game, shell) != Outcome::Done) return ended;
 
   // The index files are written under the lock, taken when they must be.
   FolderLock lock;
@@ -159,24 +201,24 @@ Outcome Form_Load(ProgramState& state, WindowShell& shell, const StartupOptions&
     if (state.Game.Exists(kTexturesIndexFile)) {
       LoadSkinIndex(state, kTexturesIndexFile);
     } else if (!reindex(text::kIndexMissing)) {
-      return Outcome::EndProgram;
+      return ended;
     }
     if (state.Game.Exists(kPropsIndexFile)) {
       LoadSkinIndex(state, kPropsIndexFile);
     } else if (!reindex(text::kIndexMissing)) {
-      return Outcome::EndProgram;
+      return ended;
     }
-    if (SkinIndexChanged(state) && !reindex(text::kIndexChanged)) return Outcome::EndProgram;
+    if (SkinIndexChanged(state) && !reindex(text::kIndexChanged)) return ended;
   } catch (const QuorlinError& e) {
     Tell(shell, text::ErrorReport(e.number(), e.what()), MessageIcon::Critical);
-    return Outcome::EndProgram;
+    return ended;
   } catch (const std::bad_alloc&) {
     Tell(shell, text::ErrorReport(kErrOutOfMemory, "Out of memory"), MessageIcon::Critical);
-    return Outcome::EndProgram;
+    return ended;
   }
 
   skinl_Click(state, shell, kFirstMenuSlot);
-  return Outcome::Done;
+  return {Outcome::Done, false};
 }
 
 }  // namespace quorlin

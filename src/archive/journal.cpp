@@ -1,6 +1,7 @@
 #include "archive/journal.h"
 
 #include "archive/skin_index.h"
+#include "archive/slot_history.h"
 #include "platform/error.h"
 #include "platform/little_endian.h"
 
@@ -8,7 +9,8 @@ namespace quorlin {
 
 namespace {
 
-constexpr char kMagic[8] = {'Q', 'R', 'L', 'N', 'J', 'R', 'N', '1'};
+constexpr char kMagic[8] = {'Q', 'R', 'L', 'N', 'J', 'R', 'N', '2'};
+constexpr char kMagicWithoutHistory[8] = {'Q', 'R', 'L', 'N', 'J', 'R', 'N', '1'};
 
 void PutText(std::vector<uint8_t>& out, const std::string& text) {
   PutU16(out, static_cast<uint16_t>(text.size()));
@@ -62,12 +64,18 @@ std::vector<uint8_t> EncodeJournal(const Journal& journal) {
   }
   out.push_back(static_cast<uint8_t>(journal.restores.size()));
   out.insert(out.end(), journal.restores.begin(), journal.restores.end());
+  for (const auto* names : {&journal.keep, &journal.drop}) {
+    out.push_back(static_cast<uint8_t>(names->size()));
+    for (const std::string& name : *names) PutText(out, name);
+  }
   PutU64(out, Checksum64(out));
   return out;
 }
 
 std::optional<Journal> DecodeJournal(std::span<const uint8_t> bytes) {
-  if (bytes.size() < sizeof kMagic + 8 || !std::equal(kMagic, kMagic + sizeof kMagic, bytes.begin())) return {};
+  if (bytes.size() < sizeof kMagic + 8) return {};
+  const bool history = std::equal(kMagic, kMagic + sizeof kMagic, bytes.begin());
+  if (!history && !std::equal(kMagicWithoutHistory, kMagicWithoutHistory + sizeof kMagic, bytes.begin())) return {};
   const auto body = bytes.first(bytes.size() - 8);
   if (Checksum64(body) != ByteReader(bytes.last(8)).U64At(0)) return {};
   try {
@@ -96,6 +104,12 @@ std::optional<Journal> DecodeJournal(std::span<const uint8_t> bytes) {
     for (int n = in.U8(); n > 0; --n) {
       journal.restores.push_back(in.U8());
       if (journal.restores.back() >= journal.archives.size()) return {};
+    }
+    for (auto* names : {&journal.keep, &journal.drop}) {
+      for (int n = history ? in.U8() : 0; n > 0; --n) {
+        names->push_back(text());
+        if (!ParseVersionFileName(names->back())) return {};  // nothing but a version file of ours
+      }
     }
     if (in.Position() != in.Size()) return {};  // nothing may follow
     return journal;

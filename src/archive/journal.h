@@ -11,16 +11,19 @@ namespace quorlin {
 // What a command is about to write into the game's archives, kept in
 // resource\quorlin.journal from just before the first byte is written until the
 // last one is flushed, so that a run cut short by a crash or a kill is finished at
-// the next start: every range is then wholly new.
+// the next start: every range is then wholly new, and the slot history agrees.
 //
 // Layout (little-endian):
-//   0  "QRLNJRN1"
+//   0  "QRLNJRN2" ("QRLNJRN1": an earlier program's, without the last two lists)
 //   8  u16 what length, what (the command, for the user)
 //      u8 archive count, per archive: u16 name length, name, u64 length it had
 //      u32 write count, per write: u8 archive, u64 position, u32 length, bytes
 //      u8 restore count, per restore: u8 archive (copied back whole from its backup)
+//      u8 keep count, per version kept: u16 name length, version file name
+//      u8 drop count, per version dropped: u16 name length, version file name
 //   end - 8  u64 checksum of everything before it
-// Only resource\textures.mw4 and resource\props.mw4 may be named.
+// Only resource\textures.mw4 and resource\props.mw4 may be named, and only version
+// file names of the slot history (no folders).
 struct Journal {
   struct Write {
     uint8_t archive = 0;  // index into archives
@@ -31,6 +34,10 @@ struct Journal {
   std::vector<std::pair<std::string, uint64_t>> archives;  // relative name, length when written
   std::vector<Write> writes;
   std::vector<uint8_t> restores;  // archives to copy back from their backups
+  // Versions written beside the journal (as PendingVersionPath names them) before
+  // it, moved into the history folder once it is complete.
+  std::vector<std::string> keep;
+  std::vector<std::string> drop;  // versions removed from the history folder
 };
 
 inline constexpr const char* kJournalFile = "resource\\quorlin.journal";  // as the user is told of it

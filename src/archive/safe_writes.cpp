@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "archive/skin_index.h"
+#include "archive/slot_history.h"
 #include "platform/error.h"
 #include "platform/file_copy.h"
 #include "platform/folder_lock.h"
@@ -14,9 +15,56 @@
 
 namespace quorlin {
 
-namespace {}  // namespace
-
 std::string JournalPath(const GameLocation& game) { return game.NativeWorkPath(kJournalName); }
+
+std::string HistoryFolder(const GameLocation& game) { return game.NativeWorkPath(kHistoryFolder); }
+
+std::string PendingVersionPath(const GameLocation& game, const std::string& versionName) {
+  return game.NativeWorkPath(versionName + kTemporaryMark + "kept");
+}
+
+namespace {
+
+std::string InHistory(const GameLocation& game, const std::string& versionName) {
+  return FromFsPath(FsPath(HistoryFolder(game)) / FsPath(versionName));
+}
+
+void RemovePending(const GameLocation& game, const Journal& journal) {
+  for (const std::string& name : journal.keep) std::remove(PendingVersionPath(game, name).c_str());
+}
+
+}  // namespace
+
+void SyncHistoryFolder(const GameLocation& game, const Journal& journal) {
+  if (!journal.keep.empty() || !journal.drop.empty()) SyncFolderOf(InHistory(game, "any"));
+}
+
+void WritePendingVersions(const GameLocation& game, const Journal& journal,
+                          const std::vector<std::vector<uint8_t>>& versions) {
+  try {
+    for (size_t i = 0; i < journal.keep.size(); ++i) {
+      NativeFile file(PendingVersionPath(game, journal.keep[i]), NativeFile::Access::Create);
+      file.WriteAt(0, versions.at(i));
+      file.Sync();
+      file.Close();
+    }
+  } catch (...) {
+    RemovePending(game, journal);
+    throw;
+  }
+}
+
+void SettleHistory(const GameLocation& game, const Journal& journal) {
+  if (journal.keep.empty() && journal.drop.empty()) return;
+  std::error_code ec;
+  std::filesystem::create_directories(FsPath(HistoryFolder(game)), ec);
+  if (ec) throw ErrorFromErrno(ec.value(), "Cannot create the folder", HistoryFolder(game));
+  for (const std::string& name : journal.drop) RemoveFile(InHistory(game, name));
+  for (const std::string& name : journal.keep) {
+    const std::string pending = PendingVersionPath(game, name);
+    if (NativeFileExists(pending)) RenameOver(pending, InHistory(game, name));
+  }
+}
 
 namespace {
 
@@ -35,6 +83,7 @@ std::vector<std::string> Leftovers(const GameLocation& game) {
 }
 
 void Finish(const GameLocation& game, const Journal& journal) {
+  SettleHistory(game, journal);
   // Only the archives written into are opened: one copied back whole may be missing.
   std::vector<std::optional<ArchiveFile>> files(journal.archives.size());
   for (const auto& w : journal.writes) {
@@ -50,6 +99,7 @@ void Finish(const GameLocation& game, const Journal& journal) {
     CopyWholeFile(game.NativeGamePath(archive + "b"), game.NativeGamePath(archive));
     if (archive == kPropsArchive) SetNormalAttributes(game.NativeGamePath(archive));
   }
+  SyncHistoryFolder(game, journal);
 }
 
 // Why a journal cannot be used for these archives, or nothing when it can: the
@@ -87,7 +137,9 @@ bool LockGameFolder(const GameLocation& game, Shell& shell, FolderLock& lock) {
 Outcome PrepareToWrite(const GameLocation& game, Shell& shell, FolderLock& lock,
                        const std::vector<std::string>& relativeFiles) {
   if (!LockGameFolder(game, shell, lock)) return Outcome::Refused;
-  std::vector<std::string> paths = {JournalPath(game)};
+  // The journal, and the history folder when there is one (its versions are kept and
+  // dropped there), besides the files themselves.
+  std::vector<std::string> paths = {JournalPath(game), InHistory(game, kJournalName)};
   for (const std::string& relative : relativeFiles) paths.push_back(game.NativeGamePath(relative));
   const auto refusal = CannotWrite(paths);
   if (!refusal) return Outcome::Done;
@@ -96,17 +148,23 @@ Outcome PrepareToWrite(const GameLocation& game, Shell& shell, FolderLock& lock,
 }
 
 void CommitJournal(const GameLocation& game, const Journal& journal, const std::vector<ArchiveFile*>& archives,
-                   const std::function<void(size_t)>& beforeWrite) {
+                   const std::vector<std::vector<uint8_t>>& versions, const std::function<void(size_t)>& beforeWrite) {
   const std::string path = JournalPath(game);
+  WritePendingVersions(game, journal, versions);
   try {
     WriteWholeFile(path, EncodeJournal(journal));
+    SettleHistory(game, journal);
     for (size_t i = 0; i < journal.writes.size(); ++i) {
       if (beforeWrite) beforeWrite(i);
       archives[journal.writes[i].archive]->WriteAt(journal.writes[i].position, journal.writes[i].bytes);
     }
     for (ArchiveFile* archive : archives) archive->Sync();
+    SyncHistoryFolder(game, journal);
   } catch (const QuorlinError& e) {
-    if (!NativeFileExists(path)) throw;  // nothing was written
+    if (!NativeFileExists(path)) {  // nothing was written
+      RemovePending(game, journal);
+      throw;
+    }
     throw QuorlinError(e.number(), std::string(e.what()) + " (" + kJournalFile +
                                        " keeps the rest; it is finished when Quorlin next starts)");
   }
@@ -116,22 +174,31 @@ void CommitJournal(const GameLocation& game, const Journal& journal, const std::
 Outcome RecoverJournal(const GameLocation& game, Shell& shell) {
   const std::string journalPath = JournalPath(game);
   const bool journal = NativeFileExists(journalPath);
-  const std::vector<std::string> leftovers = Leftovers(game);
+  std::vector<std::string> leftovers = Leftovers(game);
   if (!journal && leftovers.empty()) return Outcome::Done;
   // Another copy that holds the lock is still writing: what it left is its own.
   FolderLock lock;
   if (!lock.TryLock(game.NativeWorkFolder())) return Outcome::Done;
   std::string what = "write";
   try {
+    std::optional<Journal> found;
+    std::optional<std::string> changed;
+    if (journal) {
+      found = DecodeJournal(ReadWholeFile(journalPath));
+      if (found) changed = Mismatch(game, *found);
+      // The versions a journal that is to be finished keeps are not left over.
+      if (found && !changed) {
+        for (const std::string& name : found->keep) std::erase(leftovers, PendingVersionPath(game, name));
+      }
+    }
     for (const std::string& file : leftovers) {
       RemoveFile(file);
       if (file == PartialJournalPath(game)) shell.Notice(text::kPartialJournalDiscarded);
     }
     if (!journal) return Outcome::Done;
-    const std::optional<Journal> found = DecodeJournal(ReadWholeFile(journalPath));
     if (!found) {
       shell.Notice(text::kDamagedJournalDiscarded);
-    } else if (const auto changed = Mismatch(game, *found)) {
+    } else if (changed) {
       shell.Notice(text::JournalNoLongerFits(found->what, *changed));
     } else {
       what = found->what;

@@ -27,10 +27,33 @@ bool LockGameFolder(const GameLocation& game, Shell& shell, FolderLock& lock);
 Outcome PrepareToWrite(const GameLocation& game, Shell& shell, FolderLock& lock,
                        const std::vector<std::string>& relativeFiles);
 
+// The slot history's folder (native), beside the journal.
+std::string HistoryFolder(const GameLocation& game);
+
+// Where a version about to be kept waits beside the journal until the journal is
+// complete: a file that no journal names is left over from a run cut short.
+std::string PendingVersionPath(const GameLocation& game, const std::string& versionName);
+
+// Writes the versions a journal keeps (their bytes in journal.keep's order) beside
+// it, each flushed; the journal's own folder flush then makes them durable. On
+// failure none is left behind.
+void WritePendingVersions(const GameLocation& game, const Journal& journal,
+                          const std::vector<std::vector<uint8_t>>& versions);
+
+// Moves the versions a complete journal keeps into the history folder and removes
+// those it drops; each step is harmless when already done.
+void SettleHistory(const GameLocation& game, const Journal& journal);
+
+// Makes the history folder's new and removed names durable, before the journal that
+// would otherwise redo them goes.
+void SyncHistoryFolder(const GameLocation& game, const Journal& journal);
+
 // Carries out a journal's in-place writes into the archives it names (open for
-// writing, in its order): the journal first, flushed; then every range; then the
-// archives flushed; then the journal removed. beforeWrite hears of each write.
+// writing, in its order): the versions it keeps, flushed, then the journal, flushed;
+// the history settled; then every range; then the archives and the history folder
+// flushed; then the journal removed. beforeWrite hears of each write.
 void CommitJournal(const GameLocation& game, const Journal& journal, const std::vector<ArchiveFile*>& archives,
+                   const std::vector<std::vector<uint8_t>>& versions = {},
                    const std::function<void(size_t write)>& beforeWrite = {});
 
 // Removes a journal whose writes are all done, as well as it can.

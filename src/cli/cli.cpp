@@ -2,12 +2,15 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdlib>
+#include <ctime>
 #include <iomanip>
 #include <iostream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "app/commands.h"
+#include "app/settings.h"
 #include "app/slot_tools.h"
 #include "archive/safe_writes.h"
 #include "platform/error.h"
@@ -65,19 +68,44 @@ class TerminalShell : public WindowShell {
   bool assumeYes_;
 };
 
+// Everything the command line can be given; each subcommand reads its own part.
+struct CliOptions {
+  std::string gameDir, prefix;  // where the game is (both empty: as the window finds it)
+  bool json = false;            // games, status, history
+  bool rebuild = false;         // index
+  int slot = 0;                 // insert, restore (0: every slot), extract, history, undo
+  std::string picture;          // insert
+  std::string filter = "nearest";
+  bool yes = false;   // restore, undo
+  std::string outDir;  // extract
+  bool png = false;
+};
+
+// What a subcommand works with once start-up has run.
+struct Command {
+  const CliOptions& options;
+  const CliStreams& streams;
+  const PictureCodecs& codecs;
+  TerminalShell& shell;
+  ProgramState& state;
+};
+
 int ExitCode(Outcome outcome) { return outcome == Outcome::Done ? 0 : 1; }
 
-void PrintStatusText(std::ostream& out, const std::string& game, const std::vector<SlotStatus>& rows) {
-  out << "game: " << game << '\n';
-  out << "slot  textures      props         differs from backup\n";
-  for (const SlotStatus& r : rows) {
-    out << std::left << std::setw(6) << r.slot << std::setw(14) << (r.texturesPrepared ? "prepared" : "not prepared")
-        << std::setw(14) << (r.propsPrepared ? "prepared" : "not prepared")
-        << (r.differsFromBackup ? (*r.differsFromBackup ? "yes" : "no") : "unknown (no backup)") << '\n';
+int Status(Command& c) {
+  const auto rows = ReadSlotStatus(c.state);
+  std::ostream& out = c.streams.out;
+  if (!c.options.json) {
+    out << "game: " << c.state.Game.MechPath << '\n';
+    out << "slot  textures      props         differs from backup\n";
+    for (const SlotStatus& r : rows) {
+      out << std::left << std::setw(6) << r.slot << std::setw(14)
+          << (r.texturesPrepared ? "prepared" : "not prepared") << std::setw(14)
+          << (r.propsPrepared ? "prepared" : "not prepared")
+          << (r.differsFromBackup ? (*r.differsFromBackup ? "yes" : "no") : "unknown (no backup)") << '\n';
+    }
+    return 0;
   }
-}
-
-void PrintStatusJson(std::ostream& out, const GameLocation& game, const std::vector<SlotStatus>& rows) {
   nlohmann::json slots = nlohmann::json::array();
   for (const SlotStatus& r : rows) {
     slots.push_back({{"slot", r.slot},
@@ -89,36 +117,123 @@ void PrintStatusJson(std::ostream& out, const GameLocation& game, const std::vec
   // The native file behind each archive and backup (on Windows perhaps a VirtualStore copy).
   nlohmann::json files;
   for (const std::string file : {kTexturesArchive, kPropsArchive}) {
-    files[file] = game.NativeGamePath(file);
-    files[file + "b"] = game.NativeGamePath(file + "b");
+    files[file] = c.state.Game.NativeGamePath(file);
+    files[file + "b"] = c.state.Game.NativeGamePath(file + "b");
   }
-  out << nlohmann::json{{"game", game.MechPath}, {"files", files}, {"slots", slots}}.dump(2) << '\n';
+  out << nlohmann::json{{"game", c.state.Game.MechPath}, {"files", files}, {"slots", slots}}.dump(2) << '\n';
+  return 0;
 }
 
-void PrintIndex(std::ostream& out, const SkinIndex& index) {
+int Index(Command& c) {
+  if (c.options.rebuild) {
+    FolderLock lock;
+    if (PrepareToWrite(c.state.Game, c.shell, lock, {kTexturesIndexFile, kPropsIndexFile}) != Outcome::Done) return 1;
+    c.shell.SetStatus(text::kIndexing, true);
+    BuildSkinIndex(c.state, c.shell);
+    SaveSkinIndex(c.state);
+    c.shell.SetStatus(text::kReady, true);
+  }
+  std::ostream& out = c.streams.out;
   out << "slot  textures levels 0..5                 props\n";
   for (int s = 1; s <= kSlotCount; ++s) {
     out << std::left << std::setw(6) << s;
-    for (int l = 0; l < kLevelCount; ++l) out << std::setw(7) << index.TexturesSkinIndex[s][l];
-    out << index.PropsSkinIndex[s] << '\n';
+    for (int l = 0; l < kLevelCount; ++l) out << std::setw(7) << c.state.Index.TexturesSkinIndex[s][l];
+    out << c.state.Index.PropsSkinIndex[s] << '\n';
   }
+  return 0;
 }
 
-#ifndef _WIN32
-// The installations found, one per line or as a JSON document.
-void PrintInstallations(std::ostream& out, const std::vector<Installation>& found, bool json) {
-  nlohmann::json list = nlohmann::json::array();
-  if (found.empty() && !json) out << "No installation of the game was found in the Wine prefixes.\n";
-  for (const Installation& i : found) {
-    if (!json)
-      out << LauncherName(i.launcher) << "  " << i.prefix << "  " << i.game << (i.textures ? "" : "  (no textures.mw4)")
-          << '\n';
-    list.push_back(
-        {{"launcher", LauncherName(i.launcher)}, {"prefix", i.prefix}, {"game", i.game}, {"textures", i.textures}});
+int Insert(Command& c) {
+  if (const Outcome opened = OpenPicture(c.state, c.shell, c.options.picture, c.codecs.decode);
+      opened != Outcome::Done) {
+    return ExitCode(opened);
   }
-  if (json) out << nlohmann::json{{"installations", list}}.dump(2) << '\n';
+  skinl_Click(c.state, c.shell, static_cast<int16_t>(c.options.slot));
+  return ExitCode(
+      mnueditInsert_Click(c.state, c.shell, c.options.filter == "box" ? LevelFilter::Box : LevelFilter::Nearest));
 }
+
+int Restore(Command& c) {
+  return ExitCode(c.options.slot != 0 ? RestoreSlot(c.state, c.shell, c.options.slot)
+                                      : mnueditRestore_Click(c.state, c.shell));
+}
+
+int Extract(Command& c) {
+  return ExitCode(
+      ExtractSlot(c.state, c.shell, c.options.slot, c.options.outDir, c.options.png ? c.codecs.writePng : PngWriter()));
+}
+
+int Undo(Command& c) { return ExitCode(UndoLastChange(c.state, c.shell, c.options.slot)); }
+
+// A time kept in a version: local time for reading, UTC in ISO 8601 for JSON.
+std::string FormatTime(int64_t seconds, bool utc) {
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm parts{};
+#ifdef _WIN32
+  utc ? gmtime_s(&parts, &t) : localtime_s(&parts, &t);
+#else
+  utc ? gmtime_r(&t, &parts) : localtime_r(&t, &parts);
 #endif
+  char text[32];
+  std::strftime(text, sizeof text, utc ? "%Y-%m-%dT%H:%M:%SZ" : "%Y-%m-%d %H:%M:%S", &parts);
+  return text;
+}
+
+int History(Command& c) {
+  const auto versions = ListSlotHistory(c.state, c.options.slot);
+  std::ostream& out = c.streams.out;
+  if (c.options.json) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const VersionInfo& v : versions) {
+      const bool usable = v.fault.empty();
+      list.push_back({{"version", v.number},
+                      {"file", v.path},
+                      {"time", usable ? nlohmann::json(FormatTime(v.time, true)) : nlohmann::json(nullptr)},
+                      {"picture", usable && !v.picture.empty() ? nlohmann::json(v.picture) : nlohmann::json(nullptr)},
+                      {"original", v.original ? nlohmann::json(*v.original) : nlohmann::json(nullptr)},
+                      {"damaged", usable ? nlohmann::json(nullptr) : nlohmann::json(v.fault)}});
+    }
+    out << nlohmann::json{{"slot", c.options.slot}, {"versions", list}}.dump(2) << '\n';
+    return 0;
+  }
+  out << "slot " << c.options.slot << ": " << versions.size() << (versions.size() == 1 ? " version" : " versions")
+      << " kept, newest first\n";
+  if (versions.empty()) return 0;
+  out << "version  kept                 original  picture\n";
+  for (const VersionInfo& v : versions) {
+    out << std::left << std::setw(9) << v.number;
+    if (!v.fault.empty()) {
+      out << "(this file " << v.fault << ")\n";
+      continue;
+    }
+    out << std::setw(21) << FormatTime(v.time, false) << std::setw(10)
+        << (v.original ? (*v.original ? "yes" : "no") : "unknown") << v.picture << '\n';
+  }
+  return 0;
+}
+
+// The installations start-up could use, one per line or as a JSON document.
+int Games(const CliOptions& options, const CliStreams& streams, const StartupOptions& startup) {
+  const std::vector<Installation> found = ListInstallations(startup);
+  nlohmann::json list = nlohmann::json::array();
+  if (found.empty() && !options.json) streams.out << "No installation of the game was found.\n";
+  for (const Installation& i : found) {
+    if (!options.json) {
+      streams.out << LauncherName(i.launcher) << "  " << (i.prefix.empty() ? "-" : i.prefix) << "  " << i.game
+                  << (i.textures ? "" : "  (no textures.mw4)") << '\n';
+    }
+    list.push_back({{"launcher", LauncherName(i.launcher)},
+                    {"prefix", i.prefix.empty() ? nlohmann::json(nullptr) : nlohmann::json(i.prefix)},
+                    {"game", i.game},
+                    {"textures", i.textures}});
+  }
+  if (options.json) streams.out << nlohmann::json{{"installations", list}}.dump(2) << '\n';
+  return 0;
+}
+
+CLI::Option* AddSlot(CLI::App* command, int& slot, const std::string& what = "Skin slot, 9 to 37") {
+  return command->add_option("--slot", slot, what)->check(CLI::Range(kFirstMenuSlot, kLastMenuSlot));
+}
 
 }  // namespace
 
@@ -127,51 +242,49 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, cons
   app.set_version_flag("--version", std::string(kVersionText));
   app.require_subcommand(1, 1);
 
-  std::string gameDir, prefix;
+  CliOptions o;
   [[maybe_unused]] CLI::Option* game =
-      app.add_option("--game", gameDir, "The game's installation folder (the one holding resource)");
+      app.add_option("--game", o.gameDir, "The game's installation folder (the one holding resource)");
 #ifndef _WIN32
-  app.add_option("--prefix", prefix, "The Wine prefix the game is installed in")->excludes(game);
-  bool gamesJson = false;
-  CLI::App* games = app.add_subcommand("games", "List the installations of the game found in Wine prefixes");
-  games->add_flag("--json", gamesJson, "Print a JSON document");
+  app.add_option("--prefix", o.prefix, "The Wine prefix the game is installed in")->excludes(game);
 #endif
+  using Run = int (*)(Command&);
+  std::map<CLI::App*, Run> commands;
+  const auto add = [&](const char* name, const char* what, Run run) {
+    CLI::App* command = app.add_subcommand(name, what);
+    commands[command] = run;
+    return command;
+  };
 
-  bool json = false;
-  CLI::App* status = app.add_subcommand("status", "Show, per slot 9..37, whether the archives are prepared");
-  status->add_flag("--json", json, "Print a JSON document");
+  CLI::App* games = app.add_subcommand("games", "List the installations of the game that can be used");
+  games->add_flag("--json", o.json, "Print a JSON document");
+  add("status", "Show, per slot 9..37, whether the archives are prepared", Status)
+      ->add_flag("--json", o.json, "Print a JSON document");
+  add("index", "Show the skin index (building it when needed)", Index)
+      ->add_flag("--rebuild", o.rebuild, "Build and save the index anew");
 
-  bool rebuild = false;
-  CLI::App* index = app.add_subcommand("index", "Show the skin index (building it when needed)");
-  index->add_flag("--rebuild", rebuild, "Build and save the index anew");
-
-  int slot = 0;
-  std::string picture;
-  std::string filterName = "nearest";
-  CLI::App* insert = app.add_subcommand("insert", "Insert a 512x512 picture into a skin slot");
-  insert->add_option("--slot", slot, "Skin slot, 9 to 37")
-      ->required()
-      ->check(CLI::Range(kFirstMenuSlot, kLastMenuSlot));
-  insert->add_option("--filter", filterName, "How smaller levels are made: nearest (as the window) or box")
+  CLI::App* insert = add("insert", "Insert a 512x512 picture into a skin slot", Insert);
+  AddSlot(insert, o.slot)->required();
+  insert->add_option("--filter", o.filter, "How smaller levels are made: nearest (as the window) or box")
       ->check(CLI::IsMember({"nearest", "box"}));
-  insert->add_option("PICTURE", picture, "Bitmap, JPEG, PNG or uncompressed 24-bit Targa file")->required();
+  insert->add_option("PICTURE", o.picture, "Bitmap, JPEG, PNG or uncompressed 24-bit Targa file")->required();
 
-  bool yes = false;
-  int restoreSlot = 0;
-  CLI::App* restore = app.add_subcommand("restore", "Copy the backups back over the archives");
-  restore->add_flag("--yes", yes, "Do not ask before restoring");
-  restore->add_option("--slot", restoreSlot, "Restore only this slot's entries, in place")
-      ->check(CLI::Range(kFirstMenuSlot, kLastMenuSlot));
+  CLI::App* restore = add("restore", "Copy the backups back over the archives", Restore);
+  restore->add_flag("--yes", o.yes, "Do not ask before restoring");
+  AddSlot(restore, o.slot, "Restore only this slot's entries, in place");
 
-  int extractSlot = 0;
-  std::string outDir;
-  bool png = false;
-  CLI::App* extract = app.add_subcommand("extract", "Write a slot's stored entries to files");
-  extract->add_option("--slot", extractSlot, "Skin slot, 9 to 37")
-      ->required()
-      ->check(CLI::Range(kFirstMenuSlot, kLastMenuSlot));
-  extract->add_option("--out", outDir, "Folder to write into")->required();
-  extract->add_flag("--png", png, "Write PNG files instead of the stored Targa bytes");
+  CLI::App* extract = add("extract", "Write a slot's stored entries to files", Extract);
+  AddSlot(extract, o.slot)->required();
+  extract->add_option("--out", o.outDir, "Folder to write into")->required();
+  extract->add_flag("--png", o.png, "Write PNG files instead of the stored Targa bytes");
+
+  CLI::App* history = add("history", "List the versions kept of a slot, newest first", History);
+  AddSlot(history, o.slot)->required();
+  history->add_flag("--json", o.json, "Print a JSON document");
+
+  CLI::App* undo = add("undo", "Bring a slot back to its newest kept version", Undo);
+  AddSlot(undo, o.slot)->required();
+  undo->add_flag("--yes", o.yes, "Do not ask before writing");
 
   try {
     app.parse(static_cast<int>(argv.size()), argv.data());
@@ -179,78 +292,39 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, cons
     const int code = app.exit(e, streams.out, streams.err);
     return code == 0 ? 0 : 2;
   }
-  if (*restore && !yes && !streams.inIsTerminal) {
-    streams.err << "restore asks before it overwrites the archives: without a terminal, pass --yes\n";
-    return 2;
+  for (CLI::App* asking : {restore, undo}) {
+    if (*asking && !o.yes && !streams.inIsTerminal) {
+      streams.err << asking->get_name() << " asks before it overwrites the archives: without a terminal, pass --yes\n";
+      return 2;
+    }
   }
-
-#ifndef _WIN32
-  if (*games) {
-    const char* home = std::getenv("HOME");
-    PrintInstallations(streams.out,
-                       FindInstallations(home ? home : "", prefix.empty() ? std::getenv("WINEPREFIX") : prefix.c_str()),
-                       gamesJson);
-    return 0;
-  }
-#endif
 
   // With --json standard output holds the document alone.
-  std::ostream& statusStream = (*status && json) ? streams.err : streams.out;
-  TerminalShell shell(statusStream, streams, yes);
-  ProgramState state;
-  StartupOptions options;
-  if (!gameDir.empty()) options.GameDir = gameDir;
-  if (!prefix.empty()) options.WinePrefix = prefix;
+  const bool document = o.json && !*games;
+  TerminalShell shell(document ? streams.err : streams.out, streams, o.yes);
+  // Where the game is: as given, else as the window finds it, the folder chosen there
+  // first (the command line only reads the settings, never writes them).
+  StartupOptions startup;
+  if (!o.gameDir.empty()) startup.GameDir = o.gameDir;
+  if (!o.prefix.empty()) startup.WinePrefix = o.prefix;
+  startup.RememberedGame = SettingsFile().Load(shell).gameFolder;
   // Several installations: the command line does not guess which one is meant.
-  options.Choose = [&](const std::vector<Installation>& found) -> std::optional<size_t> {
+  startup.Choose = [&](const std::vector<Installation>& found) -> std::optional<size_t> {
     streams.err << "The game is installed in several Wine prefixes; choose one with --prefix DIR (or --game DIR):\n";
     for (const Installation& i : found)
       streams.err << "  " << i.prefix << "  (" << LauncherName(i.launcher) << ": " << i.game << ")\n";
     return std::nullopt;
   };
-  if (const Outcome started = Form_Load(state, shell, options); started != Outcome::Done) return ExitCode(started);
+  if (*games) return Games(o, streams, startup);
 
-  auto runCommand = [&]() -> int {
-    if (*status) {
-      const auto rows = ReadSlotStatus(state);
-      if (json) {
-        PrintStatusJson(streams.out, state.Game, rows);
-      } else {
-        PrintStatusText(streams.out, state.Game.MechPath, rows);
-      }
-      return 0;
-    }
-    if (*index) {
-      FolderLock lock;
-      if (rebuild && PrepareToWrite(state.Game, shell, lock, {kTexturesIndexFile, kPropsIndexFile}) != Outcome::Done) {
-        return 1;
-      }
-      if (rebuild) {
-        shell.SetStatus(text::kIndexing, true);
-        BuildSkinIndex(state, shell);
-        SaveSkinIndex(state);
-        shell.SetStatus(text::kReady, true);
-      }
-      PrintIndex(streams.out, state.Index);
-      return 0;
-    }
-    if (*insert) {
-      if (const Outcome opened = OpenPicture(state, shell, picture, codecs.decode); opened != Outcome::Done) {
-        return ExitCode(opened);
-      }
-      skinl_Click(state, shell, static_cast<int16_t>(slot));
-      return ExitCode(mnueditInsert_Click(state, shell, filterName == "box" ? LevelFilter::Box : LevelFilter::Nearest));
-    }
-    if (*restore) {
-      return ExitCode(restoreSlot != 0 ? RestoreSlot(state, shell, restoreSlot) : mnueditRestore_Click(state, shell));
-    }
-    if (*extract) {
-      return ExitCode(ExtractSlot(state, shell, extractSlot, outDir, png ? codecs.writePng : PngWriter()));
+  ProgramState state;
+  if (const Outcome started = Form_Load(state, shell, startup); started != Outcome::Done) return ExitCode(started);
+  Command command{o, streams, codecs, shell, state};
+  try {
+    for (const auto& [subcommand, run] : commands) {
+      if (*subcommand) return run(command);
     }
     return 2;
-  };
-  try {
-    return runCommand();
   } catch (const QuorlinError& e) {
     streams.err << text::ErrorReport(e.number(), e.what()) << '\n';
     return 1;

@@ -1,6 +1,7 @@
 #include "gui/frm_quorlin.h"
 
 #include <QAction>
+#include <algorithm>
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -14,6 +15,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QProxyStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -35,6 +37,8 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon) {
       return QMessageBox::Critical;
     case MessageIcon::Information:
       return QMessageBox::Information;
+    case MessageIcon::Question:
+      return QMessageBox::Question;
     case MessageIcon::None:
       break;
   }
@@ -46,6 +50,26 @@ Item* Named(Item* item, const char* name) {
   item->setObjectName(QString::fromLatin1(name));
   return item;
 }
+
+// The slots' previews are 32 x 32 pixels; a menu's icons are smaller by default.
+constexpr int kSkinIconSide = 32;
+
+// Device pixels per image pixel of a Skin menu icon at a scaling: 1 up to 199 %, then
+// whole steps, so that the preview is never smoothed.
+int IconStep(qreal devicePixelRatio) { return std::max(1, static_cast<int>(devicePixelRatio + 1e-6)); }
+
+// The Skin menu with room for its icons: 32 device pixels wide and high at 100 %, a
+// whole multiple of that above (in Qt's logical pixels, which the scaling enlarges).
+class SkinMenuStyle : public QProxyStyle {
+ public:
+  int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+    if (metric == PM_SmallIconSize && widget) {
+      const qreal ratio = widget->devicePixelRatioF();
+      return static_cast<int>(kSkinIconSide * IconStep(ratio) / ratio + 0.5);
+    }
+    return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+};
 
 }  // namespace
 
@@ -90,6 +114,8 @@ void frmQuorlin::CreateMenus() {
   QMenu* mnufile = Named(menuBar()->addMenu(tr("&File")), "mnufile");
   connect(Named(mnufile->addAction(tr("&Open")), "mnufileopen"), &QAction::triggered, [p] { p->mnufileopen_Click(); });
   Named(mnufile->addSeparator(), "mnufilesep1");
+  connect(Named(mnufile->addAction(tr("&Game Folder...")), "mnufileGameFolder"), &QAction::triggered,
+          [p] { p->mnufileGameFolder_Click(); });
   connect(Named(mnufile->addAction(tr("E&xit")), "mnufileexit"), &QAction::triggered, [p] { p->mnufileexit_Click(); });
 
   QMenu* mnuedit = Named(menuBar()->addMenu(tr("&Edit")), "mnuedit");
@@ -98,10 +124,17 @@ void frmQuorlin::CreateMenus() {
   Named(mnuedit->addSeparator(), "mnueditsep1");
   connect(Named(mnuedit->addAction(tr("&Restore to Original")), "mnueditRestore"), &QAction::triggered,
           [p] { p->mnueditRestore_Click(); });
+  connect(Named(mnuedit->addAction(tr("Restore &Slot to Original")), "mnueditRestoreSlot"), &QAction::triggered,
+          [p] { p->mnueditRestoreSlot_Click(); });
+  connect(Named(mnuedit->addAction(tr("&Undo Last Change to Slot")), "mnueditUndo"), &QAction::triggered,
+          [p] { p->mnueditUndo_Click(); });
 
   // The ticks are set by the presenter through SetSkinItemChecked alone, so the
   // items are independent checkable actions rather than an exclusive group.
-  QMenu* mnuskin = Named(menuBar()->addMenu(tr("&Skin")), "mnuskin");
+  mnuskin = Named(menuBar()->addMenu(tr("&Skin")), "mnuskin");
+  auto* style = new SkinMenuStyle;
+  style->setParent(mnuskin);
+  mnuskin->setStyle(style);
   for (int index = kFirstMenuSlot; index <= kLastMenuSlot; ++index) {
     QAction* item = mnuskin->addAction(QString::number(index));
     item->setObjectName(QStringLiteral("skinl_%1").arg(index));
@@ -141,6 +174,25 @@ void frmQuorlin::SetSkinItemChecked(int index, bool checked) {
   if (const auto item = skinl.find(index); item != skinl.end()) item->second->setChecked(checked);
 }
 
+void frmQuorlin::SetSkinItemIcon(int index, const ImageBuffer* icon) {
+  const auto item = skinl.find(index);
+  if (item == skinl.end()) return;
+  if (!icon || icon->Width != kSkinIconSide || icon->Height != kSkinIconSide ||
+      icon->Pixels.size() < PixelBytes(icon->Width, icon->Height)) {
+    item->second->setIcon(QIcon());
+    return;
+  }
+  // One image pixel per device pixel, enlarged by whole steps on a scaled screen; the
+  // pixmap says how many device pixels a logical one has, so Qt draws it unscaled.
+  const qreal ratio = mnuskin->devicePixelRatioF();
+  const int side = kSkinIconSide * IconStep(ratio);
+  const QImage view(icon->Pixels.data(), icon->Width, icon->Height, static_cast<qsizetype>(icon->Width) * 3,
+                    QImage::Format_BGR888);
+  QPixmap pixmap = QPixmap::fromImage(view.scaled(side, side, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+  pixmap.setDevicePixelRatio(ratio);
+  item->second->setIcon(QIcon(pixmap));
+}
+
 void frmQuorlin::ShowPicture(const ImageBuffer* image) {
   if (!image || image->Width <= 0 || image->Height <= 0 ||
       image->Pixels.size() < PixelBytes(image->Width, image->Height)) {
@@ -166,6 +218,12 @@ std::optional<std::string> frmQuorlin::AskForPicture(const std::string& title, c
   dialog.setNameFilters(labels);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return QFile::encodeName(QDir::toNativeSeparators(dialog.selectedFiles().constFirst())).toStdString();
+}
+
+std::optional<std::string> frmQuorlin::AskForFolder(const std::string& title, const std::string& startFolder) {
+  const QString folder = QFileDialog::getExistingDirectory(this, Text(title), QFile::decodeName(startFolder.c_str()));
+  if (folder.isEmpty()) return std::nullopt;
+  return QFile::encodeName(QDir::toNativeSeparators(folder)).toStdString();
 }
 
 bool frmQuorlin::ShowProgress(const std::string& what, int thousandths) {

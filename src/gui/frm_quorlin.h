@@ -34,7 +34,9 @@ class frmQuorlin : public QMainWindow, public WindowView {
                             MessageButtons buttons) override;
   void ShowPicture(const ImageBuffer* image) override;
   void SetSkinItemChecked(int index, bool checked) override;
+  void SetSkinItemIcon(int index, const ImageBuffer* icon) override;
   std::optional<std::string> AskForPicture(const std::string& title, const std::vector<FileFilter>& filters) override;
+  std::optional<std::string> AskForFolder(const std::string& title, const std::string& startFolder) override;
   bool ShowProgress(const std::string& what, int thousandths) override;
   void CloseProgress() override;
   void SetBusy(bool busy) override;
@@ -49,6 +51,7 @@ class frmQuorlin : public QMainWindow, public WindowView {
   QFrame* Frame1 = nullptr;
   QLabel* lblStatus = nullptr;
   std::map<int, QAction*> skinl;  // Skin menu items by slot, 9..37
+  QMenu* mnuskin = nullptr;
   std::unique_ptr<QProgressDialog> progress_;
 };
 

@@ -5,8 +5,13 @@
 #include <optional>
 #include <vector>
 
+#include <ctime>
+
 #include "archive/patch.h"
 #include "archive/safe_writes.h"
+#include "archive/slot.h"
+#include "archive/slot_digests.h"
+#include "archive/slot_history.h"
 #include "image/targa.h"
 #include "platform/error.h"
 #include "platform/folder_lock.h"
@@ -106,6 +111,12 @@ Outcome PathInvalid(Shell& shell) {
   return Outcome::EndProgram;
 }
 
+// The identities of the two archives, as the slot state records which files its digests are of.
+std::pair<FileIdentity, FileIdentity> Identities(const InsertJob& job, ArchiveFile& textures, ArchiveFile* props) {
+  return {textures.Native().Identity(),
+          props ? props->Native().Identity() : IdentityOf(job.game.NativeGamePath(kPropsArchive))};
+}
+
 Outcome FailureReport(const InsertJob& job, Shell& shell, int number, const std::string& description) {
   shell.SetBusy(false);
   shell.ShowMessage(text::ErrorReport(number, description) + "\n" + job.lastStep, text::kProgramTitle,
@@ -147,15 +158,33 @@ Outcome InsertSkin(const InsertJob& job, Shell& shell) {
   std::vector<std::string> writeSteps;
   std::optional<PatchTarget> textures;
   std::optional<PatchTarget> props;
-  // Writes what has been planned, then ends the command with `then`.
+  // Writes what has been planned, then ends the command with `then`. What the slot
+  // held is kept first as a version in its history, unless the insert changes
+  // nothing; the slot state then records the new contents and their picture.
   const auto commit = [&](const std::function<Outcome()>& then) {
+    ArchiveFile* propsFile = props ? &props->file : nullptr;
     std::vector<ArchiveFile*> files = {&textures->file};
-    if (props && journal.archives.size() > 1) files.push_back(&props->file);
-    CommitJournal(job.game, journal, files, [&](size_t i) {
+    if (propsFile && journal.archives.size() > 1) files.push_back(propsFile);
+    const ArchivePair pair = {Opened(textures->file), propsFile ? Opened(*propsFile) : NotThere()};
+    const SlotBytes before = ReadSlot(pair, LocateSlot(pair, job.index, job.slot));
+    SlotBytes after = before;
+    for (size_t i = 0; i < journal.writes.size(); ++i) after[i] = journal.writes[i].bytes;
+    const SlotDigest was = DigestOf(before), now = DigestOf(after);
+    SlotState known = LoadSlotState(job.game);
+    std::vector<std::vector<uint8_t>> versions;
+    if (was != now) {
+      versions.push_back(KeepVersion(journal, HistoryFolder(job.game),
+                                     {job.slot, static_cast<int64_t>(std::time(nullptr)),
+                                      SourceOf(known, job.slot, was), before}));
+    }
+    const auto identities = Identities(job, textures->file, propsFile);
+    CommitJournal(job.game, journal, files, versions, [&](size_t i) {
       if (i == kLevelCount) job.lastStep = text::step::kOutOfTGA5;
       job.lastStep = writeSteps[i];
     });
     if (journal.writes.size() == kLevelCount) job.lastStep = text::step::kOutOfTGA5;
+    RecordSlotChange(known, job.slot, now, job.pictureName, identities, Identities(job, textures->file, propsFile));
+    SaveSlotState(job.game, known);
     return then();
   };
   try {

@@ -25,10 +25,12 @@ struct InsertJob {
   const ImageBuffer& picture;
   std::string& lastStep;
   LevelFilter filter = LevelFilter::Nearest;
+  std::string pictureName;  // the picture file's name, kept with the slot's history
 };
 
 // Edit > Insert Skin: backs each archive up once, checks the slot is prepared in
-// both, and writes its six texture levels and its lobby preview in place.
+// both, and writes its six texture levels and its lobby preview in place, keeping
+// what the slot held as a version in its history first.
 Outcome InsertSkin(const InsertJob& job, Shell& shell);
 
 }  // namespace quorlin

@@ -5,19 +5,22 @@
 
 namespace quorlin {
 
-// What set up the Wine prefix an installation was found in.
-enum class Launcher { Wine, Lutris, Bottles, PlayOnLinux, Heroic, Steam, CrossOver };
+// What set up the Wine prefix an installation was found in; or, for a folder without
+// one, that the user chose it in the window (Chosen) or that the Windows registry
+// names it (Registry).
+enum class Launcher { Wine, Lutris, Bottles, PlayOnLinux, Heroic, Steam, CrossOver, Chosen, Registry };
 
-// "wine", "lutris", "bottles", "playonlinux", "heroic", "steam", "crossover".
+// "wine", "lutris", "bottles", "playonlinux", "heroic", "steam", "crossover", "chosen", "registry".
 inline const char* LauncherName(Launcher launcher) {
-  constexpr const char* kNames[] = {"wine", "lutris", "bottles", "playonlinux", "heroic", "steam", "crossover"};
+  constexpr const char* kNames[] = {"wine",  "lutris",    "bottles", "playonlinux", "heroic",
+                                    "steam", "crossover", "chosen",  "registry"};
   return kNames[static_cast<int>(launcher)];
 }
 
 // The game as one Wine prefix's registry knows it.
 struct Installation {
   Launcher launcher = Launcher::Wine;
-  std::string prefix;     // the prefix folder, native, as found (not resolved)
+  std::string prefix;     // the prefix folder, native, as found (not resolved); empty without one
   std::string mechPath;   // "EXE Path" as stored: Windows form, untrimmed
   std::string cdPath;     // "CDPath" as ReadRegistryValue gives it (a dword as its decimal number)
   std::string game;       // "EXE Path" mapped through the prefix to a native folder

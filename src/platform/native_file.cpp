@@ -6,6 +6,7 @@
 #include "platform/error.h"
 
 #ifdef _WIN32
+#include <process.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -76,13 +77,14 @@ uint64_t NativeFile::Size() {
 
 FileIdentity NativeFile::Identity() {
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(handle_, &info)) {
+  FILE_BASIC_INFO times{};
+  if (!GetFileInformationByHandle(handle_, &info) ||
+      !GetFileInformationByHandleEx(handle_, FileBasicInfo, &times, sizeof times)) {
     throw ErrorFromWindows(GetLastError(), "Cannot read the attributes of", path_);
   }
-  return {
-      info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
-      (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
-      static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime)};
+  return {info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
+          (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow, times.LastWriteTime.QuadPart,
+          times.ChangeTime.QuadPart};
 }
 
 FileIdentity IdentityOf(const std::string& nativePath) {
@@ -162,18 +164,24 @@ uint64_t NativeFile::Size() {
   return static_cast<uint64_t>(st.st_size);
 }
 
+namespace {
+FileIdentity IdentityFromStat(const struct stat& st) {
+  const auto nanoseconds = [](const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; };
+  return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<uint64_t>(st.st_size),
+          nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
+}
+}  // namespace
+
 FileIdentity NativeFile::Identity() {
   struct stat st {};
   if (::fstat(fd_, &st) != 0) throw ErrorFromErrno(errno, "Cannot read the attributes of", path_);
-  return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<uint64_t>(st.st_size),
-          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+  return IdentityFromStat(st);
 }
 
 FileIdentity IdentityOf(const std::string& nativePath) {
   struct stat st {};
   if (::stat(nativePath.c_str(), &st) != 0) return {};
-  return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<uint64_t>(st.st_size),
-          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+  return IdentityFromStat(st);
 }
 
 void NativeFile::Sync() {
@@ -228,6 +236,23 @@ void WriteWholeFile(const std::string& nativePath, std::span<const uint8_t> byte
     throw;
   }
   SyncFolderOf(nativePath);
+}
+
+void WriteCacheFile(const std::string& nativePath, std::span<const uint8_t> bytes) {
+#ifdef _WIN32
+  const std::string temp = nativePath + kTemporaryMark + std::to_string(_getpid());
+#else
+  const std::string temp = nativePath + kTemporaryMark + std::to_string(::getpid());
+#endif
+  try {
+    NativeFile file(temp, NativeFile::Access::Create);
+    file.WriteAt(0, bytes);
+    file.Close();
+    RenameOver(temp, nativePath);
+  } catch (const QuorlinError&) {
+    std::remove(temp.c_str());
+    throw;
+  }
 }
 
 }  // namespace quorlin

@@ -7,11 +7,12 @@
 
 namespace quorlin {
 
-// What tells one version of a file from another: the file itself, its length and
-// its modification time.
+// What tells one version of a file from another: the file itself, its length, its
+// modification time and the time its inode (Windows: its metadata) last changed,
+// which programs that put a file's modification time back cannot set.
 struct FileIdentity {
   uint64_t device = 0, file = 0, size = 0;
-  int64_t modified = 0;
+  int64_t modified = 0, changed = 0;
   bool operator==(const FileIdentity&) const = default;
 };
 
@@ -61,6 +62,11 @@ std::vector<uint8_t> ReadWholeFile(const std::string& nativePath);
 // Writes a small file whole: into a temporary file beside it, flushed, then renamed
 // over the name, so that neither a failure nor a crash leaves a cut-off file.
 void WriteWholeFile(const std::string& nativePath, std::span<const uint8_t> bytes);
+
+// Writes a file whole that can always be made anew (a cache): into a temporary file
+// of this process's own beside it, then renamed over the name, without the flushes
+// that make it durable. A crash may leave the old file, or a damaged one.
+void WriteCacheFile(const std::string& nativePath, std::span<const uint8_t> bytes);
 
 // Renames a file over another; on Windows the replace is written through.
 void RenameOver(const std::string& from, const std::string& to);

@@ -1,5 +1,6 @@
 #include "platform/paths.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -211,9 +212,12 @@ bool WritingRefused(const std::string& path) {
 }  // namespace
 
 std::optional<WriteRefusal> CannotWrite(const std::vector<std::string>& nativePaths) {
+  std::vector<std::string> probed;  // one probe file per folder, however many files lie there
   for (const std::string& path : nativePaths) {
     const std::string folder = FolderOf(path);
-    if (CreatingRefused(folder)) {
+    const bool seen = std::find(probed.begin(), probed.end(), folder) != probed.end();
+    if (!seen) probed.push_back(folder);
+    if (!seen && CreatingRefused(folder)) {
       return WriteRefusal{folder, "this user may not create files in it (no permission to write in the folder)"};
     }
     if (NativeFileExists(path) && WritingRefused(path)) {

@@ -28,8 +28,8 @@ bool IsVirtualStoreCopy(const std::string& nativePath);
 
 // Why this process cannot write what a command is about to write (each native path:
 // the file if it exists, and the folder it is in or would be created in), naming the
-// folder: nothing when it can. A folder is tried by creating and removing a file of
-// ours in it; a file by opening it for writing without changing it.
+// folder: nothing when it can. A folder is tried once, by creating and removing a
+// file of ours in it; a file by opening it for writing without changing it.
 struct WriteRefusal {
   std::string folder;  // the folder concerned (the file's folder for a file)
   std::string reason;  // what this user may not do there, in plain words

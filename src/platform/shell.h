@@ -5,7 +5,7 @@
 
 namespace quorlin {
 
-enum class MessageIcon { None, Critical, Information };
+enum class MessageIcon { None, Critical, Information, Question };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
 

@@ -122,4 +122,39 @@ inline std::string JournalNotFinished(const std::string& what, const std::string
   return "Could not finish the interrupted " + what + ":\n" + why + "\nIt is tried again when Quorlin next starts.";
 }
 
+// ---- The game folder chosen in the window ----
+inline constexpr const char* kChooseGameFolder = "Do you want to choose the game's folder yourself?";
+inline constexpr const char* kGameFolderTitle = "Choose the Mechwarrior Vengeance folder";
+// What a chosen folder lacks: "resource\textures.mw4", "resource\props.mw4" or both.
+inline std::string NotAGameFolder(const std::string& folder, bool noTextures, bool noProps) {
+  const std::string lacks = noTextures && noProps ? "neither resource\\textures.mw4 nor resource\\props.mw4"
+                            : noTextures         ? "no resource\\textures.mw4"
+                                                 : "no resource\\props.mw4";
+  return "The folder\n" + folder + "\nis not the game's folder: it has " + lacks + ".";
+}
+
+// ---- The settings file ----
+inline std::string SettingsPassedOver(const std::string& path, const std::string& why) {
+  return "The settings file " + path + " could not be read (" + why + "); it was passed over.";
+}
+inline std::string SettingsNotSaved(const std::string& path, const std::string& why) {
+  return "The settings could not be saved in " + path + " (" + why + "); they last until Quorlin ends.";
+}
+
+// ---- The slot history ----
+inline std::string UndoingSlot(int slot) { return "Undoing the last change to slot " + std::to_string(slot); }
+inline std::string NothingToUndo(int slot) {
+  return "No earlier version of slot " + std::to_string(slot) + " has been kept: there is nothing to undo.";
+}
+// why: "is cut short", "is damaged (its checksum does not match)", ...
+inline std::string VersionUnusable(const std::string& path, const std::string& why) {
+  return "The kept version " + path + " " + why + ". Nothing was written.";
+}
+inline constexpr const char* kVersionCut = "is cut short";
+inline constexpr const char* kVersionDamaged = "is damaged (its checksum does not match)";
+inline std::string VersionForOtherEntries(int slot, const std::string& archive) {
+  return "was made for entries of other lengths than slot " + std::to_string(slot) + "'s in " + archive;
+}
+inline std::string VersionOfOtherSlot(int slot) { return "does not hold slot " + std::to_string(slot); }
+
 }  // namespace quorlin::text

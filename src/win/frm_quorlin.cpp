@@ -2,9 +2,13 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shobjidl.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +20,17 @@ namespace quorlin::win {
 
 namespace {
 
-enum : UINT { kOpen = 101, kExit, kInsert, kRestore, kCancel, kSkinBase = 1000 };
+enum : UINT {
+  kOpen = 101,
+  kExit,
+  kInsert,
+  kRestore,
+  kCancel,
+  kGameFolder,
+  kRestoreSlot,
+  kUndo,
+  kSkinBase = 1000
+};
 constexpr const char* kClass = "frmQuorlin";
 constexpr const char* kPictureClass = "QuorlinPicture1";
 constexpr const char* kProgressClass = "QuorlinProgress";
@@ -72,6 +86,44 @@ SIZE OuterSize(SIZE client, UINT dpi) {
   return {outer.right - outer.left, outer.bottom - outer.top};
 }
 
+// UTF-16 from the program's UTF-8 and back (file names in any script).
+std::wstring Wide(const std::string& text) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(std::max(n, 1)), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), n);
+  wide.resize(wcslen(wide.c_str()));
+  return wide;
+}
+
+std::string Utf8(const wchar_t* wide) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<size_t>(std::max(n, 1)), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), n, nullptr, nullptr);
+  text.resize(strlen(text.c_str()));
+  return text;
+}
+
+// A Skin menu item's bitmap: the 32 x 32 icon at one image pixel per device pixel,
+// enlarged by whole steps from 192 DPI on (so it is never smoothed), as a 32-bit
+// top-down DIB section, opaque.
+HBITMAP MenuBitmap(const ImageBuffer& icon, UINT dpi) {
+  const int step = std::max(1, static_cast<int>(dpi / 96));
+  const int side = icon.Width * step;
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), side, -side, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bitmap) return nullptr;
+  auto* out = static_cast<uint8_t*>(bits);
+  for (int y = 0; y < side; ++y) {
+    for (int x = 0; x < side; ++x, out += 4) {
+      const uint8_t* p = icon.Pixels.data() + icon.Offset(x / step, y / step);
+      out[0] = p[0], out[1] = p[1], out[2] = p[2], out[3] = 255;
+    }
+  }
+  return bitmap;
+}
+
 }  // namespace
 
 // The menus, the picture box and the status line, as the presenter's view. Every
@@ -104,7 +156,9 @@ class frmQuorlin : public MainWindow, public WindowView {
   void SetSkinItemChecked(int index, bool checked) override {
     CheckMenuItem(mnuskin, kSkinBase + static_cast<UINT>(index), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
   }
+  void SetSkinItemIcon(int index, const ImageBuffer* icon) override;
   std::optional<std::string> AskForPicture(const std::string& title, const std::vector<FileFilter>& filters) override;
+  std::optional<std::string> AskForFolder(const std::string& title, const std::string& startFolder) override;
   bool ShowProgress(const std::string& what, int thousandths) override;
   void CloseProgress() override;
   void SetBusy(bool busy) override {
@@ -118,6 +172,8 @@ class frmQuorlin : public MainWindow, public WindowView {
   LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
   void CreateMenus();
   void Layout(UINT dpi);
+  // Draws a Skin menu item's bitmap at the window's DPI (none without an icon).
+  void ShowSkinIcon(int index);
 
   Presenter presenter_;
   HINSTANCE instance_;
@@ -126,6 +182,8 @@ class frmQuorlin : public MainWindow, public WindowView {
   HWND Frame1 = nullptr;
   HWND lblStatus = nullptr;
   HMENU mnuskin = nullptr;
+  std::map<int, ImageBuffer> skinIcons_;  // the icons shown, kept to draw them again at another DPI
+  std::map<int, HBITMAP> skinBitmaps_;    // and their bitmaps, which the menu does not own
   UINT dpi_ = 96;
   HFONT font_ = nullptr;  // the system's message font at dpi_
   // What Picture1 shows, as a top-down 24-bit DIB: rows padded to 4 bytes.
@@ -181,6 +239,7 @@ frmQuorlin::~frmQuorlin() {
   CloseProgress();
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
   if (font_) DeleteObject(font_);
+  for (const auto& [index, bitmap] : skinBitmaps_) DeleteObject(bitmap);
 }
 
 // The form as it was drawn at 96 DPI (a client area of 537 x 545, the controls at
@@ -197,6 +256,7 @@ void frmQuorlin::Layout(UINT dpi) {
   MoveWindow(Picture1, at(12), at(4), std::max(at(513), 512), std::max(at(513), 512), TRUE);
   MoveWindow(Frame1, at(8), at(517), at(521), at(28), TRUE);
   MoveWindow(lblStatus, at(6), at(3), at(509), at(22), TRUE);
+  for (const auto& [index, icon] : skinIcons_) ShowSkinIcon(index);
 }
 
 void frmQuorlin::CreateMenus() {
@@ -204,11 +264,14 @@ void frmQuorlin::CreateMenus() {
   HMENU mnufile = CreatePopupMenu();
   AppendMenuA(mnufile, MF_STRING, kOpen, "&Open");
   AppendMenuA(mnufile, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(mnufile, MF_STRING, kGameFolder, "&Game Folder...");
   AppendMenuA(mnufile, MF_STRING, kExit, "E&xit");
   HMENU mnuedit = CreatePopupMenu();
   AppendMenuA(mnuedit, MF_STRING, kInsert, "&Insert Skin");
   AppendMenuA(mnuedit, MF_SEPARATOR, 0, nullptr);
   AppendMenuA(mnuedit, MF_STRING, kRestore, "&Restore to Original");
+  AppendMenuA(mnuedit, MF_STRING, kRestoreSlot, "Restore &Slot to Original");
+  AppendMenuA(mnuedit, MF_STRING, kUndo, "&Undo Last Change to Slot");
   // The ticks are set by the presenter through SetSkinItemChecked alone.
   mnuskin = CreatePopupMenu();
   for (int index = kFirstMenuSlot; index <= kLastMenuSlot; ++index) {
@@ -250,6 +313,9 @@ LRESULT frmQuorlin::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       if (id == kExit) presenter_.mnufileexit_Click();
       if (id == kInsert) presenter_.mnueditInsert_Click();
       if (id == kRestore) presenter_.mnueditRestore_Click();
+      if (id == kGameFolder) presenter_.mnufileGameFolder_Click();
+      if (id == kRestoreSlot) presenter_.mnueditRestoreSlot_Click();
+      if (id == kUndo) presenter_.mnueditUndo_Click();
       if (id > kSkinBase + kFirstMenuSlot - 1 && id <= kSkinBase + kLastMenuSlot) {
         presenter_.skinl_Click(static_cast<int>(id - kSkinBase));
       }
@@ -305,6 +371,7 @@ MessageAnswer frmQuorlin::ShowMessage(const std::string& text, const std::string
   UINT style = buttons == MessageButtons::YesNo ? MB_YESNO : MB_OK;
   if (icon == MessageIcon::Critical) style |= MB_ICONERROR;
   if (icon == MessageIcon::Information) style |= MB_ICONINFORMATION;
+  if (icon == MessageIcon::Question) style |= MB_ICONQUESTION;
   const int answer = MessageBoxA(IsWindowVisible(hwnd_) ? hwnd_ : nullptr, text.c_str(), title.c_str(), style);
   if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
   return answer == IDYES ? MessageAnswer::Yes : MessageAnswer::No;
@@ -344,6 +411,62 @@ std::optional<std::string> frmQuorlin::AskForPicture(const std::string& title, c
   dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
   if (!GetOpenFileNameA(&dialog)) return std::nullopt;
   return std::string(path);
+}
+
+void frmQuorlin::SetSkinItemIcon(int index, const ImageBuffer* icon) {
+  if (icon && icon->Width == 32 && icon->Height == 32 && icon->Pixels.size() >= PixelBytes(32, 32)) {
+    skinIcons_[index] = *icon;
+  } else {
+    skinIcons_.erase(index);
+  }
+  ShowSkinIcon(index);
+}
+
+void frmQuorlin::ShowSkinIcon(int index) {
+  const auto icon = skinIcons_.find(index);
+  HBITMAP bitmap = icon == skinIcons_.end() ? nullptr : MenuBitmap(icon->second, dpi_);
+  MENUITEMINFOA item{};
+  item.cbSize = sizeof item;
+  item.fMask = MIIM_BITMAP;
+  item.hbmpItem = bitmap;
+  SetMenuItemInfoA(mnuskin, kSkinBase + static_cast<UINT>(index), FALSE, &item);
+  if (const auto old = skinBitmaps_.find(index); old != skinBitmaps_.end()) DeleteObject(old->second);
+  if (bitmap) {
+    skinBitmaps_[index] = bitmap;
+  } else {
+    skinBitmaps_.erase(index);
+  }
+}
+
+std::optional<std::string> frmQuorlin::AskForFolder(const std::string& title, const std::string& startFolder) {
+  // The shell's own folder dialog (Vista and later), on this thread's COM apartment.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  std::optional<std::string> chosen;
+  IFileOpenDialog* dialog = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&dialog)))) {
+    DWORD options = 0;
+    dialog->GetOptions(&options);
+    dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+    dialog->SetTitle(Wide(title).c_str());
+    IShellItem* start = nullptr;
+    if (!startFolder.empty() &&
+        SUCCEEDED(SHCreateItemFromParsingName(Wide(startFolder).c_str(), nullptr, IID_PPV_ARGS(&start)))) {
+      dialog->SetFolder(start);
+      start->Release();
+    }
+    IShellItem* result = nullptr;
+    if (SUCCEEDED(dialog->Show(hwnd_)) && SUCCEEDED(dialog->GetResult(&result))) {
+      PWSTR path = nullptr;
+      if (SUCCEEDED(result->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
+        chosen = Utf8(path);
+        CoTaskMemFree(path);
+      }
+      result->Release();
+    }
+    dialog->Release();
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return chosen;
 }
 
 bool frmQuorlin::ShowProgress(const std::string& what, int thousandths) {

@@ -40,8 +40,11 @@ TEST(InsertSkin, WritesTheSlotsSevenEntriesAndNothingElseAfterOneBackup) {
                                       "status Quick Patching resource\\textures.mw4",
                                       "status! Backing up resource\\props.mw4", "busy",
                                       "status! Quick Patching resource\\props.mw4", "idle", "status! Done."}));
-  files.insert({"textures.mw4b", "props.mw4b"});  // the only new files: no temporary or debug copy
+  // The only new files: the backups, the slot's history and what is known of the
+  // slots; no temporary or debug copy.
+  files.insert({"textures.mw4b", "props.mw4b", "quorlin-history", "quorlin.slots"});
   EXPECT_EQ(test::Listing(g.dir / "resource"), files);
+  EXPECT_EQ(test::Listing(g.Resource("quorlin-history")), std::set<std::string>{"slot12-000001.qver"});
 
   // Again: no backup, the same bytes. Then slot 9 through the box filter (each level
   // its blocks' averages) leaves slot 12 as it is, and the backups as they were.
@@ -49,6 +52,7 @@ TEST(InsertSkin, WritesTheSlotsSevenEntriesAndNothingElseAfterOneBackup) {
   EXPECT_EQ(g.shell.statuses, (std::vector<std::string>{"Quick Patching resource\\textures.mw4",
                                                         "Quick Patching resource\\props.mw4", "Done."}));
   EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
+  EXPECT_EQ(test::Listing(g.Resource("quorlin-history")), std::set<std::string>{"slot12-000001.qver"});
   ASSERT_EQ(g.Insert(9, LevelFilter::Box), Outcome::Done);
   g.Inserted(textures, props, 9, picture, true, true);
   EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures) && SameBytes(ReadBytes(g.Props()), props));
@@ -131,6 +135,7 @@ TEST(InsertSkin, RefusalsAndFailuresLeaveTheArchivesAsTheyMustBe) {
       files.insert("textures.mw4b");
     }
     if (c.propsBackup) files.insert("props.mw4b");
+    if (c.texturesWritten) files.insert({"quorlin-history", "quorlin.slots"});  // what the slot held is kept
     EXPECT_EQ(test::Listing(g.dir / "resource"), files);  // and no temporary file left
   }
 }

@@ -22,12 +22,15 @@ TEST(Journal, ReadsBackWhatWasWrittenAndNothingDamagedOrForeign) {
   Journal j{"Insert Skin into slot 12",
             {{kTexturesArchive, 1000}, {kPropsArchive, 20}},
             {{0, 5, {1, 2, 3}}, {1, 0x100000007, {9}}},
-            {1}};
+            {1},
+            {"slot12-000003.qver"},
+            {"slot12-000001.qver", "slot9-000020.qver"}};
   const auto bytes = EncodeJournal(j);
   ASSERT_NE(bytes.size() % 8, 0u);
   const auto back = DecodeJournal(bytes);
   ASSERT_TRUE(back && back->writes.size() == 2);
-  EXPECT_TRUE(back->what == j.what && back->archives == j.archives && back->restores == j.restores);
+  EXPECT_TRUE(back->what == j.what && back->archives == j.archives && back->restores == j.restores &&
+              back->keep == j.keep && back->drop == j.drop);
   EXPECT_TRUE(back->writes[1].position == 0x100000007 && back->writes[1].archive == 1 &&
               back->writes[0].bytes == j.writes[0].bytes);
   for (size_t i = 0; i < bytes.size() * 2; ++i) {  // each byte with its lowest bit, then bit 4, flipped
@@ -53,7 +56,7 @@ TEST(Journal, TheNextStartFinishesACompleteOneUnlessItsArchivesChanged) {
   const ImageBuffer picture = test::PositionPicture();
   auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
   Journal journal{
-      "Insert Skin into slot 12", {{kTexturesArchive, textures.size()}, {kPropsArchive, props.size()}}, {}, {}};
+      "Insert Skin into slot 12", {{kTexturesArchive, textures.size()}, {kPropsArchive, props.size()}}, {}, {}, {}, {}};
   for (int level = 0; level < 7; ++level) {
     const auto& place =
         level < 6 ? g.layout.textures.at(ExpectedTextureName(12, level)) : g.layout.props.at(ExpectedLobbyName(12));

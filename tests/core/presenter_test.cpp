@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <deque>
+#include <map>
 #include <set>
 
 #include "support/game_fixture.h"
@@ -29,6 +31,16 @@ struct RecordingView : WindowView {
   }
   void ShowPicture(const ImageBuffer* image) override { picture = image ? image->Pixels : std::vector<uint8_t>{}; }
   void SetSkinItemChecked(int index, bool on) override { on ? (void)ticked.insert(index) : (void)ticked.erase(index); }
+  void SetSkinItemIcon(int index, const ImageBuffer* icon) override {
+    icon ? (void)(icons[index] = icon->Pixels) : (void)icons.erase(index);
+  }
+  std::optional<std::string> AskForFolder(const std::string& text, const std::string& start) override {
+    folderDialogs.push_back(text + " at " + start);
+    if (folders.empty()) return std::nullopt;
+    const auto folder = folders.front();
+    folders.pop_front();
+    return folder;
+  }
   std::optional<std::string> AskForPicture(const std::string& text, const std::vector<FileFilter>& list) override {
     for (const FileFilter& f : list) filters.push_back(f.label + "=" + f.patterns);
     return dialog = text, chosen;
@@ -53,6 +65,9 @@ struct RecordingView : WindowView {
   std::vector<uint8_t> picture;
   std::vector<bool> busyChanges;
   std::set<int> ticked;
+  std::map<int, std::vector<uint8_t>> icons;  // the Skin menu's icons by slot
+  std::deque<std::optional<std::string>> folders;  // the folder dialog's answers (nothing: Cancel)
+  std::vector<std::string> folderDialogs;
   std::optional<std::string> chosen;
   std::optional<size_t> choice;
 };

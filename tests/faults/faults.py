@@ -10,6 +10,7 @@ if SANITIZED:  # leak checks cannot run under strace, and shadow memory is no re
     os.environ["ASAN_OPTIONS"] = os.environ.get("ASAN_OPTIONS", "") + ":detect_leaks=0"
 WRITES = "write,pwrite64,copy_file_range,fsync,fdatasync,rename,renameat,renameat2,unlink,unlinkat,ftruncate,fchmod"
 ARCHIVES = ("textures.mw4", "props.mw4")
+OURS = ("quorlin-history", "quorlin.slots")  # the slot history and what is known of the slots, meant to stay
 results = []
 
 
@@ -81,7 +82,7 @@ class Game:
         if what and pending:
             check(name + ": the next run says what it finished",
                   f"The interrupted {what} was finished from its journal." in after.stderr, after.stderr)
-        left = [f for f in os.listdir(os.path.join(game, "resource")) if "quorlin" in f]
+        left = [f for f in os.listdir(os.path.join(game, "resource")) if "quorlin" in f and f not in OURS]
         check(name + ": no journal or temporary file remains", not left, str(left))
         self.promise(name + " then recovered", game, finals)
         check(name + ": the command then succeeds", run(args, game).returncode == 0)
@@ -98,6 +99,12 @@ def trace_writes(game, args, extra=(), calls=WRITES):
             seen[m.group(1)] = seen.get(m.group(1), 0) + 1
             found.append((m.group(1), seen[m.group(1)], os.path.basename(m.group(2) or m.group(3) or "")))
     return found
+
+
+def second_archive_write(game, args):
+    """The number of the pwrite64 that writes the second range into an archive: killed there, an insert leaves a
+    complete journal and a slot half written."""
+    return [n for call, n, f in trace_writes(game, args, calls="pwrite64") if f in ARCHIVES][1]
 
 
 def kills(g):
@@ -227,7 +234,8 @@ def permissions(g):
         g.recovers("insert into a " + what, game, args, {g.old, g.new})
 
     game, args = g.fresh("stuck")
-    run(args, game, ["strace", "-qq", "-e", "trace=pwrite64", "-e", "inject=pwrite64:signal=KILL:when=2"])
+    n = second_archive_write(*g.fresh("probe"))
+    run(args, game, ["strace", "-qq", "-e", "trace=pwrite64", "-e", f"inject=pwrite64:signal=KILL:when={n}"])
     subprocess.run(["chown", "-R", "65534:65534", game], check=True)
     os.chmod(os.path.join(game, "resource", "textures.mw4"), 0o444)
     stuck = state(game)
@@ -309,7 +317,8 @@ def flush_order(g):
 
     game, args = g.fresh("order")
     for name, ev in [("insert", events(game, args)),
-                     ("finishing a journal", (events(game, args, ["-e", "inject=pwrite64:signal=KILL:when=2"]),
+                     ("finishing a journal", (events(game, args, ["-e", "inject=pwrite64:signal=KILL:when=" +
+                                                                  str(second_archive_write(*g.fresh("probe")))]),
                                               events(game, ["status"]))[1])]:
         at = lambda call, f: [i for i, e in enumerate(ev) if e == (call, f)]
         writes = [i for i, (c, f) in enumerate(ev) if c == "pwrite64" and f in ARCHIVES]
@@ -337,6 +346,8 @@ def flush_order(g):
 
 def main():
     root = tempfile.mkdtemp(prefix="quorlin-faults-")
+    # The programs' settings live here, not in the home of whoever runs the suite.
+    os.environ["XDG_CONFIG_HOME"] = os.path.join(root, "config")
     groups = [kills, flush_order, failing_flushes, failing_restores, size_limits, failing_opens, two_at_once, pictures]
     if os.geteuid() == 0:  # mounting, and running as an ordinary user, need root
         groups += [full_disk, permissions]

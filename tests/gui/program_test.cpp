@@ -20,6 +20,7 @@ std::pair<int, std::string> RunProgram(const TempDir& temp, const std::vector<st
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert("QUORLIN_TEST_AUTO_ANSWER", "yes");
   environment.insert("HOME", QString::fromStdString(temp.str()));
+  environment.insert("XDG_CONFIG_HOME", QString::fromStdString(temp / "config"));
   environment.remove("WINEPREFIX");
   for (const auto& [name, value] : env) environment.insert(name, QString::fromStdString(value));
   QProcess process;
@@ -37,8 +38,10 @@ std::pair<int, std::string> RunProgram(const TempDir& temp, const std::vector<st
 
 TEST(ProgramTest, EndsWithOneBeforeShowingTheWindowWithoutTheGameAndWithZeroAfterTheScreenGrab) {
   TempDir temp;
-  EXPECT_EQ(RunProgram(temp, {{"WINEPREFIX", temp / "no-prefix"}}),  // no system.reg, so no game key
-            std::pair(1, std::string("message: Quorlin: Problem getting Mechwarrior Path!\n")));
+  // No system.reg, so no game key: the player is asked to choose the folder, and cancels.
+  EXPECT_EQ(RunProgram(temp, {{"WINEPREFIX", temp / "no-prefix"}, {"QUORLIN_TEST_FOLDER", "cancel"}}),
+            std::pair(1, std::string("message: Quorlin: Problem getting Mechwarrior Path!\n"
+                                     "message: Quorlin: Do you want to choose the game's folder yourself?\n")));
 
   // Two installations under the home: the aid lists them and chooses the second. The picture
   // given at start is opened without a message, and drawn: the grab holds its ring's colours.

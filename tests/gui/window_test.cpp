@@ -20,8 +20,10 @@ TEST(QtWindow, MenusHaveTheirCaptionsAccessKeysAndNoShortcutsAndTheSkinItemsTick
   QStringList skins;
   for (int slot = 9; slot <= 37; ++slot) skins << QStringLiteral("%1=skinl_%1").arg(slot);
   const std::vector<std::pair<QString, QStringList>> menus = {
-      {"&File=mnufile", {"&Open=mnufileopen", "=mnufilesep1", "E&xit=mnufileexit"}},
-      {"&Edit=mnuedit", {"&Insert Skin=mnueditInsert", "=mnueditsep1", "&Restore to Original=mnueditRestore"}},
+      {"&File=mnufile", {"&Open=mnufileopen", "=mnufilesep1", "&Game Folder...=mnufileGameFolder", "E&xit=mnufileexit"}},
+      {"&Edit=mnuedit",
+       {"&Insert Skin=mnueditInsert", "=mnueditsep1", "&Restore to Original=mnueditRestore",
+        "Restore &Slot to Original=mnueditRestoreSlot", "&Undo Last Change to Slot=mnueditUndo"}},
       {"&Skin=mnuskin", skins}};
   const QList<QAction*> bar = window.menuBar()->actions();
   ASSERT_EQ(bar.size(), 3);

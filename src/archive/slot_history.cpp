@@ -1,0 +1,121 @@
+#include "archive/slot_history.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/error.h"
+#include "platform/little_endian.h"
+#include "platform/paths.h"
+
+namespace quorlin {
+
+namespace {
+constexpr char kMagic[8] = {'Q', 'R', 'L', 'N', 'V', 'E', 'R', '1'};
+constexpr const char* kSuffix = ".qver";
+}  // namespace
+
+std::vector<uint8_t> EncodeVersion(const SlotVersion& version) {
+  size_t size = 64 + version.picture.size();
+  for (const auto& e : version.entries) size += 5 + (e ? e->size() : 0);
+  std::vector<uint8_t> out(kMagic, kMagic + sizeof kMagic);
+  out.reserve(size);
+  out.push_back(static_cast<uint8_t>(version.slot));
+  PutU64(out, static_cast<uint64_t>(version.time));
+  PutU16(out, static_cast<uint16_t>(std::min<size_t>(version.picture.size(), 0xFFFF)));
+  out.insert(out.end(), version.picture.begin(), version.picture.begin() + std::min<size_t>(version.picture.size(), 0xFFFF));
+  out.push_back(static_cast<uint8_t>(version.entries.size()));
+  for (const auto& e : version.entries) {
+    out.push_back(e ? 1 : 0);
+    PutU32(out, e ? static_cast<uint32_t>(e->size()) : 0);
+    if (e) out.insert(out.end(), e->begin(), e->end());
+  }
+  PutU64(out, Checksum64(out));
+  return out;
+}
+
+std::optional<SlotVersion> DecodeVersion(std::span<const uint8_t> bytes, VersionFault& fault) {
+  fault = VersionFault::Damaged;
+  if (bytes.size() < sizeof kMagic || !std::equal(kMagic, kMagic + sizeof kMagic, bytes.begin())) return {};
+  // The structure first: a file that ends inside it, or before its checksum, is cut.
+  fault = VersionFault::Cut;
+  SlotVersion version;
+  size_t end = 0;
+  try {
+    ByteReader in(bytes.subspan(sizeof kMagic));
+    version.slot = in.U8();
+    version.time = static_cast<int64_t>(in.U64());
+    const auto name = in.Take(in.U16());
+    version.picture.assign(name.begin(), name.end());
+    if (in.U8() != kSlotEntryCount) {
+      fault = VersionFault::Damaged;
+      return {};
+    }
+    for (auto& entry : version.entries) {
+      const uint8_t present = in.U8();
+      const auto data = in.Take(in.U32());
+      if (present > 1 || (!present && !data.empty())) {
+        fault = VersionFault::Damaged;
+        return {};
+      }
+      if (present) entry.emplace(data.begin(), data.end());
+    }
+    end = sizeof kMagic + in.Position();
+  } catch (const QuorlinError&) {
+    return {};
+  }
+  if (bytes.size() < end + 8) return {};
+  // Anything after the checksum, or a checksum that does not match, is damage.
+  fault = VersionFault::Damaged;
+  if (bytes.size() != end + 8 || ByteReader(bytes.subspan(end)).U64At(0) != Checksum64(bytes.first(end))) return {};
+  fault = VersionFault::None;
+  return version;
+}
+
+std::string VersionFileName(int slot, int number) {
+  char name[40];
+  std::snprintf(name, sizeof name, "slot%d-%06d%s", slot, number, kSuffix);
+  return name;
+}
+
+std::optional<std::pair<int, int>> ParseVersionFileName(const std::string& name) {
+  int slot = 0, number = 0, used = 0;
+  if (std::sscanf(name.c_str(), "slot%2d-%6d.qver%n", &slot, &number, &used) != 2 ||
+      static_cast<size_t>(used) != name.size() || name != VersionFileName(slot, number) || slot < 1 ||
+      slot > kSlotCount || number < 1) {
+    return std::nullopt;
+  }
+  return std::pair{slot, number};
+}
+
+std::vector<KeptVersion> ListVersions(const std::string& nativeHistoryFolder, int slot) {
+  namespace fs = std::filesystem;
+  std::vector<KeptVersion> found;
+  std::error_code ec;
+  for (fs::directory_iterator it(FsPath(nativeHistoryFolder), ec), end; !ec && it != end; it.increment(ec)) {
+    const auto parsed = ParseVersionFileName(FromFsPath(it->path().filename()));
+    if (parsed && parsed->first == slot) found.push_back({parsed->second, FromFsPath(it->path())});
+  }
+  std::sort(found.begin(), found.end(), [](const KeptVersion& a, const KeptVersion& b) { return a.number > b.number; });
+  return found;
+}
+
+int NextVersionNumber(const std::vector<KeptVersion>& versions) {
+  return versions.empty() ? 1 : versions.front().number + 1;
+}
+
+std::vector<uint8_t> KeepVersion(Journal& journal, const std::string& nativeHistoryFolder, const SlotVersion& version,
+                                 const std::vector<std::string>& dropped) {
+  std::vector<KeptVersion> kept = ListVersions(nativeHistoryFolder, version.slot);
+  const int number = NextVersionNumber(kept);
+  const auto name = [](const KeptVersion& v) { return FromFsPath(FsPath(v.path).filename()); };
+  std::erase_if(kept, [&](const KeptVersion& v) {
+    return std::find(dropped.begin(), dropped.end(), name(v)) != dropped.end();
+  });
+  // With the new one, no more than kMaxVersionsPerSlot remain: the oldest go first.
+  for (size_t i = kMaxVersionsPerSlot - 1; i < kept.size(); ++i) journal.drop.push_back(name(kept[i]));
+  journal.keep.push_back(VersionFileName(version.slot, number));
+  return EncodeVersion(version);
+}
+
+}  // namespace quorlin

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "archive/slot.h"
+
+namespace quorlin {
+
+// The slot history: before a command changes a slot, the slot's seven entries as
+// they were are kept as one version file in resource\quorlin-history, so that the
+// change can be undone. The newest version of a slot has the highest number.
+//
+// Version file layout (little-endian):
+//   0   "QRLNVER1"
+//   8   u8 slot
+//   9   i64 time the version was kept (seconds since 1970-01-01 UTC)
+//   17  u16 picture name length, picture name (the file name of the picture that
+//       made these contents, empty when none is known)
+//       u8 entry count (7), per entry: u8 present, u32 length, the entry's bytes
+//   end-8  u64 Checksum64 of everything before it
+struct SlotVersion {
+  int slot = 0;
+  int64_t time = 0;
+  std::string picture;
+  SlotBytes entries;
+};
+
+inline constexpr const char* kHistoryFolder = "quorlin-history";
+inline constexpr const char* kHistoryFolderShown = "resource\\quorlin-history";  // as the user is told of it
+inline constexpr int kMaxVersionsPerSlot = 20;
+
+std::vector<uint8_t> EncodeVersion(const SlotVersion& version);
+
+// Why a version file cannot be used.
+enum class VersionFault { None, Cut, Damaged };
+// Reads a version file's bytes; nothing, with the fault, when they are cut short
+// (or hold more than their entries) or their checksum does not match.
+std::optional<SlotVersion> DecodeVersion(std::span<const uint8_t> bytes, VersionFault& fault);
+
+// "slot12-000005.qver": a version file's name, and the slot and number a name
+// stands for (nothing for any other name).
+std::string VersionFileName(int slot, int number);
+std::optional<std::pair<int, int>> ParseVersionFileName(const std::string& name);
+
+// The versions kept of a slot in a history folder (native path), newest first.
+struct KeptVersion {
+  int number = 0;
+  std::string path;  // native
+};
+std::vector<KeptVersion> ListVersions(const std::string& nativeHistoryFolder, int slot);
+
+// The number the next version of a slot takes.
+int NextVersionNumber(const std::vector<KeptVersion>& versions);
+
+// Adds to a journal the keeping of `version` as the slot's next version in the
+// history folder (native path), and the dropping of the oldest ones beyond
+// kMaxVersionsPerSlot once `dropped` (versions the command removes itself) are gone.
+// Returns the version file's bytes, which CommitJournal writes.
+std::vector<uint8_t> KeepVersion(Journal& journal, const std::string& nativeHistoryFolder, const SlotVersion& version,
+                                 const std::vector<std::string>& dropped = {});
+
+}  // namespace quorlin
