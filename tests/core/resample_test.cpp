@@ -136,7 +136,7 @@ const char* Name(ScaleFilter filter) {
   return filter == ScaleFilter::kBox ? "box" : filter == ScaleFilter::kMitchell ? "Mitchell" : "Catmull-Rom";
 }
 
-TEST(ScaleDownInLinearLight, MatchesTheReferenceWithinOneForEveryChannelOfEveryPixel) {
+TEST(ResampleInLinearLight, MatchesTheReferenceWithinOneForEveryChannelOfEveryPixel) {
   const struct {
     int in, out;
     ScaleFilter filter;
@@ -165,7 +165,7 @@ TEST(ScaleDownInLinearLight, MatchesTheReferenceWithinOneForEveryChannelOfEveryP
   }
 }
 
-TEST(ScaleDownInLinearLight, ASideEqualToThePicturesIsAnExactCopyOfItsPixels) {
+TEST(ResampleInLinearLight, ASideEqualToThePicturesIsAnExactCopyOfItsPixels) {
   ImageBuffer picture = NoisePicture(40);
   const std::vector<uint8_t> pixels = picture.Pixels;
   picture.Pixels.resize(pixels.size() + 7, 0xEE);  // bytes past the pixels are not part of the picture
@@ -192,7 +192,7 @@ double MeanStored(const ImageBuffer& image) {
 
 // 1-pixel black and white lines: half the light of white everywhere, which the
 // eye sees at a distance as the grey stored as 188 (sRGB of 0.5), and not as 128.
-TEST(ScaleDownInLinearLight, FineLinesKeepTheirBrightnessWhichAveragingStoredValuesLoses) {
+TEST(ResampleInLinearLight, FineLinesKeepTheirBrightnessWhichAveragingStoredValuesLoses) {
   const struct {
     int in, out;
     bool rows;       // horizontal lines (else vertical)
@@ -236,7 +236,7 @@ TEST(ScaleDownInLinearLight, FineLinesKeepTheirBrightnessWhichAveragingStoredVal
   EXPECT_GT(std::fabs(MeanLuminance(nearest) - 0.5), 0.5 * 0.9);
 }
 
-TEST(ScaleDownInLinearLight, A4096PictureOfOneColourStaysThatColourEverywhere) {
+TEST(ResampleInLinearLight, A4096PictureOfOneColourStaysThatColourEverywhere) {
   const uint8_t colours[][3] = {{12, 200, 97}, {255, 255, 255}, {0, 0, 0}};
   for (const auto& colour : colours) {
     SCOPED_TRACE(std::to_string(colour[0]) + "," + std::to_string(colour[1]) + "," + std::to_string(colour[2]));
@@ -257,7 +257,7 @@ TEST(ScaleDownInLinearLight, A4096PictureOfOneColourStaysThatColourEverywhere) {
   }
 }
 
-TEST(ScaleDownInLinearLight, RefusesWhatItCannotScaleNamingTheSizes) {
+TEST(ResampleInLinearLight, RefusesWhatItCannotScaleNamingTheSizes) {
   const auto picture = [](int32_t width, int32_t height, size_t bytes, uint8_t bits = 24) {
     ImageBuffer image;
     image.Width = width;
@@ -302,7 +302,7 @@ TEST(ScaleDownInLinearLight, RefusesWhatItCannotScaleNamingTheSizes) {
 // Runs out of address space in a child process: the result's allocation (no room
 // at all), then stb's working memory (room for the result only). Either is
 // reported, not a crash, and with room enough the same call succeeds.
-TEST(ScaleDownInLinearLightDeathTest, RunningOutOfMemoryIsReportedNotACrash) {
+TEST(ResampleInLinearLightDeathTest, RunningOutOfMemoryIsReportedNotACrash) {
   if (std::getenv("QUORLIN_SANITIZED")) GTEST_SKIP() << "the sanitizers' shadow memory needs the address space";
   const ImageBuffer picture = NoisePicture(2048);
   const auto scaleWithin = [&picture](size_t headroom) {
