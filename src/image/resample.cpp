@@ -58,9 +58,10 @@ void CheckScalable(const ImageBuffer& picture, int32_t side) {
 // Memory: besides the result (side * side * 3 bytes), stb makes one allocation
 // for the whole run and frees it before returning: the filter weights of every
 // row and column, one decoded input row in floats, and a ring of output rows in
-// floats as tall as the filter (4 / ratio + 1 rows). For 4096 -> 512 that is
-// 456,576 bytes (about 0.45 MB, with the 0.75 MB result 1.2 MB in all); no copy
-// of the whole picture is made, in floats or otherwise.
+// floats as tall as the filter reaches (4 x the reduction + 1 rows). For
+// 4096 -> 512 that is 456,576 bytes, with the 786,432-byte result 1.24 MB at the
+// peak (bench/RESULTS.md has it measured); the picture is never copied, in floats
+// (which would be 201 MB) or otherwise.
 ImageBuffer ScaleDownInLinearLight(const ImageBuffer& picture, int32_t side, ScaleFilter filter) {
   CheckScalable(picture, side);
   const auto outOfMemory = [&picture, side] {

@@ -168,7 +168,7 @@ TEST(ResampleInLinearLight, MatchesTheReferenceWithinOneForEveryChannelOfEveryPi
 TEST(ResampleInLinearLight, ASideEqualToThePicturesIsAnExactCopyOfItsPixels) {
   ImageBuffer picture = NoisePicture(40);
   const std::vector<uint8_t> pixels = picture.Pixels;
-  picture.Pixels.resize(pixels.size() + 7, 0xEE);  // bytes past the pixels are not part of the picture
+  picture.Pixels.resize(pixels.size() + 7, 0xEE);  // bytes past the pixels do not belong to the picture
   const ImageBuffer same = ScaleDownInLinearLight(picture, 40);
   EXPECT_TRUE(same.Width == 40 && same.Height == 40 && same.BitsPerPixel == 24);
   EXPECT_EQ(same.Pixels, pixels);
