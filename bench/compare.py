@@ -217,6 +217,14 @@ def main():
         shutil.rmtree(root, ignore_errors=True)
 
 
+def hand_kept(old):
+    """The sections of an earlier RESULTS.md that this script did not write: every
+    "## " section but its own "## Game ..." ones (the other benchmarks' figures,
+    kept by hand), in their order, each after a blank line."""
+    sections = re.split(r"(?m)^(?=## )", old)[1:]  # what comes before the first "## " is this script's
+    return "".join("\n" + s.rstrip("\n") + "\n" for s in sections if not s.startswith("## Game "))
+
+
 def write_results(results):
     cpu = next((l.split(":", 1)[1].strip() for l in open("/proc/cpuinfo") if l.startswith("model name")), "?")
     load = open("/proc/loadavg").read().split()[:3]
@@ -240,12 +248,7 @@ def write_results(results):
                 for what, got, limit, unit, ok in verdict]
         out += ["", f"Restore against `cp + sync` to new files instead: {m['restore'] / m['cp + sync']:.2f} x. "
                 "Opens by `status --json`: " + ", ".join(f"{n} {c}" for n, c in counts.items()) + ".", ""]
-    # Sections of RESULTS.md that other benchmarks wrote ("## Finding the game ...") are kept.
-    kept = ""
-    if os.path.exists(args.out):
-        old = open(args.out).read()
-        at = old.find("\n## Finding the game")
-        kept = old[at:] if at >= 0 else ""
+    kept = hand_kept(open(args.out).read()) if os.path.exists(args.out) else ""
     open(args.out, "w").write("\n".join(out).rstrip("\n") + "\n" + kept)
     print("written:", args.out)
 

@@ -1,12 +1,12 @@
 # What the Windows build takes from the build machine, since MinGW-w64 has no
-# packages of its own here: the header-only CLI11 and nlohmann/json from Debian's
-# packages (seen through a folder of links, so that no other host header is), and
-# GoogleTest built from Debian's source package.
+# packages of its own here: the header-only CLI11, nlohmann/json and stb (for
+# stb_image_resize) from Debian's packages (seen through a folder of links, so that
+# no other host header is), and GoogleTest built from Debian's source package.
 set(QUORLIN_HOST_HEADERS ${CMAKE_BINARY_DIR}/host-headers)
 file(MAKE_DIRECTORY ${QUORLIN_HOST_HEADERS})
-foreach(dir CLI nlohmann)
+foreach(dir CLI nlohmann stb)
   if(NOT EXISTS /usr/include/${dir})
-    message(FATAL_ERROR "/usr/include/${dir} is missing: install libcli11-dev and nlohmann-json3-dev")
+    message(FATAL_ERROR "/usr/include/${dir} is missing: install libcli11-dev, nlohmann-json3-dev and libstb-dev")
   endif()
   if(NOT EXISTS ${QUORLIN_HOST_HEADERS}/${dir})
     file(CREATE_LINK /usr/include/${dir} ${QUORLIN_HOST_HEADERS}/${dir} SYMBOLIC)
@@ -25,6 +25,8 @@ add_library(CLI11::CLI11 INTERFACE IMPORTED)
 target_include_directories(CLI11::CLI11 SYSTEM INTERFACE ${QUORLIN_HOST_HEADERS})
 add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
 target_include_directories(nlohmann_json::nlohmann_json SYSTEM INTERFACE ${QUORLIN_HOST_HEADERS})
+add_library(quorlin_stb INTERFACE IMPORTED)
+target_include_directories(quorlin_stb SYSTEM INTERFACE ${QUORLIN_HOST_HEADERS})
 
 if(QUORLIN_BUILD_TESTS)
   if(NOT EXISTS /usr/src/googletest/CMakeLists.txt)
