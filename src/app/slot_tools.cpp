@@ -72,11 +72,10 @@ void CommitSlotChange(ProgramState& state, Shell& shell, int slot, Journal& jour
     files.push_back(archives[name == kTexturesArchive ? ArchiveKind::Textures : ArchiveKind::Props].file);
   }
   int shown = -1;
+  if (!statusText.empty()) shell.SetStatus(statusText, true);
   CommitJournal(state.Game, journal, files, versions, [&](size_t i) {
     const int archive = journal.writes[i].archive;
-    if (archive != shown) {
-      shell.SetStatus(statusText.empty() ? text::Restoring(journal.archives[archive].first) : statusText, true);
-    }
+    if (statusText.empty() && archive != shown) shell.SetStatus(text::Restoring(journal.archives[archive].first), true);
     shown = archive;
   });
 }
