@@ -134,7 +134,7 @@ void BM_LoadPlainBitmap512(benchmark::State& state) {
   sample::WriteFile(file, sample::EncodeBmp(Picture512()));
   for (auto _ : state) {
     ImageBuffer image;
-    if (!LoadPlainBitmap(file, image, 1024 * 1024)) {
+    if (!LoadPlainBitmap(file, image)) {
       state.SkipWithError("the bitmap was not read");
       break;
     }

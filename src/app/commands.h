@@ -93,10 +93,16 @@ void skinl_Click(ProgramState& state, WindowShell& shell, int16_t Index);
 // buffer alone.
 using PictureDecoder = std::function<void(const std::string& nativePath, ImageBuffer& image)>;
 
+// What becomes of a square picture larger than 512x512 (up to 4096x4096): asked
+// about (the window), scaled down to 512x512 (the command line's --fit), or refused
+// as not being 512x512.
+enum class ScaleDown { Ask, Always, Never };
+
 // File > Open after the dialog: loads the picture at a native path into
-// LoadedImage, checks it is 512x512, and on success copies it to WorkImage.
+// LoadedImage, checks it is 512x512 (or scales a larger square one down), and on
+// success copies it to WorkImage.
 Outcome OpenPicture(ProgramState& state, WindowShell& shell, const std::string& nativePath,
-                    const PictureDecoder& decoder);
+                    const PictureDecoder& decoder, ScaleDown scaleDown = ScaleDown::Never);
 
 // Edit > Insert Skin: both archives.
 Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filter = LevelFilter::Nearest);

@@ -3,7 +3,8 @@
 
 #include "app/commands.h"
 #include "image/bitmap.h"
-#include "image/picture/picture_decoder.h"
+#include "image/picture_size.h"
+#include "image/resample.h"
 #include "platform/error.h"
 #include "platform/paths.h"
 #include "platform/texts.h"
@@ -31,28 +32,46 @@ Outcome Refuse(ProgramState& state, WindowShell& shell, const std::string& messa
 }  // namespace
 
 Outcome OpenPicture(ProgramState& state, WindowShell& shell, const std::string& nativePath,
-                    const PictureDecoder& decoder) {
+                    const PictureDecoder& decoder, ScaleDown scaleDown) {
   const std::string kind = LastThreeUpper(nativePath);
+  ImageBuffer decoded;
   try {
     if (kind == "JPG" || kind == "BMP" || kind == "PNG") {
-      ImageBuffer decoded;
       // Plain 24-bit bitmaps are read here; everything else goes to the platform's decoder.
-      if (!(kind == "BMP" && LoadPlainBitmap(nativePath, decoded, kMaxPicturePixels))) {
+      if (!(kind == "BMP" && LoadPlainBitmap(nativePath, decoded))) {
         if (!decoder) throw QuorlinError(kErrBadFileFormat, "Cannot read " + nativePath);
         decoder(nativePath, decoded);
       }
-      state.LoadedImage = std::move(decoded);
     } else if (kind == "TGA") {
       if (!CheckTGA(nativePath, state.LastTgaHeader)) return Refuse(state, shell, text::kTargaNot24);
-      LoadTGA(nativePath, state.LoadedImage, state.LastTgaHeader, kMaxPicturePixels);
+      LoadTGA(nativePath, decoded, state.LastTgaHeader);
     } else {
       return Refuse(state, shell, text::kUnsupportedFormat);
     }
+  } catch (const PictureTooLarge& e) {
+    // Told from its header: a square too large to scale down, or not a skin at all.
+    const bool square = e.width == e.height;
+    return Refuse(state, shell, square ? text::TooLargeToScale(e.width, e.height) : text::kNot512);
   } catch (const QuorlinError& e) {
     return Refuse(state, shell, e.what());
   }
 
-  shell.ShowPicture(&state.LoadedImage);
+  // A square picture larger than a skin may be scaled down to 512x512 (in linear
+  // light), and is then loaded as a 512x512 file is; otherwise it is refused below.
+  const bool scalable = decoded.Width == decoded.Height && decoded.Width > 512;
+  if (scalable && scaleDown != ScaleDown::Never &&
+      (scaleDown == ScaleDown::Always ||
+       shell.ShowMessage(text::ScaleDownQuestion(decoded.Width, decoded.Height), text::kProgramTitle,
+                         MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes)) {
+    try {
+      decoded = ScaleDownInLinearLight(decoded, 512);
+    } catch (const QuorlinError& e) {
+      return Refuse(state, shell, e.what());
+    }
+  }
+  state.LoadedImage = std::move(decoded);
+  // A picture too large to show is not shown before it is refused.
+  if (!scalable) shell.ShowPicture(&state.LoadedImage);
   if (state.LoadedImage.Width != 512 || state.LoadedImage.Height != 512) {
     shell.ShowMessage(text::kNot512, text::kProgramTitle, MessageIcon::None, MessageButtons::Ok);
     state.LoadedImage.Pixels.assign(1, 0);
@@ -60,6 +79,7 @@ Outcome OpenPicture(ProgramState& state, WindowShell& shell, const std::string& 
     shell.ShowPicture(nullptr);
     return Outcome::Refused;
   }
+  if (scalable) shell.ShowPicture(&state.LoadedImage);
   CopyImage(state.LoadedImage, state.WorkImage);
   state.LoadedPictureName = FromFsPath(FsPath(nativePath).filename());
   shell.SetStatus(text::kTextureLoaded, false);

@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <utility>
 
 #include "app/slot_tools.h"
 #include "platform/error.h"
+#include "platform/paths.h"
 #include "platform/texts.h"
 
 namespace quorlin {
@@ -112,6 +114,7 @@ Presenter::Presenter(WindowView& view, PictureDecoder decoder, WindowHooks hooks
 
 Outcome Presenter::Form_Load() {
   settings_ = settingsFile_.Load(*this);
+  view_.SetSmoothLevelsChecked(settings_.smoothLevels);
   StartupOptions options = hooks_.startup;
   options.RememberedGame = settings_.gameFolder;
   const Outcome outcome = StartOn(options);
@@ -213,18 +216,47 @@ std::string Presenter::ShowAndStartTestAids(const std::string& picture) {
 }
 
 void Presenter::mnufileopen_Click() {
-  const auto path = hooks_.choosePicture ? hooks_.choosePicture() : view_.AskForPicture(text::kOpenTitle, kOpenFilters);
+  // The dialog starts where the last picture was, while that folder is there.
+  std::string start;
+  if (settings_.pictureFolder) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(FsPath(*settings_.pictureFolder), ec)) start = *settings_.pictureFolder;
+  }
+  const auto path =
+      hooks_.choosePicture ? hooks_.choosePicture() : view_.AskForPicture(text::kOpenTitle, kOpenFilters, start);
   if (path && !path->empty()) OpenPictureFile(*path);
 }
 
 void Presenter::OpenPictureFile(const std::string& nativePath) {
-  Run([&] { return OpenPicture(state_, *this, nativePath, decoder_); });
+  const std::string folder = FromFsPath(FsPath(nativePath).parent_path());
+  if (!folder.empty() && settings_.pictureFolder != folder) {
+    settings_.pictureFolder = folder;
+    settingsFile_.Save(settings_, *this);
+  }
+  Run([&] { return OpenPicture(state_, *this, nativePath, decoder_, ScaleDown::Ask); });
+}
+
+void Presenter::DropFiles(const std::vector<std::string>& nativePaths) {
+  std::error_code ec;
+  if (nativePaths.size() != 1 || !std::filesystem::is_regular_file(FsPath(nativePaths[0]), ec)) {
+    ShowMessage(text::kDropOnePicture, text::kProgramTitle, MessageIcon::None, MessageButtons::Ok);
+    return;
+  }
+  OpenPictureFile(nativePaths[0]);
+}
+
+void Presenter::mnueditSmooth_Click() {
+  settings_.smoothLevels = !settings_.smoothLevels;
+  view_.SetSmoothLevelsChecked(settings_.smoothLevels);
+  settingsFile_.Save(settings_, *this);
 }
 
 void Presenter::mnufileexit_Click() { EndProgram(0); }
 
 void Presenter::mnueditInsert_Click() {
-  RunAndRefresh([&] { return quorlin::mnueditInsert_Click(state_, *this); });
+  RunAndRefresh([&] {
+    return quorlin::mnueditInsert_Click(state_, *this, settings_.smoothLevels ? LevelFilter::Box : LevelFilter::Nearest);
+  });
 }
 
 void Presenter::mnueditRestore_Click() {

@@ -36,13 +36,16 @@ class WindowView {
   // per device pixel, kept until the next call; nullptr clears the box.
   virtual void ShowPicture(const ImageBuffer* image) = 0;
   virtual void SetSkinItemChecked(int index, bool checked) = 0;
+  // Edit > Smooth Texture Levels' tick.
+  virtual void SetSmoothLevelsChecked(bool checked) = 0;
   // The Skin menu item's icon: a 32x32 24-bit top-down image, drawn one image pixel
   // per device pixel at 96 DPI and enlarged by whole steps at higher DPI; nullptr
   // takes the icon away.
   virtual void SetSkinItemIcon(int index, const ImageBuffer* icon) = 0;
-  // The Open dialog: the chosen file's native path, or nothing when cancelled.
-  virtual std::optional<std::string> AskForPicture(const std::string& title,
-                                                   const std::vector<FileFilter>& filters) = 0;
+  // The Open dialog, opened at startFolder when it is not empty: the chosen file's
+  // native path, or nothing when cancelled.
+  virtual std::optional<std::string> AskForPicture(const std::string& title, const std::vector<FileFilter>& filters,
+                                                   const std::string& startFolder) = 0;
   // The toolkit's folder dialog, opened at startFolder when it is not empty: the
   // chosen folder's native path, or nothing when cancelled.
   virtual std::optional<std::string> AskForFolder(const std::string& title, const std::string& startFolder) = 0;
@@ -141,9 +144,13 @@ class Presenter : public WindowShell {
   void mnueditRestore_Click();
   void mnueditRestoreSlot_Click();
   void mnueditUndo_Click();
+  void mnueditSmooth_Click();
   void skinl_Click(int Index);
-  // File > Open after the dialog.
+  // File > Open after the dialog, and a picture given at start.
   void OpenPictureFile(const std::string& nativePath);
+  // Files dropped onto the window: one picture file is opened as File > Open opens
+  // it; anything else is refused with one message.
+  void DropFiles(const std::vector<std::string>& nativePaths);
 
   // 0 after File > Exit or closing the window, 1 after start-up or a command ended
   // the program.

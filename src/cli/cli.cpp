@@ -76,6 +76,7 @@ struct CliOptions {
   int slot = 0;                 // insert, restore (0: every slot), extract, history, undo
   std::string picture;          // insert
   std::string filter = "nearest";
+  bool fit = false;  // a larger square picture scaled down to 512x512
   bool yes = false;   // restore, undo
   std::string outDir;  // extract
   bool png = false;
@@ -144,7 +145,8 @@ int Index(Command& c) {
 }
 
 int Insert(Command& c) {
-  if (const Outcome opened = OpenPicture(c.state, c.shell, c.options.picture, c.codecs.decode);
+  if (const Outcome opened = OpenPicture(c.state, c.shell, c.options.picture, c.codecs.decode,
+                                         c.options.fit ? ScaleDown::Always : ScaleDown::Never);
       opened != Outcome::Done) {
     return ExitCode(opened);
   }
@@ -267,6 +269,7 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, cons
   AddSlot(insert, o.slot)->required();
   insert->add_option("--filter", o.filter, "How smaller levels are made: nearest (as the window) or box")
       ->check(CLI::IsMember({"nearest", "box"}));
+  insert->add_flag("--fit", o.fit, "Scale a larger square picture (up to 4096x4096) down to 512x512");
   insert->add_option("PICTURE", o.picture, "Bitmap, JPEG, PNG or uncompressed 24-bit Targa file")->required();
 
   CLI::App* restore = add("restore", "Copy the backups back over the archives", Restore);

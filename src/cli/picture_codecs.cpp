@@ -17,18 +17,17 @@ PictureCodecs ProgramPictureCodecs() { return {DecodePicture, SavePng}; }
 
 #include <climits>
 
+#include "image/picture/module_interface.h"
+#include "image/picture_size.h"
 #include "platform/error.h"
 
 namespace quorlin {
 
 namespace {
 
-using DecodeFunction = bool (*)(const std::string&, ImageBuffer&, std::string&);
-using SaveFunction = bool (*)(const std::string&, const ImageBuffer&, std::string&);
-
 struct Module {
-  DecodeFunction decode = nullptr;
-  SaveFunction save = nullptr;
+  QuorlinDecodePictureFunction decode = nullptr;
+  QuorlinSavePngFunction save = nullptr;
   std::string error;
 };
 
@@ -51,8 +50,8 @@ const Module& Loaded() {
     const std::string path = ModulePath();
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle) {
-      m.decode = reinterpret_cast<DecodeFunction>(::dlsym(handle, "QuorlinDecodePicture"));
-      m.save = reinterpret_cast<SaveFunction>(::dlsym(handle, "QuorlinSavePng"));
+      m.decode = reinterpret_cast<QuorlinDecodePictureFunction>(::dlsym(handle, "QuorlinDecodePicture"));
+      m.save = reinterpret_cast<QuorlinSavePngFunction>(::dlsym(handle, "QuorlinSavePng"));
     }
     if (!m.decode || !m.save) {
       const char* why = ::dlerror();
@@ -63,18 +62,43 @@ const Module& Loaded() {
   return module;
 }
 
+// A failure the module reports, as the error it stands for.
+[[noreturn]] void Throw(const QuorlinPictureResult& result) {
+  if (result.tooLarge) throw PictureTooLarge(result.width, result.height);
+  throw QuorlinError(result.error, result.reason);
+}
+
 }  // namespace
 
 PictureCodecs ProgramPictureCodecs() {
-  // The module hands a failure back as false and its message (see module.cpp).
   return {[](const std::string& path, ImageBuffer& image) {
-            std::string reason = "Cannot read " + path + ": " + Loaded().error;
-            if (!Loaded().decode || !Loaded().decode(path, image, reason))
-              throw QuorlinError(kErrBadFileFormat, reason);
+            if (!Loaded().decode) throw QuorlinError(kErrBadFileFormat, "Cannot read " + path + ": " + Loaded().error);
+            ImageBuffer decoded;
+            QuorlinPictureResult result{};
+            Loaded().decode(
+                path.c_str(),
+                [](void* context, int32_t width, int32_t height, size_t bytes) -> uint8_t* {
+                  auto& out = *static_cast<ImageBuffer*>(context);
+                  try {
+                    out.Pixels.resize(bytes);
+                  } catch (const std::bad_alloc&) {
+                    return nullptr;
+                  }
+                  out.Width = width, out.Height = height, out.BitsPerPixel = 24;
+                  return out.Pixels.data();
+                },
+                &decoded, &result);
+            if (result.error) Throw(result);
+            image = std::move(decoded);
           },
           [](const std::string& path, const ImageBuffer& image) {
-            std::string reason = "Cannot write " + path + ": " + Loaded().error;
-            if (!Loaded().save || !Loaded().save(path, image, reason)) throw QuorlinError(kErrPathFileAccess, reason);
+            if (!Loaded().save) throw QuorlinError(kErrPathFileAccess, "Cannot write " + path + ": " + Loaded().error);
+            if (image.Pixels.size() < PixelBytes(image.Width, image.Height)) {
+              throw QuorlinError(kErrPathFileAccess, "Cannot write " + path + ": no 24-bit image");
+            }
+            QuorlinPictureResult result{};
+            Loaded().save(path.c_str(), image.Width, image.Height, image.Pixels.data(), &result);
+            if (result.error) Throw(result);
           }};
 }
 

@@ -6,6 +6,10 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QFile>
 #include <QFileDialog>
 #include <QFrame>
@@ -102,6 +106,7 @@ frmQuorlin::frmQuorlin(WindowHooks hooks, QWidget* parent)
   lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
   CreateMenus();
+  setAcceptDrops(true);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -128,6 +133,11 @@ void frmQuorlin::CreateMenus() {
           [p] { p->mnueditRestoreSlot_Click(); });
   connect(Named(mnuedit->addAction(tr("&Undo Last Change to Slot")), "mnueditUndo"), &QAction::triggered,
           [p] { p->mnueditUndo_Click(); });
+  Named(mnuedit->addSeparator(), "mnueditsep2");
+  // Checked or not by the presenter alone (SetSmoothLevelsChecked), as the Skin items are.
+  mnueditSmooth = Named(mnuedit->addAction(tr("S&mooth Texture Levels")), "mnueditSmooth");
+  mnueditSmooth->setCheckable(true);
+  connect(mnueditSmooth, &QAction::triggered, [p] { p->mnueditSmooth_Click(); });
 
   // The ticks are set by the presenter through SetSkinItemChecked alone, so the
   // items are independent checkable actions rather than an exclusive group.
@@ -174,6 +184,22 @@ void frmQuorlin::SetSkinItemChecked(int index, bool checked) {
   if (const auto item = skinl.find(index); item != skinl.end()) item->second->setChecked(checked);
 }
 
+void frmQuorlin::SetSmoothLevelsChecked(bool checked) { mnueditSmooth->setChecked(checked); }
+
+void frmQuorlin::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void frmQuorlin::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    paths.push_back(url.isLocalFile() ? QFile::encodeName(QDir::toNativeSeparators(url.toLocalFile())).toStdString()
+                                      : std::string());
+  }
+  event->acceptProposedAction();
+  presenter_.DropFiles(paths);
+}
+
 void frmQuorlin::SetSkinItemIcon(int index, const ImageBuffer* icon) {
   const auto item = skinl.find(index);
   if (item == skinl.end()) return;
@@ -209,8 +235,9 @@ void frmQuorlin::ShowPicture(const ImageBuffer* image) {
   Picture1->setPixmap(pixmap);
 }
 
-std::optional<std::string> frmQuorlin::AskForPicture(const std::string& title, const std::vector<FileFilter>& filters) {
-  QFileDialog dialog(this, Text(title));
+std::optional<std::string> frmQuorlin::AskForPicture(const std::string& title, const std::vector<FileFilter>& filters,
+                                                     const std::string& startFolder) {
+  QFileDialog dialog(this, Text(title), QFile::decodeName(startFolder.c_str()));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   QStringList labels;

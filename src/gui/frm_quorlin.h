@@ -8,6 +8,8 @@
 #include "app/presenter.h"
 
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
 class QFrame;
 class QLabel;
 class QProgressDialog;
@@ -35,12 +37,19 @@ class frmQuorlin : public QMainWindow, public WindowView {
   void ShowPicture(const ImageBuffer* image) override;
   void SetSkinItemChecked(int index, bool checked) override;
   void SetSkinItemIcon(int index, const ImageBuffer* icon) override;
-  std::optional<std::string> AskForPicture(const std::string& title, const std::vector<FileFilter>& filters) override;
+  std::optional<std::string> AskForPicture(const std::string& title, const std::vector<FileFilter>& filters,
+                                           const std::string& startFolder) override;
+  void SetSmoothLevelsChecked(bool checked) override;
   std::optional<std::string> AskForFolder(const std::string& title, const std::string& startFolder) override;
   bool ShowProgress(const std::string& what, int thousandths) override;
   void CloseProgress() override;
   void SetBusy(bool busy) override;
   std::optional<size_t> ChooseInstallation(const std::vector<Installation>& found) override;
+
+ protected:
+  // A picture dropped onto the window: one file is opened as File > Open opens it.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void CreateMenus();
@@ -52,6 +61,7 @@ class frmQuorlin : public QMainWindow, public WindowView {
   QLabel* lblStatus = nullptr;
   std::map<int, QAction*> skinl;  // Skin menu items by slot, 9..37
   QMenu* mnuskin = nullptr;
+  QAction* mnueditSmooth = nullptr;
   std::unique_ptr<QProgressDialog> progress_;
 };
 

@@ -7,11 +7,11 @@
 #include "platform/error.h"
 #include "platform/little_endian.h"
 #include "platform/native_file.h"
-#include "platform/texts.h"
+#include "image/picture_size.h"
 
 namespace quorlin {
 
-bool LoadPlainBitmap(const std::string& nativePath, ImageBuffer& image, int64_t maxPixels) {
+bool LoadPlainBitmap(const std::string& nativePath, ImageBuffer& image) {
   std::optional<NativeFile> file;
   try {
     file.emplace(nativePath, NativeFile::Access::Read);
@@ -28,9 +28,7 @@ bool LoadPlainBitmap(const std::string& nativePath, ImageBuffer& image, int64_t 
                      height != 0;
   if (!plain) return false;
   const int64_t rows = height < 0 ? -height : height;
-  if (width > maxPixels || rows > maxPixels || width * rows > maxPixels) {
-    throw QuorlinError(kErrOutOfMemory, text::kNot512);
-  }
+  RequireLoadableSize(width, rows);
 
   const size_t rowBytes = static_cast<size_t>(width) * 3, stride = (rowBytes + 3) & ~size_t{3};
   const ByteReader stored(*file, pixelsAt, stride * static_cast<size_t>(rows));

@@ -15,9 +15,9 @@ namespace quorlin {
 //
 // Reads the header first, then only the pixel rows. Returns false, leaving the
 // image alone, for any other kind of file and for one that cannot be opened or
-// read (the decoder then says why). Refuses with QuorlinError a plain bitmap of
-// more than maxPixels pixels (kErrOutOfMemory, as not being 512x512) or one
-// shorter than its pixel rows (kErrInputPastEnd).
-bool LoadPlainBitmap(const std::string& nativePath, ImageBuffer& image, int64_t maxPixels);
+// read (the decoder then says why). Refuses a plain bitmap of a size that cannot
+// make a skin with PictureTooLarge (image/picture_size.h), and one shorter than its
+// pixel rows with QuorlinError (kErrInputPastEnd).
+bool LoadPlainBitmap(const std::string& nativePath, ImageBuffer& image);
 
 }  // namespace quorlin

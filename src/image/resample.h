@@ -3,12 +3,10 @@
 #include <cstdint>
 
 #include "image/image_buffer.h"
+#include "image/picture_size.h"
 
 namespace quorlin {
 
-// The largest picture ScaleDownInLinearLight takes, on each side: 4096x4096 is
-// 48 MB of pixels, as large as artists paint skins.
-inline constexpr int32_t kLargestScalableSide = 4096;
 
 // The filters the scaling can use, each stretched over the reduction so that it
 // averages every input pixel of an output pixel's neighbourhood:

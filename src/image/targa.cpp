@@ -7,6 +7,7 @@
 #include "platform/error.h"
 #include "platform/little_endian.h"
 #include "platform/native_file.h"
+#include "image/picture_size.h"
 #include "platform/texts.h"
 
 namespace quorlin {
@@ -122,7 +123,7 @@ void DecodeTGA(std::span<const uint8_t> bytes, ImageBuffer& image, TgaHeader& he
   image.Pixels = std::move(pixels);
 }
 
-void LoadTGA(const std::string& nativePath, ImageBuffer& image, TgaHeader& header, int64_t maxPixels) {
+void LoadTGA(const std::string& nativePath, ImageBuffer& image, TgaHeader& header) {
   NativeFile file(nativePath, NativeFile::Access::Read);
   std::vector<uint8_t> bytes(kTgaHeaderSize);
   bytes.resize(file.ReadAt(0, bytes.data(), bytes.size()));
@@ -131,7 +132,7 @@ void LoadTGA(const std::string& nativePath, ImageBuffer& image, TgaHeader& heade
     ParseHeader(bytes, h);
     const size_t pixels = PixelBytes(h.Width, h.Height);
     if (h.ImageType == 2 && h.PixelDepth == 24 && pixels != 0) {
-      if (static_cast<int64_t>(h.Width) * h.Height > maxPixels) throw QuorlinError(kErrOutOfMemory, text::kNot512);
+      RequireLoadableSize(h.Width, h.Height);
       bytes.resize(std::min<uint64_t>(file.Size(), kTgaHeaderSize + h.IdLength + ColorMapBytes(h) + pixels));
       bytes.resize(file.ReadAt(0, bytes.data(), bytes.size()));
     }

@@ -52,8 +52,8 @@ bool CheckTGA(const std::string& nativePath, TgaHeader& header);
 //   kErrInputPastEnd   shorter than its header, ID, colour map or pixels
 void DecodeTGA(std::span<const uint8_t> bytes, ImageBuffer& image, TgaHeader& header, const std::string& name);
 // The file form reads the header first and then only the bytes the image needs,
-// so that a header claiming a huge size costs nothing: more than maxPixels pixels
-// are refused from the header (kErrOutOfMemory, as not being 512x512).
-void LoadTGA(const std::string& nativePath, ImageBuffer& image, TgaHeader& header, int64_t maxPixels);
+// so that a header claiming a huge size costs nothing: a size that cannot make a
+// skin is refused from the header with PictureTooLarge (image/picture_size.h).
+void LoadTGA(const std::string& nativePath, ImageBuffer& image, TgaHeader& header);
 
 }  // namespace quorlin

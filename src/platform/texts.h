@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Every text the user sees from the commands and the windows, each written once:
@@ -32,6 +33,15 @@ inline constexpr const char* kOpenTitle = "Open 512x512 Skin";
 inline constexpr const char* kUnsupportedFormat = "Unsupported format!";
 inline constexpr const char* kTargaNot24 = "Targa file must be 24-bit Uncompressed!";
 inline constexpr const char* kNot512 = "Skin file isn't 512x512!";
+inline std::string ScaleDownQuestion(int64_t width, int64_t height) {
+  return "The picture is " + std::to_string(width) + "x" + std::to_string(height) + ". Scale it down to 512x512?";
+}
+inline std::string TooLargeToScale(int64_t width, int64_t height) {
+  return "The picture is " + std::to_string(width) + "x" + std::to_string(height) +
+         ". Quorlin scales square pictures of up to 4096x4096 down to 512x512.";
+}
+// Dropping onto the window anything but one picture file.
+inline constexpr const char* kDropOnePicture = "Drop one picture file onto the window to open it.";
 
 // ---- Insert Skin ----
 inline constexpr const char* kLoadImageFirst = "Load a 512x512 image to use for a skin";

@@ -29,6 +29,7 @@ enum : UINT {
   kGameFolder,
   kRestoreSlot,
   kUndo,
+  kSmooth,
   kSkinBase = 1000
 };
 constexpr const char* kClass = "frmQuorlin";
@@ -157,7 +158,11 @@ class frmQuorlin : public MainWindow, public WindowView {
     CheckMenuItem(mnuskin, kSkinBase + static_cast<UINT>(index), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
   }
   void SetSkinItemIcon(int index, const ImageBuffer* icon) override;
-  std::optional<std::string> AskForPicture(const std::string& title, const std::vector<FileFilter>& filters) override;
+  std::optional<std::string> AskForPicture(const std::string& title, const std::vector<FileFilter>& filters,
+                                           const std::string& startFolder) override;
+  void SetSmoothLevelsChecked(bool checked) override {
+    CheckMenuItem(mnuedit_, kSmooth, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+  }
   std::optional<std::string> AskForFolder(const std::string& title, const std::string& startFolder) override;
   bool ShowProgress(const std::string& what, int thousandths) override;
   void CloseProgress() override;
@@ -182,6 +187,7 @@ class frmQuorlin : public MainWindow, public WindowView {
   HWND Frame1 = nullptr;
   HWND lblStatus = nullptr;
   HMENU mnuskin = nullptr;
+  HMENU mnuedit_ = nullptr;
   std::map<int, ImageBuffer> skinIcons_;  // the icons shown, kept to draw them again at another DPI
   std::map<int, HBITMAP> skinBitmaps_;    // and their bitmaps, which the menu does not own
   UINT dpi_ = 96;
@@ -232,6 +238,7 @@ frmQuorlin::frmQuorlin(HINSTANCE instance, WindowHooks hooks)
   Frame1 = Child(hwnd_, "STATIC", "", SS_ETCHEDFRAME, nullptr);
   lblStatus = Child(Frame1, "STATIC", text::kReady, SS_LEFT | SS_CENTERIMAGE, nullptr);
   CreateMenus();
+  DragAcceptFiles(hwnd_, TRUE);
   Layout(DpiOf(hwnd_));
 }
 
@@ -272,6 +279,9 @@ void frmQuorlin::CreateMenus() {
   AppendMenuA(mnuedit, MF_STRING, kRestore, "&Restore to Original");
   AppendMenuA(mnuedit, MF_STRING, kRestoreSlot, "Restore &Slot to Original");
   AppendMenuA(mnuedit, MF_STRING, kUndo, "&Undo Last Change to Slot");
+  AppendMenuA(mnuedit, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(mnuedit, MF_STRING, kSmooth, "S&mooth Texture Levels");
+  mnuedit_ = mnuedit;
   // The ticks are set by the presenter through SetSkinItemChecked alone.
   mnuskin = CreatePopupMenu();
   for (int index = kFirstMenuSlot; index <= kLastMenuSlot; ++index) {
@@ -316,6 +326,7 @@ LRESULT frmQuorlin::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       if (id == kGameFolder) presenter_.mnufileGameFolder_Click();
       if (id == kRestoreSlot) presenter_.mnueditRestoreSlot_Click();
       if (id == kUndo) presenter_.mnueditUndo_Click();
+      if (id == kSmooth) presenter_.mnueditSmooth_Click();
       if (id > kSkinBase + kFirstMenuSlot - 1 && id <= kSkinBase + kLastMenuSlot) {
         presenter_.skinl_Click(static_cast<int>(id - kSkinBase));
       }
@@ -334,6 +345,19 @@ LRESULT frmQuorlin::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
       SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
       Layout(HIWORD(wparam));
+      return 0;
+    }
+    case WM_DROPFILES: {  // files dropped from Explorer: one picture is opened as File > Open does
+      HDROP drop = reinterpret_cast<HDROP>(wparam);
+      std::vector<std::string> paths;
+      const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+      for (UINT i = 0; i < count; ++i) {
+        std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size()));
+        paths.push_back(Utf8(path.c_str()));
+      }
+      DragFinish(drop);
+      presenter_.DropFiles(paths);
       return 0;
     }
     case WM_CLOSE:  // closing the window is File > Exit
@@ -397,7 +421,8 @@ void frmQuorlin::ShowPicture(const ImageBuffer* image) {
   UpdateWindow(Picture1);
 }
 
-std::optional<std::string> frmQuorlin::AskForPicture(const std::string& title, const std::vector<FileFilter>& filters) {
+std::optional<std::string> frmQuorlin::AskForPicture(const std::string& title, const std::vector<FileFilter>& filters,
+                                                     const std::string& startFolder) {
   std::string filter;  // label, NUL, patterns, NUL, ..., NUL
   for (const FileFilter& f : filters) filter += f.label + '\0' + f.patterns + '\0';
   char path[MAX_PATH] = {};
@@ -408,6 +433,7 @@ std::optional<std::string> frmQuorlin::AskForPicture(const std::string& title, c
   dialog.lpstrFile = path;
   dialog.nMaxFile = sizeof path;
   dialog.lpstrTitle = title.c_str();
+  dialog.lpstrInitialDir = startFolder.empty() ? nullptr : startFolder.c_str();
   dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
   if (!GetOpenFileNameA(&dialog)) return std::nullopt;
   return std::string(path);

@@ -41,10 +41,13 @@ struct RecordingView : WindowView {
     folders.pop_front();
     return folder;
   }
-  std::optional<std::string> AskForPicture(const std::string& text, const std::vector<FileFilter>& list) override {
+  std::optional<std::string> AskForPicture(const std::string& text, const std::vector<FileFilter>& list,
+                                           const std::string& start) override {
     for (const FileFilter& f : list) filters.push_back(f.label + "=" + f.patterns);
+    startFolder = start;
     return dialog = text, chosen;
   }
+  void SetSmoothLevelsChecked(bool on) override { smooth = on; }
   bool ShowProgress(const std::string& what, int n) override {
     return progress.push_back(what + " " + std::to_string(n)), !cancel;
   }
@@ -57,7 +60,8 @@ struct RecordingView : WindowView {
     return choice;
   }
 
-  std::string title, status, dialog;
+  std::string title, status, dialog, startFolder;
+  bool smooth = false;
   int shown = 0, closed = 0;
   bool cancel = false;
   std::vector<std::string> filters, progress, offered;

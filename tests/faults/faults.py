@@ -301,7 +301,7 @@ def pictures(g):
                              stderr=subprocess.PIPE, text=True)
         err = p.stderr.read()
         _, status, usage = os.wait4(p.pid, 0)
-        check(name + ": refused", os.waitstatus_to_exitcode(status) == 1 and (name in err or "isn't 512x512" in err), err)
+        check(name + ": refused", os.waitstatus_to_exitcode(status) == 1 and (name in err or "8000x8000" in err), err)
         if not SANITIZED:
             check(name + ": peak memory under 40 MB", usage.ru_maxrss < 40 * 1024, f"{usage.ru_maxrss} kB")
         check(name + ": nothing written", state(game) == g.old)

@@ -23,7 +23,8 @@ TEST(QtWindow, MenusHaveTheirCaptionsAccessKeysAndNoShortcutsAndTheSkinItemsTick
       {"&File=mnufile", {"&Open=mnufileopen", "=mnufilesep1", "&Game Folder...=mnufileGameFolder", "E&xit=mnufileexit"}},
       {"&Edit=mnuedit",
        {"&Insert Skin=mnueditInsert", "=mnueditsep1", "&Restore to Original=mnueditRestore",
-        "Restore &Slot to Original=mnueditRestoreSlot", "&Undo Last Change to Slot=mnueditUndo"}},
+        "Restore &Slot to Original=mnueditRestoreSlot", "&Undo Last Change to Slot=mnueditUndo", "=mnueditsep2",
+        "S&mooth Texture Levels=mnueditSmooth"}},
       {"&Skin=mnuskin", skins}};
   const QList<QAction*> bar = window.menuBar()->actions();
   ASSERT_EQ(bar.size(), 3);

@@ -49,6 +49,9 @@ TEST(OpenPicture, EveryFormatGivesThePicturesPixelsAndUnusableFilesLeaveNoImageL
   const size_t sof = std::search(jpeg.begin(), jpeg.end(), sofMarker, sofMarker + 2) - jpeg.begin();
   const std::string targa = "Targa file must be 24-bit Uncompressed!", not512 = "Skin file isn't 512x512!";
   const std::string shortBmp = ": the bitmap file is shorter than its pixels";
+  const std::string huge = "The picture is 8000x8000. Quorlin scales square pictures of up to 4096x4096 down to 512x512.";
+  const std::string huge4097 =
+      "The picture is 4097x4097. Quorlin scales square pictures of up to 4096x4096 down to 512x512.";
   const struct {
     const char* name;
     std::vector<uint8_t> bytes;
@@ -74,8 +77,10 @@ TEST(OpenPicture, EveryFormatGivesThePicturesPixelsAndUnusableFilesLeaveNoImageL
       {"513x512.bmp", sample::EncodeBmp(test::PositionPicture(513, 512)), not512},
       {"512x511.bmp", sample::EncodeBmp(test::PositionPicture(512, 511)), not512},
       {"512x513.png", sample::EncodePng(test::PositionPicture(512, 513)), not512},
-      {"huge.jpg", test::With(jpeg, {{sof + 5, 0x1F}, {sof + 6, 0x40}, {sof + 7, 0x1F}, {sof + 8, 0x40}}), not512},
-      {"huge.tga", test::With(tga, {{12, 0x40}, {13, 0x1F}, {14, 0x40}, {15, 0x1F}}), not512}};
+      // Sizes from the header: a square too large to scale down, or too large and not square.
+      {"huge.jpg", test::With(jpeg, {{sof + 5, 0x1F}, {sof + 6, 0x40}, {sof + 7, 0x1F}, {sof + 8, 0x40}}), huge},
+      {"huge.tga", test::With(tga, {{12, 0x01}, {13, 0x10}, {14, 0x01}, {15, 0x10}}), huge4097},
+      {"wide.tga", test::With(tga, {{12, 0x40}, {13, 0x1F}, {14, 0x00}, {15, 0x01}}), not512}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_EQ(open("good.bmp", bmp), Outcome::Done);

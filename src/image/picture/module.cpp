@@ -1,40 +1,68 @@
 // The picture decoder as a module of its own, loaded by quorlin-cli only when it
 // needs to read a JPEG, PNG or unusual bitmap file or write a PNG one: most
 // commands never do, and linking Qt would cost every one of them its start-up
-// time. Nothing is thrown across: the program has its own copy of the C++ runtime,
-// so a failure crosses as false and the message, and becomes an error again there.
+// time. Nothing but plain C types crosses (module_interface.h): a failure comes back
+// as its number and description, and becomes an error again on the other side.
+#include <cstring>
 #include <exception>
+#include <new>
 
+#include "image/picture/module_interface.h"
 #include "image/picture/picture_decoder.h"
+#include "image/picture_size.h"
 #include "platform/error.h"
 
 namespace {
 
+void Fill(QuorlinPictureResult* result, int error, const std::string& reason) {
+  result->error = error;
+  std::strncpy(result->reason, reason.c_str(), sizeof result->reason - 1);
+  result->reason[sizeof result->reason - 1] = '\0';
+}
+
 template <typename Work>
-bool Guarded(const char* what, const std::string& nativePath, std::string& reason, Work work) noexcept {
+void Guarded(const char* what, const char* nativePath, QuorlinPictureResult* result, Work work) noexcept {
+  *result = {};
   try {
     work();
-    return true;
+  } catch (const quorlin::PictureTooLarge& e) {
+    Fill(result, e.number(), e.what());
+    result->tooLarge = 1;
+    result->width = e.width;
+    result->height = e.height;
   } catch (const quorlin::QuorlinError& e) {
-    reason = e.what();
+    Fill(result, e.number(), e.what());
+  } catch (const std::bad_alloc&) {
+    Fill(result, quorlin::kErrOutOfMemory, std::string(what) + nativePath + ": out of memory");
   } catch (const std::exception& e) {
-    reason = what + nativePath + ": " + e.what();
+    Fill(result, quorlin::kErrBadFileFormat, std::string(what) + nativePath + ": " + e.what());
   } catch (...) {
-    reason = what + nativePath;
+    Fill(result, quorlin::kErrBadFileFormat, std::string(what) + nativePath);
   }
-  return false;
 }
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) bool QuorlinDecodePicture(const std::string& nativePath,
-                                                                            quorlin::ImageBuffer& image,
-                                                                            std::string& reason) noexcept {
-  return Guarded("Cannot read ", nativePath, reason, [&] { quorlin::DecodePicture(nativePath, image); });
+extern "C" __attribute__((visibility("default"))) void QuorlinDecodePicture(const char* nativePath,
+                                                                            QuorlinAllocatePixels allocate,
+                                                                            void* context,
+                                                                            QuorlinPictureResult* result) noexcept {
+  Guarded("Cannot read ", nativePath, result, [&] {
+    quorlin::DecodePictureInto(nativePath, [&](int32_t width, int32_t height, size_t bytes) {
+      return allocate(context, width, height, bytes);
+    });
+  });
 }
 
-extern "C" __attribute__((visibility("default"))) bool QuorlinSavePng(const std::string& nativePath,
-                                                                      const quorlin::ImageBuffer& image,
-                                                                      std::string& reason) noexcept {
-  return Guarded("Cannot write ", nativePath, reason, [&] { quorlin::SavePng(nativePath, image); });
+extern "C" __attribute__((visibility("default"))) void QuorlinSavePng(const char* nativePath, int32_t width,
+                                                                      int32_t height, const uint8_t* pixels,
+                                                                      QuorlinPictureResult* result) noexcept {
+  Guarded("Cannot write ", nativePath, result, [&] {
+    quorlin::ImageBuffer image;
+    image.Width = width;
+    image.Height = height;
+    image.BitsPerPixel = 24;
+    image.Pixels.assign(pixels, pixels + quorlin::PixelBytes(width, height));
+    quorlin::SavePng(nativePath, image);
+  });
 }

@@ -11,7 +11,6 @@
 
 #include "image/picture_checks.h"
 #include "platform/error.h"
-#include "platform/texts.h"
 
 namespace quorlin {
 
@@ -25,10 +24,10 @@ QString NativeName(const std::string& path) { return QString::fromLocal8Bit(path
 
 }  // namespace
 
-void DecodePicture(const std::string& nativePath, ImageBuffer& image) {
-  // Qt refuses allocations above this limit (in MiB) whatever the decoder: four
-  // times what the largest picture let through needs in 32-bit colour.
-  QImageReader::setAllocationLimit(16);
+void DecodePictureInto(const std::string& nativePath, const PixelAllocator& allocate) {
+  // Qt refuses allocations above this limit (in MiB) whatever the decoder: room for
+  // the largest picture let through in 32-bit colour (64 MiB), twice over.
+  QImageReader::setAllocationLimit(128);
   RefuseBeforeDecoding(nativePath);
   QFile file(NativeName(nativePath));
   if (!file.open(QIODevice::ReadOnly)) Fail("Cannot read " + nativePath + ": " + file.errorString().toStdString());
@@ -36,22 +35,47 @@ void DecodePicture(const std::string& nativePath, ImageBuffer& image) {
   reader.setAutoTransform(false);
   // A top-down bitmap may report its height as negative.
   const QSize size = reader.size();
-  if (std::llabs(size.width()) * std::llabs(size.height()) > kMaxPicturePixels) Fail(text::kNot512);
+  RequireLoadableSize(std::llabs(size.width()), std::llabs(size.height()));
   QImage decoded;
   if (!reader.read(&decoded) || decoded.isNull()) {
     Fail("Cannot read " + nativePath + ": " + reader.errorString().toStdString());
   }
-  const QImage bgr = decoded.convertToFormat(QImage::Format_BGR888);
-  if (bgr.isNull()) Fail("Cannot read " + nativePath + ": the picture cannot be converted to 24-bit colour");
-  const size_t row = static_cast<size_t>(bgr.width()) * 3;
-  std::vector<uint8_t> pixels(row * static_cast<size_t>(bgr.height()));
-  for (int y = 0; y < bgr.height(); ++y) {
-    std::memcpy(pixels.data() + static_cast<size_t>(y) * row, bgr.constScanLine(y), row);
+  // The decoder's own size must be one the header promised.
+  RequireLoadableSize(decoded.width(), decoded.height());
+  // 32-bit pixels are taken row by row into the buffer, which spares a second
+  // whole copy of a large picture; other forms are converted first.
+  const bool direct = decoded.format() == QImage::Format_RGB32 || decoded.format() == QImage::Format_ARGB32;
+  if (!direct) {
+    decoded = decoded.convertToFormat(QImage::Format_BGR888);
+    if (decoded.isNull()) Fail("Cannot read " + nativePath + ": the picture cannot be converted to 24-bit colour");
   }
-  image.Width = bgr.width();
-  image.Height = bgr.height();
-  image.BitsPerPixel = 24;
-  image.Pixels = std::move(pixels);
+  const size_t row = static_cast<size_t>(decoded.width()) * 3;
+  uint8_t* out = allocate(decoded.width(), decoded.height(), row * static_cast<size_t>(decoded.height()));
+  if (!out) Fail("Cannot read " + nativePath + ": not enough memory for its pixels", kErrOutOfMemory);
+  for (int y = 0; y < decoded.height(); ++y, out += row) {
+    if (!direct) {
+      std::memcpy(out, decoded.constScanLine(y), row);
+      continue;
+    }
+    const auto* in = reinterpret_cast<const QRgb*>(decoded.constScanLine(y));
+    for (int x = 0; x < decoded.width(); ++x) {
+      out[3 * x] = static_cast<uint8_t>(qBlue(in[x]));
+      out[3 * x + 1] = static_cast<uint8_t>(qGreen(in[x]));
+      out[3 * x + 2] = static_cast<uint8_t>(qRed(in[x]));
+    }
+  }
+}
+
+void DecodePicture(const std::string& nativePath, ImageBuffer& image) {
+  ImageBuffer decoded;
+  DecodePictureInto(nativePath, [&decoded](int32_t width, int32_t height, size_t bytes) {
+    decoded.Width = width;
+    decoded.Height = height;
+    decoded.BitsPerPixel = 24;
+    decoded.Pixels.resize(bytes);
+    return decoded.Pixels.data();
+  });
+  image = std::move(decoded);
 }
 
 void SavePng(const std::string& nativePath, const ImageBuffer& image) {

@@ -9,7 +9,6 @@
 #include "image/picture/picture_decoder.h"
 #include "image/picture_checks.h"
 #include "platform/error.h"
-#include "platform/texts.h"
 
 namespace quorlin {
 
@@ -67,6 +66,18 @@ IWICImagingFactory* Factory(HRESULT& hr) {
 }  // namespace
 
 void DecodePicture(const std::string& nativePath, ImageBuffer& image) {
+  ImageBuffer decoded;
+  DecodePictureInto(nativePath, [&decoded](int32_t width, int32_t height, size_t bytes) {
+    decoded.Width = width;
+    decoded.Height = height;
+    decoded.BitsPerPixel = 24;
+    decoded.Pixels.resize(bytes);
+    return decoded.Pixels.data();
+  });
+  image = std::move(decoded);
+}
+
+void DecodePictureInto(const std::string& nativePath, const PixelAllocator& allocate) {
   RefuseBeforeDecoding(nativePath);
   HRESULT hr = S_OK;
   IWICImagingFactory* factory = Factory(hr);
@@ -80,20 +91,16 @@ void DecodePicture(const std::string& nativePath, ImageBuffer& image) {
   }
   if (SUCCEEDED(hr)) hr = decoder->GetFrame(0, &frame);
   if (SUCCEEDED(hr)) hr = frame->GetSize(&width, &height);
-  if (SUCCEEDED(hr) && static_cast<long long>(width) * height > kMaxPicturePixels) {
-    throw QuorlinError(kErrBadFileFormat, text::kNot512);
-  }
+  if (SUCCEEDED(hr)) RequireLoadableSize(width, height);
   if (SUCCEEDED(hr)) hr = WICConvertBitmapSource(GUID_WICPixelFormat24bppBGR, frame.get(), &bgr);
-  std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 3);
   if (SUCCEEDED(hr) && (width == 0 || height == 0)) hr = E_FAIL;
-  if (SUCCEEDED(hr)) {
-    hr = bgr->CopyPixels(nullptr, width * 3, static_cast<UINT>(pixels.size()), pixels.data());
-  }
   if (FAILED(hr)) throw QuorlinError(kErrBadFileFormat, "Cannot read " + nativePath + ": " + Why(hr));
-  image.Width = static_cast<int32_t>(width);
-  image.Height = static_cast<int32_t>(height);
-  image.BitsPerPixel = 24;
-  image.Pixels = std::move(pixels);
+  // Decoded straight into the memory the picture is kept in.
+  const size_t bytes = static_cast<size_t>(width) * height * 3;
+  uint8_t* out = allocate(static_cast<int32_t>(width), static_cast<int32_t>(height), bytes);
+  if (!out) throw QuorlinError(kErrOutOfMemory, "Cannot read " + nativePath + ": not enough memory for its pixels");
+  hr = bgr->CopyPixels(nullptr, width * 3, static_cast<UINT>(bytes), out);
+  if (FAILED(hr)) throw QuorlinError(kErrBadFileFormat, "Cannot read " + nativePath + ": " + Why(hr));
 }
 
 void SavePng(const std::string& nativePath, const ImageBuffer& image) {
