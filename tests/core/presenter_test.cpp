@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <deque>
 #include <map>
 #include <set>
@@ -201,6 +202,162 @@ TEST_F(PresenterTest, TheTestAidsAnswerMessagesInsteadOfTheView) {
   EXPECT_EQ(view.status, "Texture Loaded ready to insert");
   EXPECT_TRUE(view.shell.messages.empty() && ReadBytes(g.Textures()) == textures);
   EXPECT_EQ(hooks.answerMessage("t", "T", MessageIcon::None, MessageButtons::Ok), MessageAnswer::Ok);
+}
+
+// The settings file a presenter test's hooks name, read as JSON by the test itself.
+nlohmann::json ReadSettings(const std::string& path) {
+  const auto bytes = ReadBytes(path);
+  return nlohmann::json::parse(bytes.begin(), bytes.end());
+}
+
+// With no game found, the window asks for the folder until one holds both archives; the
+// folder is remembered and the next start uses it without a question. No or Cancel ends it.
+TEST_F(PresenterTest, WithNoGameFoundTheFolderIsChosenAndRememberedForTheNextStart) {
+  test::TempDir other;
+  WindowHooks hooks;
+  hooks.settingsFile = other / "settings.json";
+  hooks.startup.OpenKey = [] { return std::unique_ptr<RegistryKey>(); };  // no game key anywhere
+  const auto start = [&](std::deque<MessageAnswer> answers, std::deque<std::optional<std::string>> folders) {
+    view = RecordingView{};
+    view.shell.answers = std::move(answers);
+    view.folders = std::move(folders);
+    presenter = std::make_unique<Presenter>(view, nullptr, hooks);
+    return presenter->Form_Load();
+  };
+  const std::string problem = "Problem getting Mechwarrior Path!", question =
+                                                                        "Do you want to choose the game's folder yourself?";
+  for (const auto& [answer, folder] : {std::pair{MessageAnswer::No, std::optional<std::string>(g.dir.str())},
+                                      {MessageAnswer::Yes, std::nullopt}}) {
+    EXPECT_EQ(start({answer}, {folder}), Outcome::EndProgram);
+    EXPECT_EQ(view.shell.MessageTexts(), (std::vector<std::string>{problem, question}));
+    EXPECT_TRUE(presenter->ExitStatus() == 1 && view.closed == 1 && view.shown == 0);
+    EXPECT_FALSE(fs::exists(other / "settings.json") || fs::exists(g.Resource("textures.inx")));
+  }
+  fs::create_directories(other / "half/Resource");
+  sample::WriteFile(other / "half/Resource/TEXTURES.MW4", {1});  // letter case as Wine matches it
+  ASSERT_EQ(start({MessageAnswer::Yes}, {other / "nothing", other / "half", g.dir.str()}), Outcome::Done);
+  EXPECT_EQ(view.shell.MessageTexts(),
+            (std::vector<std::string>{problem, question,
+                                      "The folder\n" + other / "nothing" +
+                                          "\nis not the game's folder: it has neither resource\\textures.mw4 nor "
+                                          "resource\\props.mw4.",
+                                      "The folder\n" + other / "half" +
+                                          "\nis not the game's folder: it has no resource\\props.mw4.",
+                                      "An index of the skins must be created to be patch independent."}));
+  EXPECT_EQ(view.folderDialogs.front(), "Choose the Mechwarrior Vengeance folder at ");
+  EXPECT_EQ(view.shell.messages[1].icon, MessageIcon::Question);
+  EXPECT_EQ(ReadSettings(other / "settings.json")["game_folder"], g.dir.str());
+  EXPECT_EQ(view.ticked, std::set<int>{9});
+
+  // The next start: the remembered folder, no question; once it lost an archive, the search again.
+  EXPECT_EQ(start({}, {}), Outcome::Done);
+  EXPECT_TRUE(view.shell.messages.empty() && view.folderDialogs.empty() && view.title == "Quorlin [1.1.18]");
+  fs::remove(g.Props());
+  EXPECT_EQ(start({MessageAnswer::No}, {}), Outcome::EndProgram);
+  EXPECT_EQ(view.shell.MessageTexts(), (std::vector<std::string>{problem, question}));
+}
+
+// File > Game Folder... starts the window on another game, as start-up does, keeping the picture.
+TEST_F(PresenterTest, AnotherGameFolderFromTheMenuKeepsThePicture) {
+  test::TempDir settings;
+  WindowHooks hooks;
+  hooks.settingsFile = settings / "settings.json";
+  Presenter& p = Make(nullptr, hooks);
+  ASSERT_EQ(p.Form_Load(), Outcome::Done);
+  const ImageBuffer picture = test::PositionPicture();
+  p.OpenPictureFile(Picture("skin.bmp", picture));
+  test::TestGame second(test::SmallGame({12}));
+  view.folders = {std::nullopt, second.dir.str()};
+  const auto textures = ReadBytes(g.Textures());
+  p.mnufileGameFolder_Click();  // cancelled: nothing changes
+  EXPECT_EQ(view.folderDialogs.back(), "Choose the Mechwarrior Vengeance folder at " + g.dir.str());
+  view.shell.messages.clear();
+  p.mnufileGameFolder_Click();
+  EXPECT_EQ(view.shell.MessageTexts(),
+            std::vector<std::string>{"An index of the skins must be created to be patch independent."});
+  EXPECT_EQ(view.status, "Texture Loaded ready to insert");
+  EXPECT_EQ(ReadSettings(settings / "settings.json")["game_folder"], second.dir.str());
+  p.skinl_Click(12);
+  p.mnueditInsert_Click();
+  EXPECT_EQ(test::At(ReadBytes(second.Textures()), second.layout.textures.at(ExpectedTextureName(12, 0))),
+            test::LevelTarga(picture, 512));
+  EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), textures));
+}
+
+// The Skin menu's icons: each slot's stored preview, with the dot where the slot differs from its
+// backup, after every change; Smooth Texture Levels makes the levels box averages, and is kept.
+TEST_F(PresenterTest, TheSkinMenuShowsWhatEachSlotHoldsAfterEveryChange) {
+  test::TempDir settings;
+  WindowHooks hooks;
+  hooks.settingsFile = settings / "settings.json";
+  Presenter& p = Make(nullptr, hooks);
+  ASSERT_EQ(p.Form_Load(), Outcome::Done);
+  const auto solid = [](int slot) {  // the generator's untouched preview: one colour
+    std::vector<uint8_t> pixels;
+    for (int i = 0; i < 32 * 32; ++i) pixels.insert(pixels.end(), {uint8_t(255 - slot * 6), uint8_t(slot * 6), 128});
+    return pixels;
+  };
+  EXPECT_EQ(view.icons, (std::map<int, std::vector<uint8_t>>{{9, solid(9)}, {12, solid(12)}}));
+  const ImageBuffer picture = test::PositionPicture();
+  p.OpenPictureFile(Picture("skin.bmp", picture));
+  p.skinl_Click(12);
+  p.mnueditInsert_Click();
+  const auto stored = test::LevelTarga(picture, 32);
+  std::vector<uint8_t> marked(stored.begin() + 18, stored.end());
+  for (int y = 0; y < 32; ++y) {
+    for (int x = 0; x < 32; ++x) {  // the dot: orange within sqrt(12) of (26,5), white then dark around it
+      const int d = (x - 26) * (x - 26) + (y - 5) * (y - 5);
+      const std::array<uint8_t, 3> c = d <= 12 ? std::array<uint8_t, 3>{0, 140, 255}
+                                       : d <= 20 ? std::array<uint8_t, 3>{255, 255, 255}
+                                                 : std::array<uint8_t, 3>{40, 40, 40};
+      if (d <= 30) std::copy(c.begin(), c.end(), marked.begin() + (y * 32 + x) * 3);
+    }
+  }
+  EXPECT_EQ(view.icons.at(12), marked);
+  EXPECT_EQ(view.icons.at(9), solid(9));
+  view.shell.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
+  p.mnueditRestoreSlot_Click();
+  EXPECT_EQ(view.icons.at(12), solid(12));
+  p.mnueditUndo_Click();
+  EXPECT_EQ(view.icons.at(12), marked);
+
+  EXPECT_FALSE(view.smooth);
+  p.mnueditSmooth_Click();
+  EXPECT_TRUE(view.smooth && ReadSettings(settings / "settings.json")["smooth_levels"] == true);
+  p.mnueditInsert_Click();
+  EXPECT_EQ(test::At(ReadBytes(g.Textures()), g.layout.textures.at(ExpectedTextureName(12, 1))),
+            test::LevelTarga(picture, 256, true));
+  hooks.startup.GameDir = g.dir.str();
+  Presenter again(view, nullptr, hooks);  // remembered at the next start
+  view.smooth = false;
+  ASSERT_EQ(again.Form_Load(), Outcome::Done);
+  EXPECT_TRUE(view.smooth);
+}
+
+// One picture file dropped is opened as File > Open opens it, and the Open dialog then starts in
+// its folder; several files, or a folder, are refused with one message.
+TEST_F(PresenterTest, ADroppedPictureIsOpenedAndTheOpenDialogStartsWhereItWas) {
+  test::TempDir settings;
+  WindowHooks hooks;
+  hooks.settingsFile = settings / "settings.json";
+  Presenter& p = Make(nullptr, hooks);
+  ASSERT_EQ(p.Form_Load(), Outcome::Done);
+  fs::create_directories(g.dir / "art");
+  const std::string skin = Picture("art/skin.bmp", test::PositionPicture()), other = Picture("other.bmp", {});
+  for (const std::vector<std::string>& dropped : {std::vector<std::string>{skin, other}, {g.dir / "art"}, {}}) {
+    view.shell.messages.clear();
+    p.DropFiles(dropped);
+    EXPECT_EQ(view.shell.MessageTexts(), std::vector<std::string>{"Drop one picture file onto the window to open it."});
+    EXPECT_TRUE(view.picture.empty() && view.status != "Texture Loaded ready to insert");
+  }
+  EXPECT_FALSE(fs::exists(settings / "settings.json"));
+  p.DropFiles({skin});
+  EXPECT_TRUE(view.status == "Texture Loaded ready to insert" && view.picture == test::PositionPicture().Pixels);
+  p.mnufileopen_Click();
+  EXPECT_EQ(view.startFolder, g.dir / "art");
+  fs::rename(g.dir / "art", g.dir / "moved");
+  p.mnufileopen_Click();
+  EXPECT_EQ(view.startFolder, "");
 }
 
 TEST(WindowArguments, AGameOrAPrefixThenAPicture) {
