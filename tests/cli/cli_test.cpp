@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <iomanip>
 #include <iterator>
@@ -15,6 +16,7 @@
 #include "image/picture/picture_decoder.h"
 #include "platform/folder_lock.h"
 #include "support/game_fixture.h"
+#include "support/linear_light.h"
 
 namespace quorlin {
 namespace {
@@ -260,6 +262,96 @@ TEST_F(CliTest, TheGameIsFoundInTheWinePrefixesOrTheCommandEndsWithOne) {
   test::SetEnvironment("HOME", oldHome.c_str());
 }
 #endif
+
+// history lists what undo brings back: the versions, newest first, with their time, picture and
+// whether they hold the original; undo asks as the restores do.
+TEST_F(CliTest, HistoryListsTheVersionsAndUndoBringsTheNewestBack) {
+  ASSERT_EQ(Run({"insert", "--slot", "12", Picture()}).code, 0);
+  const auto inserted = ReadBytes(g.Textures());
+  const std::string version1 = g.Resource("quorlin-history/slot12-000001.qver");
+  const auto timeOf = [](const std::string& path, bool utc) {  // bytes 9..16 of a version file
+    const auto b = ReadBytes(path);
+    std::time_t t = 0;
+    for (int k = 7; k >= 0; --k) t = t << 8 | b.at(9 + static_cast<size_t>(k));
+    char text[32];
+    std::strftime(text, sizeof text, utc ? "%Y-%m-%dT%H:%M:%SZ" : "%Y-%m-%d %H:%M:%S", utc ? std::gmtime(&t) : std::localtime(&t));
+    return std::string(text);
+  };
+  EXPECT_EQ(nlohmann::json::parse(Run({"history", "--slot", "12", "--json"}).out),
+            (nlohmann::json{{"slot", 12},
+                            {"versions", {{{"version", 1}, {"file", version1}, {"time", timeOf(version1, true)},
+                                           {"picture", nullptr}, {"original", true}, {"damaged", nullptr}}}}}));
+  EXPECT_EQ(Run({"undo", "--slot", "12"}).code, 2);  // no terminal, no --yes
+  EXPECT_EQ(Run({"undo", "--slot", "12", "--yes"}).all(),
+            std::tuple(0, "Undoing the last change to slot 12\nDone.\n",
+                       "Continue?: Restoring may require you to rerun the Zandel!\nDo you wish to continue? yes\n"));
+  EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures() + "b"), ReadBytes(g.Textures())));
+  const std::string version2 = g.Resource("quorlin-history/slot12-000002.qver");
+  EXPECT_EQ(Run({"history", "--slot", "12"}).all(),
+            std::tuple(0,
+                       "slot 12: 1 version kept, newest first\nversion  kept                 original  picture\n"
+                       "2        " + timeOf(version2, false) + "  no        sample-skin.bmp\n",
+                       ""));
+  ASSERT_EQ(Run({"undo", "--slot", "12"}, "y\n", true).code, 0);  // the undo undone
+  EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), inserted));
+  fs::resize_file(g.Resource("quorlin-history/slot12-000003.qver"), 100);
+  EXPECT_EQ(Run({"history", "--slot", "9"}).out, "slot 9: 0 versions kept, newest first\n");
+  EXPECT_EQ(Run({"history", "--slot", "12"}).out,
+            "slot 12: 1 version kept, newest first\nversion  kept                 original  picture\n"
+            "3        (this file is cut short)\n");
+  EXPECT_EQ(Run({"undo", "--slot", "12", "--yes"}).code, 1);
+  EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), inserted));
+}
+
+// The folder chosen in the window is where the command line finds the game too; games lists it.
+TEST_F(CliTest, TheFolderChosenInTheWindowIsUsedWithoutAGameOption) {
+  const std::string settings = std::string(std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "") +
+                               "/quorlin/settings.json";
+#ifdef _WIN32
+  const std::string file = std::string(std::getenv("APPDATA")) + "\\Quorlin\\settings.json";
+#else
+  const std::string& file = settings;
+#endif
+  fs::create_directories(fs::path(file).parent_path());
+  const std::string text = nlohmann::json{{"game_folder", g.dir.str()}}.dump();
+  sample::WriteFile(file, std::vector<uint8_t>(text.begin(), text.end()));
+  test::SetEnvironment("WINEPREFIX", (g.dir / "no-prefix").c_str());
+  EXPECT_EQ(Cli({"status", "--json"}).code, 0);
+  EXPECT_EQ(nlohmann::json::parse(Cli({"games", "--json"}).out)["installations"][0],
+            (nlohmann::json{{"launcher", "chosen"}, {"prefix", nullptr}, {"game", g.dir.str()}, {"textures", true}}));
+  EXPECT_EQ(Cli({"games"}).out.substr(0, 11 + g.dir.str().size()), "chosen  -  " + g.dir.str());
+  fs::remove(g.Props());  // no longer the game's folder: looked for as before
+  EXPECT_EQ(Cli({"status"}).all(), std::tuple(1, "", "Problem getting Mechwarrior Path!\n"));
+  fs::remove(file);
+  test::SetEnvironment("WINEPREFIX", nullptr);
+}
+
+// insert --fit scales a larger square picture down in linear light, as the test works it out; without
+// --fit it is refused as any picture not 512x512 is.
+TEST_F(CliTest, InsertFitScalesALargerSquarePictureDownInLinearLight) {
+  ImageBuffer large = test::PositionPicture(2048);
+  for (size_t i = 0; i < large.Pixels.size(); ++i) large.Pixels[i] = static_cast<uint8_t>(large.Pixels[i] ^ (i * 7 >> 3));
+  sample::WriteFile(g.dir / "large.bmp", sample::EncodeBmp(large));
+  sample::WriteFile(g.dir / "wide.bmp", sample::EncodeBmp(test::PositionPicture(1024, 512)));
+  ASSERT_EQ(Run({"index"}).code, 0);
+  const auto textures = ReadBytes(g.Textures());
+  EXPECT_EQ(Run({"insert", "--slot", "12", g.dir / "large.bmp"}).all(), std::tuple(1, "", "Skin file isn't 512x512!\n"));
+  EXPECT_EQ(Run({"insert", "--slot", "12", "--fit", g.dir / "wide.bmp"}).all(),
+            std::tuple(1, "", "Skin file isn't 512x512!\n"));
+  EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), textures));
+  ASSERT_EQ(Run({"insert", "--slot", "12", "--fit", g.dir / "large.bmp"}).code, 0);
+  const ImageBuffer reference = test::Reference(large, 512);
+  const auto now = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
+  for (int level = 0; level < 7; ++level) {
+    const int side = level < 6 ? 512 >> level : 32;
+    const auto want = test::LevelTarga(reference, side);
+    const auto got = test::At(level < 6 ? now : props, level < 6 ? g.layout.textures.at(ExpectedTextureName(12, level))
+                                                                 : g.layout.props.at(ExpectedLobbyName(12)));
+    ASSERT_EQ(got.size(), want.size());
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 18, want.begin())) << "level " << level;
+    for (size_t i = 18; i < want.size(); ++i) ASSERT_LE(std::abs(got[i] - want[i]), 1) << "level " << level << " byte " << i;
+  }
+}
 
 // Failure reports go to standard error, and a failure ends with 1.
 TEST_F(CliTest, EachKindOfTextGoesToItsStreamAndAFailureEndsWithOne) {
