@@ -9,6 +9,7 @@
 #include "app/commands.h"
 #include "image/picture/picture_decoder.h"
 #include "support/game_fixture.h"
+#include "support/linear_light.h"
 
 namespace quorlin {
 namespace {
@@ -114,6 +115,38 @@ TEST(OpenPicture, EveryFormatGivesThePicturesPixelsAndUnusableFilesLeaveNoImageL
     EXPECT_EQ(state.LoadedImage.BitsPerPixel, 0);
     EXPECT_EQ(state.WorkImage.Pixels, picture.Pixels);  // the earlier working copy stays
     EXPECT_EQ(shell.events.back(), "picture cleared");
+  }
+}
+
+// A square picture larger than 512x512 is offered the scale-down: Yes loads it as a 512x512 one is
+// (the picture scaled in linear light, shown only then); No refuses it as any other size is.
+TEST(OpenPicture, ALargerSquarePictureIsScaledDownWhenTheUserSaysSo) {
+  test::TempDir tmp;
+  ImageBuffer large = test::PositionPicture(1024);
+  sample::WriteFile(tmp / "large.png", sample::EncodePng(large));
+  const ImageBuffer reference = test::Reference(large, 512);
+  for (const MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
+    ProgramState state;
+    test::RecordingShell shell;
+    shell.answers = {answer};
+    const Outcome outcome = OpenPicture(state, shell, tmp / "large.png", DecodePicture, ScaleDown::Ask);
+    ASSERT_EQ(shell.messages.at(0).text, "The picture is 1024x1024. Scale it down to 512x512?");
+    EXPECT_EQ(shell.messages[0].buttons, MessageButtons::YesNo);
+    if (answer == MessageAnswer::No) {
+      EXPECT_EQ(outcome, Outcome::Refused);
+      EXPECT_EQ(shell.events, (std::vector<std::string>{"message The picture is 1024x1024. Scale it down to 512x512?",
+                                                        "message Skin file isn't 512x512!", "picture cleared"}));
+      EXPECT_EQ(state.LoadedImage.BitsPerPixel, 0);
+      continue;
+    }
+    ASSERT_EQ(outcome, Outcome::Done);
+    EXPECT_EQ(shell.events.back(), "status Texture Loaded ready to insert");
+    ASSERT_EQ(state.LoadedImage.Pixels.size(), reference.Pixels.size());
+    for (size_t i = 0; i < reference.Pixels.size(); ++i) {
+      ASSERT_LE(std::abs(state.LoadedImage.Pixels[i] - reference.Pixels[i]), 1) << "byte " << i;
+    }
+    EXPECT_TRUE(state.LoadedImage.Width == 512 && state.LoadedPictureName == "large.png" &&
+                state.WorkImage.Pixels == state.LoadedImage.Pixels);
   }
 }
 
