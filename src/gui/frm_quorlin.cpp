@@ -19,7 +19,9 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QPainter>
 #include <QProxyStyle>
+#include <QStyleOptionMenuItem>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -62,19 +64,58 @@ constexpr int kSkinIconSide = 32;
 // whole steps, so that the preview is never smoothed.
 int IconStep(qreal devicePixelRatio) { return std::max(1, static_cast<int>(devicePixelRatio + 1e-6)); }
 
-// The Skin menu with room for its icons: 32 device pixels wide and high at 100 %, a
-// whole multiple of that above (in Qt's logical pixels, which the scaling enlarges).
+// The Skin menu's items: the slot's preview, then the item as the platform's style
+// draws it (its tick, its caption), so that the tick shows beside the preview. The
+// preview is 32 device pixels square at 100 %, a whole multiple of that above.
 class SkinMenuStyle : public QProxyStyle {
  public:
   int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
-    if (metric == PM_SmallIconSize && widget) {
-      const qreal ratio = widget->devicePixelRatioF();
-      return static_cast<int>(kSkinIconSide * IconStep(ratio) / ratio + 0.5);
-    }
+    if (metric == PM_SmallIconSize && widget) return IconSide(widget);
     return QProxyStyle::pixelMetric(metric, option, widget);
   }
-};
 
+  QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                         const QWidget* widget) const override {
+    const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+    if (type != CT_MenuItem || !item || !widget || item->menuItemType == QStyleOptionMenuItem::Separator) {
+      return QProxyStyle::sizeFromContents(type, option, size, widget);
+    }
+    const QStyleOptionMenuItem plain = WithoutIcon(*item);
+    QSize grown = QProxyStyle::sizeFromContents(type, &plain, size, widget);
+    grown.rwidth() += Column(widget);
+    grown.setHeight(std::max(grown.height(), IconSide(widget) + 2));
+    return grown;
+  }
+
+  void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                   const QWidget* widget) const override {
+    const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+    if (element != CE_MenuItem || !item || !widget || item->menuItemType == QStyleOptionMenuItem::Separator) {
+      QProxyStyle::drawControl(element, option, painter, widget);
+      return;
+    }
+    QStyleOptionMenuItem rest = WithoutIcon(*item);
+    rest.rect.setLeft(rest.rect.left() + Column(widget));
+    QProxyStyle::drawControl(element, &rest, painter, widget);
+    if (item->icon.isNull()) return;
+    const int side = IconSide(widget);
+    const QPixmap pixmap = item->icon.pixmap(QSize(side, side), widget->devicePixelRatioF());
+    painter->drawPixmap(QRect(item->rect.left() + 4, item->rect.center().y() - side / 2, side, side), pixmap);
+  }
+
+ private:
+  static int IconSide(const QWidget* widget) {
+    const qreal ratio = widget->devicePixelRatioF();
+    return static_cast<int>(kSkinIconSide * IconStep(ratio) / ratio + 0.5);
+  }
+  static int Column(const QWidget* widget) { return IconSide(widget) + 8; }
+  static QStyleOptionMenuItem WithoutIcon(const QStyleOptionMenuItem& item) {
+    QStyleOptionMenuItem plain = item;
+    plain.icon = QIcon();
+    plain.maxIconWidth = 0;
+    return plain;
+  }
+};
 }  // namespace
 
 frmQuorlin::frmQuorlin(WindowHooks hooks, QWidget* parent)

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -41,6 +43,12 @@ void ScheduleScreenshot(frmQuorlin& window, const QString& file) {
     if (!(handle && handle->isExposed()) && waited->elapsed() < 10000) return;
     poll->stop();
     poll->deleteLater();
+    // The Skin menu opened for the grab, with its items' icons.
+    if (qEnvironmentVariable("QUORLIN_TEST_OPEN_MENU") == "skin") {
+      QMenuBar* bar = window.menuBar();
+      auto* menu = window.findChild<QMenu*>("mnuskin");
+      menu->popup(bar->mapToGlobal(bar->actionGeometry(menu->menuAction()).bottomLeft()));
+    }
     QTimer::singleShot(500, &window, [&window, file] { SaveScreenshot(window, file); });
   });
   poll->start(50);

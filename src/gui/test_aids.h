@@ -12,6 +12,7 @@ namespace quorlin::gui {
 //       PNG file (where the platform cannot grab the screen, the window's own
 //       rendering is saved and a note written to standard error), then the program
 //       ends as File > Exit does.
+//   QUORLIN_TEST_OPEN_MENU=skin   The Skin menu is opened just before that grab.
 //   QUORLIN_TEST_FIRST_PAINT=1   When the window is first painted, the steady clock
 //       (nanoseconds) is written to standard error as "first paint NNN" and the
 //       program ends: bench/compare.py times the window's start-up with it.

@@ -8,6 +8,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPalette>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QMimeData>
+#include <QStyle>
+#include <QTimer>
+#include <filesystem>
 
 #include "gui/frm_quorlin.h"
 #include "support/game_fixture.h"
@@ -66,6 +74,84 @@ TEST(QtWindow, ThePictureIsDrawnUnscaledAtTheTopLeftAndKeptAsItWas) {
   EXPECT_EQ(shot.pixel(0, 512), background) << "row past the picture";
   window.ShowPicture(nullptr);
   EXPECT_TRUE(box->pixmap().isNull());
+}
+
+// The Skin menu's icons are the presenter's 32x32 pictures, one image pixel per device pixel.
+TEST(QtWindow, ASkinItemsIconIsThePictureItWasGivenPixelForPixel) {
+  gui::frmQuorlin window;
+  ImageBuffer icon = PositionPicture(32);
+  window.SetSkinItemIcon(12, &icon);
+  QAction* item = window.findChild<QAction*>("skinl_12");
+  const QImage shown = item->icon().pixmap(QSize(32, 32)).toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(shown.size(), QSize(32, 32));
+  for (int y = 0; y < 32; ++y) {
+    for (int x = 0; x < 32; ++x) {
+      const uint8_t* p = icon.Pixels.data() + icon.Offset(x, y);
+      ASSERT_EQ(shown.pixel(x, y), qRgb(p[2], p[1], p[0])) << x << "," << y;
+    }
+  }
+  auto* menu = window.findChild<QMenu*>("mnuskin");  // room for it: 32 pixels at 100 %
+  EXPECT_EQ(menu->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, menu), 32);
+  window.SetSkinItemIcon(12, nullptr);
+  EXPECT_TRUE(item->icon().isNull());
+}
+
+// A file dropped onto the window reaches File > Open's path; several are refused with one message.
+TEST(QtWindow, APictureDroppedOnTheWindowIsOpened) {
+  TempDir dir;
+  sample::WriteSampleGame(dir / "game", SmallGame({12}));
+  const ImageBuffer picture = PositionPicture();
+  sample::WriteFile(dir / "skin.bmp", sample::EncodeBmp(picture));
+  std::vector<std::string> messages;
+  WindowHooks hooks;
+  hooks.startup.GameDir = dir / "game";
+  hooks.settingsFile = dir / "settings.json";
+  hooks.answerMessage = [&](const std::string& text, const std::string&, MessageIcon, MessageButtons) {
+    messages.push_back(text);
+    return MessageAnswer::Ok;
+  };
+  gui::frmQuorlin window(hooks);
+  ASSERT_EQ(window.presenter().Form_Load(), Outcome::Done);
+  window.show();
+  const auto drop = [&window](const QStringList& files) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& f : files) urls << QUrl::fromLocalFile(f);
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &enter);
+    QDropEvent dropped(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &dropped);
+    return enter.isAccepted();
+  };
+  messages.clear();
+  EXPECT_TRUE(drop({QString::fromStdString(dir / "skin.bmp"), QString::fromStdString(dir / "settings.json")}));
+  EXPECT_EQ(messages, std::vector<std::string>{"Drop one picture file onto the window to open it."});
+  EXPECT_TRUE(window.findChild<QLabel*>("Picture1")->pixmap().isNull());
+  EXPECT_TRUE(drop({QString::fromStdString(dir / "skin.bmp")}));
+  EXPECT_EQ(window.findChild<QLabel*>("lblStatus")->text(), "Texture Loaded ready to insert");
+  const QImage shown = window.findChild<QLabel*>("Picture1")->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(shown.pixel(300, 1), qRgb(picture.Pixels[picture.Offset(300, 1) + 2], picture.Pixels[picture.Offset(300, 1) + 1],
+                                      picture.Pixels[picture.Offset(300, 1)]));
+}
+
+// The folder dialog answers with the folder chosen in it, as a native path; Cancel with nothing.
+TEST(QtWindow, TheFolderDialogGivesTheChosenFolder) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "games/mw4");
+  gui::frmQuorlin window;
+  for (const bool accept : {true, false}) {
+    QTimer::singleShot(200, [accept, &dir] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      EXPECT_EQ(dialog->directory().absolutePath().toStdString(), dir / "games");  // where it starts
+      if (!accept) return dialog->reject();
+      dialog->setDirectory(QString::fromStdString(dir / "games/mw4"));
+      static_cast<QDialog*>(dialog)->accept();
+    });
+    const auto chosen = window.AskForFolder("Choose the Mechwarrior Vengeance folder", dir / "games");
+    EXPECT_EQ(chosen, accept ? std::optional<std::string>(dir / "games/mw4") : std::nullopt);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# The Qt window for real on Xvfb, driven through its dialogs and menus with xdotool:
+#  - no game anywhere: the player says Yes to choosing the folder and types it into Qt's folder
+#    dialog; the folder is remembered, and the next start goes straight to it;
+#  - Skin > 12, Edit > Insert Skin, then Edit > Undo Last Change to Slot: the archives are the
+#    originals again, byte for byte, and the slot's history holds what the undo replaced;
+#  - the Skin menu opened, grabbed: slot 12's icon is the sample picture's preview with the dot.
+#   window_e2e.sh QUORLIN MAKE-SAMPLE-GAME   (QUORLIN_GRABS=DIR keeps the grab of the Skin menu)
+set -euo pipefail
+window="$1" maker="$2"
+work="$(mktemp -d /tmp/quorlin-qt-e2e.XXXXXX)"
+cleanup() {
+  [ -n "${xserver:-}" ] && kill "$xserver" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; cat "$work/window.log" 2>/dev/null; exit 1; }
+wait_for() {  # a condition, up to 30 seconds
+  for _ in $(seq 150); do eval "$1" && return 0; sleep 0.2; done
+  fail "timed out waiting for: $1"
+}
+Xvfb -displayfd 3 -screen 0 1024x1100x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xserver=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb HOME="$work/home" XDG_CONFIG_HOME="$work/config"
+export WINEPREFIX="$work/no-prefix"  # no game key: nothing to find
+unset QT_QPA_PLATFORMTHEME
+"$maker" "$work/game" --fillers 30 --prepared 9 12 >/dev/null
+cp -r "$work/game/resource" "$work/original"
+keys() { xdotool key --delay 120 "$@"; sleep 0.6; }
+
+QUORLIN_TEST_AUTO_ANSWER=yes QUORLIN_TEST_PICTURE="$work/game/sample-skin.bmp" "$window" >"$work/window.log" 2>&1 &
+program=$!
+wait_for 'grep -q "Do you want to choose the game" "$work/window.log"'
+# The folder dialog: Qt's own on a bare X server, its name field ready for typing.
+wait_for 'xdotool search --name "Choose the Mechwarrior Vengeance folder" >/dev/null'
+dialog="$(xdotool search --name "Choose the Mechwarrior Vengeance folder" | head -1)"
+xdotool windowfocus --sync "$dialog"
+xdotool type --delay 20 "$work/game"
+keys Return
+wait_for '[ -f "$work/config/quorlin/settings.json" ]'
+grep -q "\"game_folder\": \"$work/game\"" "$work/config/quorlin/settings.json" || fail "the folder was not remembered"
+wait_for 'grep -q "An index of the skins must be created" "$work/window.log"'
+echo "ok   with no game found, the folder typed into the folder dialog was taken and remembered"
+
+main="$(xdotool search --name "^Quorlin \[" | head -1)"
+xdotool windowfocus --sync "$main"
+sleep 1
+keys alt+s Down Down Down Return  # Skin > 12
+keys alt+e i                      # Edit > Insert Skin
+wait_for '[ -f "$work/game/resource/quorlin-history/slot12-000001.qver" ] && [ ! -e "$work/game/resource/quorlin.journal" ]'
+cmp -s "$work/game/resource/textures.mw4" "$work/original/textures.mw4" && fail "Insert Skin changed nothing"
+keys alt+e u                      # Edit > Undo Last Change to Slot, its question answered Yes by the aid
+wait_for '[ -f "$work/game/resource/quorlin-history/slot12-000002.qver" ]'
+sleep 1
+for a in textures.mw4 props.mw4; do
+  cmp -s "$work/game/resource/$a" "$work/original/$a" || fail "$a after the undo is not the original"
+done
+[ ! -e "$work/game/resource/quorlin-history/slot12-000001.qver" ] || fail "the version brought back was kept too"
+grep -q "message: Continue?: Restoring may require you to rerun the Zandel!" "$work/window.log" || fail "Undo did not ask"
+keys alt+e i                      # the picture in again, for the Skin menu's mark
+wait_for '[ -f "$work/game/resource/quorlin-history/slot12-000003.qver" ]'
+keys alt+f x                      # File > Exit
+wait "$program" || fail "the program ended with status $?"
+echo "ok   Insert Skin then Undo Last Change to Slot gave the original archives back, keeping what it replaced"
+
+# The next start: straight to the remembered folder, the Skin menu grabbed open.
+QUORLIN_TEST_AUTO_ANSWER=yes QUORLIN_TEST_OPEN_MENU=skin QUORLIN_TEST_SCREENSHOT="$work/menu.png" timeout 60 \
+  "$window" >"$work/window.log" 2>&1 || fail "the second start did not come up and end with 0"
+grep -q "message:" "$work/window.log" && fail "the second start asked or said something"
+if [ -n "${QUORLIN_GRABS:-}" ]; then cp "$work/menu.png" "$QUORLIN_GRABS/skin-menu.png"; fi
+python3 - "$work/menu.png" "$work/game/sample-skin.bmp" <<'PY'
+import struct, sys, zlib
+png, bmp = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
+# The grab: an 8-bit RGB or RGBA PNG; undo its filters row by row.
+chunks, at = {}, 8
+while at < len(png):
+    n, kind = struct.unpack(">I4s", png[at:at + 8]); chunks.setdefault(kind, b""); chunks[kind] += png[at + 8:at + 8 + n]; at += 12 + n
+w, h, depth, colour = struct.unpack(">IIBB", chunks[b"IHDR"][:10])
+px = {2: 3, 6: 4}[colour]; assert depth == 8
+raw, rows, prev = zlib.decompress(chunks[b"IDAT"]), [], bytearray(w * px)
+for y in range(h):
+    f, line = raw[y * (w * px + 1)], bytearray(raw[y * (w * px + 1) + 1:(y + 1) * (w * px + 1)])
+    for i in range(len(line)):
+        a, b, c = line[i - px] if i >= px else 0, prev[i], prev[i - px] if i >= px else 0
+        p = a + b - c; pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+        line[i] = (line[i] + [0, a, b, (a + b) // 2, a if pa <= pb and pa <= pc else b if pb <= pc else c][f]) & 255
+    rows.append(line); prev = line
+pixel = lambda x, y: tuple(rows[y][x * px:x * px + 3])
+# Slot 12's preview: the sample picture sampled every 16 pixels (bitmap rows bottom-up, blue green red).
+def sample(x, y):
+    i = 54 + (511 - 16 * y) * 1536 + 16 * x * 3
+    return (bmp[i + 2], bmp[i + 1], bmp[i])
+want = [[sample(x, y) for x in range(32)] for y in range(32)]
+for y0 in range(h - 32):
+    for x0 in range(w - 32):
+        if pixel(x0, y0 + 20) == want[20][0] and all(pixel(x0 + x, y0 + y) == want[y][x] for y in range(12, 32) for x in range(32)):
+            assert pixel(x0 + 26, y0 + 5) == (255, 140, 0), "no orange dot on the changed slot"
+            sys.exit(0)
+sys.exit("slot 12's preview is not in the grab at one image pixel per screen pixel")
+PY
+
+echo "ok   the next start went to the remembered folder, and the Skin menu shows slot 12's preview with its mark"
