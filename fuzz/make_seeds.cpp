@@ -15,7 +15,10 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "app/settings.h"
 #include "archive/journal.h"
+#include "archive/slot_digests.h"
+#include "archive/slot_history.h"
 #include "archive/skin_index.h"
 #include "fuzz_support.h"
 #include "image/targa.h"
@@ -161,8 +164,32 @@ void JournalSeeds() {
   insert.writes.push_back({0, 100, std::vector<uint8_t>(34, 0x5A)});
   insert.writes.push_back({1, 7, {0, 0, 2, 0}});
   Write("journal", "insert.jnl", EncodeJournal(insert));
-  const Journal restore{"Restore to Original", {{kTexturesArchive, 0}, {kPropsArchive, 0}}, {}, {0, 1}};
+  const Journal restore{"Restore to Original", {{kTexturesArchive, 0}, {kPropsArchive, 0}}, {}, {0, 1},
+                        {"slot12-000003.qver", "slot9-000001.qver"}, {}};
   Write("journal", "restore.jnl", EncodeJournal(restore));
+  insert.what = "undo of slot 12";
+  insert.keep = {"slot12-000021.qver"};
+  insert.drop = {"slot12-000020.qver", "slot12-000001.qver"};
+  Write("journal", "undo.jnl", EncodeJournal(insert));
+}
+
+void HistorySeeds() {
+  SlotVersion version{12, 1765130000, "dragon.bmp", {}};
+  version.entries[0] = std::vector<uint8_t>(40, 7);
+  version.entries[6] = std::vector<uint8_t>{0, 0, 2, 0, 1};
+  Write("history", "slot12-000001.qver", EncodeVersion(version));
+  SlotState state;
+  state.game = PairDigests{{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}, 11, {}};
+  state.game->slots[12] = {0x1234, 0x5678};
+  state.sources[12] = {{0x1234, 0x5678}, "dragon.bmp"};
+  Write("history", "quorlin.slots", EncodeSlotState(state));
+}
+
+void SettingsSeeds() {
+  WriteText("settings", "settings.json",
+            "{\n  \"game_folder\": \"/home/player/Games/Mechwarrior Vengeance\",\n  \"picture_folder\": "
+            "\"/home/player/skins\",\n  \"smooth_levels\": true\n}\n");
+  WriteText("settings", "other-keys.json", "{\"window\": {\"x\": 10}, \"game_folder\": null, \"smooth_levels\": false}");
 }
 
 void RegistrySeeds() {
@@ -243,6 +270,8 @@ int main(int argc, char** argv) {
     TargaSeeds();
     RegistrySeeds();
     JournalSeeds();
+    HistorySeeds();
+    SettingsSeeds();
     VdfSeeds();
     PictureSeeds();
   } catch (const std::exception& e) {

@@ -5,7 +5,8 @@
 #
 #   BUILD_DIR  the fuzz build (default build/fuzz), configured with QUORLIN_FUZZ=ON
 #   SECONDS    time per target (default 120)
-#   TARGET     archive_directory skin_index targa registry journal vdf picture (default: all built)
+#   TARGET     archive_directory skin_index targa registry journal vdf history settings picture
+#              (default: all built)
 #
 # Each target starts from its committed seeds in fuzz/corpus/<target> (read only)
 # and keeps what it finds in $FUZZ_WORK/<target> (default: a folder under
@@ -23,7 +24,7 @@ seconds="${2:-120}"
 shift $(( $# > 2 ? 2 : $# ))
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  for t in archive_directory skin_index targa registry journal vdf picture; do
+  for t in archive_directory skin_index targa registry journal vdf history settings picture; do
     [ -x "$build/fuzz/quorlin_fuzz_$t" ] && targets+=("$t")
   done
 fi

@@ -70,14 +70,17 @@ namespace {
 
 std::string PartialJournalPath(const GameLocation& game) { return JournalPath(game) + kTemporaryMark + "tmp"; }
 
-// Temporary files an interrupted run of ours left beside the archives.
+// Temporary files an interrupted run of ours left beside the archives or in the
+// slot history's folder.
 std::vector<std::string> Leftovers(const GameLocation& game) {
   namespace fs = std::filesystem;
   std::vector<std::string> found;
-  std::error_code ec;
-  for (fs::directory_iterator it(FsPath(game.NativeWorkFolder()), ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string path = FromFsPath(it->path());
-    if (FromFsPath(it->path().filename()).find(kTemporaryMark) != std::string::npos) found.push_back(path);
+  for (const std::string& folder : {game.NativeWorkFolder(), HistoryFolder(game)}) {
+    std::error_code ec;
+    for (fs::directory_iterator it(FsPath(folder), ec), end; !ec && it != end; it.increment(ec)) {
+      const std::string path = FromFsPath(it->path());
+      if (FromFsPath(it->path().filename()).find(kTemporaryMark) != std::string::npos) found.push_back(path);
+    }
   }
   return found;
 }

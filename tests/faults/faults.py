@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Faults injected into the real quorlin-cli on generated games: archives wholly old or new, whole backups,
 failures reported with exit status 1, and the next run succeeding with nothing left behind.
-usage: faults.py QUORLIN_CLI MAKE_SAMPLE_GAME  (as root in `unshare -m` for the full-disk cases)"""
-import hashlib, os, re, resource, shutil, struct, subprocess, sys, tempfile, zlib
+usage: faults.py QUORLIN_CLI MAKE_SAMPLE_GAME [QUORLIN]  (as root in `unshare -m` for the full-disk cases; with
+the window program, its settings file's write is killed too)"""
+import hashlib, json, os, re, resource, shutil, struct, subprocess, sys, tempfile, zlib
 
 CLI, MAKER = sys.argv[1], sys.argv[2]
+WINDOW = sys.argv[3] if len(sys.argv) > 3 else None
 SANITIZED = os.environ.get("QUORLIN_SANITIZED") == "1"
 if SANITIZED:  # leak checks cannot run under strace, and shadow memory is no real memory
     os.environ["ASAN_OPTIONS"] = os.environ.get("ASAN_OPTIONS", "") + ":detect_leaks=0"
@@ -37,8 +39,9 @@ class Game:
     def __init__(self, root):
         self.root = root
         self.template = os.path.join(root, "template")
-        subprocess.run([MAKER, self.template, "--fillers", "20", "--prepared", "9", "12"], check=True,
-                       capture_output=True)
+        self.layout = os.path.join(root, "layout.txt")
+        subprocess.run([MAKER, self.template, "--fillers", "20", "--prepared", "9", "12", "--layout", self.layout],
+                       check=True, capture_output=True)
         run(["index"], self.template, check=True)
         self.old = state(self.template)
         self.new, self.new9, self.both = self.inserted("12"), self.inserted("9"), self.inserted("9", "12")
@@ -126,6 +129,132 @@ def kills(g):
             check(name + ": killed", killed.returncode in (-9, 137), f"status {killed.returncode}")
             g.promise(name, game, {before, after})
             g.recovers(name, game, full, {before, after}, what)
+
+
+def slot12(g, game):
+    """Slot 12's seven entries, read where the generator put them: six levels, then the lobby preview."""
+    places = [line.split() for line in open(g.layout)]
+    want = [("textures.mw4", "textures\\skinb%d.tga" % level) for level in range(6)] + \
+           [("props.mw4", "shellscripts\\graphics\\multiplayer\\lobbyskins\\skinb4.tga")]
+    out = b""
+    for archive, name in want:
+        offset, length = next((int(p[4]), int(p[5])) for p in places if p[0] == archive and p[1] == name)
+        with open(os.path.join(game, "resource", archive), "rb") as f:
+            f.seek(offset)
+            out += f.read(length)
+    return hashlib.sha256(out).hexdigest()
+
+
+def history(game):
+    """The slot history as {file name: digest of the entries it keeps}, read field by field: "QRLNVER1", u8 slot,
+    i64 time, u16 + picture name, u8 count, per entry u8 present, u32 length, bytes; the checksum after."""
+    folder, kept = os.path.join(game, "resource", "quorlin-history"), {}
+    for name in sorted(os.listdir(folder)) if os.path.isdir(folder) else []:
+        b = open(os.path.join(folder, name), "rb").read()
+        if len(b) < 19:
+            kept[name] = "cut at %d bytes" % len(b)
+            continue
+        at = 19 + struct.unpack("<H", b[17:19])[0]
+        count, at, entries = b[at], at + 1, b""
+        for _ in range(count):
+            length = struct.unpack("<I", b[at + 1:at + 5])[0]
+            entries += b[at + 5:at + 5 + length]
+            at += 5 + length
+        kept[name] = hashlib.sha256(entries).hexdigest() if at + 8 == len(b) else "damaged"
+    return kept
+
+
+def history_kills(g):
+    """SIGKILL before every writing system call of an undo and of a restore of one slot, each keeping what it
+    replaces: after the next start, the slot and its history agree, wholly before or wholly after."""
+    def inserted(name):
+        game, insert = g.fresh(name)
+        run(insert, game, check=True)
+        return game
+    probe = inserted("probe")
+    first, original, new = "slot12-000001.qver", slot12(g, g.template), slot12(g, probe)
+    before_history = {first: original}
+    check("an insert keeps the slot's original entries as its first version", history(probe) == before_history,
+          str(history(probe)))
+    for label, args, after_history in [
+            ("undo", ["undo", "--slot", "12", "--yes"], {"slot12-000002.qver": new}),
+            ("restore --slot with history", ["restore", "--slot", "12", "--yes"],
+             {first: original, "slot12-000002.qver": new})]:
+        outcomes = {(new, tuple(sorted(before_history.items()))), (original, tuple(sorted(after_history.items())))}
+        for call, n, _ in trace_writes(inserted("traced"), args):
+            game = inserted("kill")
+            name = f"{label}, killed at {call} #{n}"
+            killed = run(args, game, ["strace", "-qq", "-e", "trace=" + call, "-e", f"inject={call}:signal=KILL:when={n}"])
+            check(name + ": killed", killed.returncode in (-9, 137), f"status {killed.returncode}")
+            after = run(["status"], game)
+            check(name + ": the next run starts", after.returncode == 0, after.stderr)
+            now = (slot12(g, game), tuple(sorted(history(game).items())))
+            check(name + ": the slot and its history agree", now in outcomes, str(now))
+            left = [f for f in os.listdir(os.path.join(game, "resource")) if "quorlin" in f and f not in OURS]
+            check(name + ": no journal or temporary file remains", not left, str(left))
+
+
+def settings_kills(g):
+    """The window remembers a chosen game folder: killed before each writing system call of the settings file,
+    the file is missing or whole, and the next start goes on (asking again, or using the folder)."""
+    if not WINDOW:
+        print("skip the settings file's kills: no window program given")
+        return
+    config = os.path.join(g.root, "config")
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=config, WINEPREFIX=os.path.join(g.root, "none"),
+               QUORLIN_TEST_AUTO_ANSWER="yes", QUORLIN_TEST_SCREENSHOT=os.path.join(g.root, "grab.png"))
+    settings = os.path.join(config, "quorlin", "settings.json")
+
+    def start(game, extra=()):
+        shutil.rmtree(config, ignore_errors=True)
+        return subprocess.run(list(extra) + [WINDOW], capture_output=True, text=True,
+                              env=dict(env, QUORLIN_TEST_FOLDER=game))
+    game = g.copy("chosen")
+    log = os.path.join(g.root, "trace")
+    start(game, ["strace", "-f", "-qq", "-y", "-o", log, "-e", "trace=" + WRITES])
+    calls, seen = [], {}
+    for m in (re.match(r'(?:\d+ +)?(\w+)\((?:\d+<([^>]*)>|"([^"]*)")?', line) for line in open(log)):
+        if m:
+            seen[m.group(1)] = seen.get(m.group(1), 0) + 1
+            if "settings.json" in (m.group(2) or m.group(3) or ""):
+                calls.append((m.group(1), seen[m.group(1)]))
+    check("the settings file is written by the window", bool(calls), str(calls))
+    for call, n in calls:
+        name = f"settings file, killed at {call} #{n}"
+        start(game, ["strace", "-f", "-qq", "-e", "trace=" + call, "-e", f"inject={call}:signal=KILL:when={n}"])
+        text = open(settings).read() if os.path.exists(settings) else None
+        whole = text is None or json.loads(text).get("game_folder") == game
+        check(name + ": missing or whole", whole, str(text))
+        left = os.listdir(os.path.dirname(settings)) if os.path.isdir(os.path.dirname(settings)) else []
+        again = subprocess.run([WINDOW], capture_output=True, text=True, env=dict(env, QUORLIN_TEST_FOLDER="cancel"))
+        check(name + ": the next start uses the folder or asks again",
+              (again.returncode == 0) == (text is not None) and
+              ("Do you want to choose" in again.stderr) == (text is None), again.stderr + str(left))
+
+
+def large_pictures(g):
+    """A 4096x4096 picture scaled down with insert --fit in bounded memory; a header that lies about the size is
+    refused with nothing written."""
+    game = g.copy("large")
+    side = 4096
+    rows = b"".join(b"\0" + bytes((x * 7 + y) & 255 for x in range(side * 3)) for y in range(0, side, 1) if True)
+    ihdr = struct.pack(">IIBBBBB", side, side, 8, 2, 0, 0, 0)
+    chunk = lambda k, d: struct.pack(">I", len(d)) + k + d + struct.pack(">I", zlib.crc32(k + d))
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(rows, 1)) + chunk(b"IEND", b"")
+    path, lying = os.path.join(game, "large.png"), os.path.join(game, "lying.png")
+    open(path, "wb").write(png)
+    open(lying, "wb").write(png[:len(png) // 3] + chunk(b"IEND", b""))  # the size of 4096, a third of the pixels
+    for name, picture, ok in [("a 4096x4096 picture with --fit", path, True), ("a lying header", lying, False)]:
+        before = state(game)
+        p = subprocess.Popen([CLI, "--game", game, "insert", "--slot", "12", "--fit", picture], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, text=True)
+        err = p.stderr.read()
+        _, status, usage = os.wait4(p.pid, 0)
+        check(name + (": inserted" if ok else ": refused"), (os.waitstatus_to_exitcode(status) == 0) == ok, err)
+        if not SANITIZED:
+            check(name + ": peak memory under 200 MB", usage.ru_maxrss < 200 * 1024, f"{usage.ru_maxrss} kB")
+        if not ok:
+            check(name + ": nothing written", state(game) == before and "Cannot read" in err, err)
 
 
 def failing_flushes(g):
@@ -348,7 +477,8 @@ def main():
     root = tempfile.mkdtemp(prefix="quorlin-faults-")
     # The programs' settings live here, not in the home of whoever runs the suite.
     os.environ["XDG_CONFIG_HOME"] = os.path.join(root, "config")
-    groups = [kills, flush_order, failing_flushes, failing_restores, size_limits, failing_opens, two_at_once, pictures]
+    groups = [kills, history_kills, settings_kills, flush_order, failing_flushes, failing_restores, size_limits,
+              failing_opens, two_at_once, pictures, large_pictures]
     if os.geteuid() == 0:  # mounting, and running as an ordinary user, need root
         groups += [full_disk, permissions]
     else:
