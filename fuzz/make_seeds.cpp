@@ -160,7 +160,7 @@ void TargaSeeds() {
 }
 
 void JournalSeeds() {
-  Journal insert{"Insert Skin into slot 12", {{kTexturesArchive, 4096}, {kPropsArchive, 512}}, {}, {}};
+  Journal insert{"Insert Skin into slot 12", {{kTexturesArchive, 4096}, {kPropsArchive, 512}}, {}, {}, {}, {}};
   insert.writes.push_back({0, 100, std::vector<uint8_t>(34, 0x5A)});
   insert.writes.push_back({1, 7, {0, 0, 2, 0}});
   Write("journal", "insert.jnl", EncodeJournal(insert));
@@ -180,7 +180,7 @@ void HistorySeeds() {
   Write("history", "slot12-000001.qver", EncodeVersion(version));
   SlotState state;
   state.game = PairDigests{{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}, 11, {}};
-  state.game->slots[12] = {0x1234, 0x5678};
+  state.game->bySlot[12] = {0x1234, 0x5678};
   state.sources[12] = {{0x1234, 0x5678}, "dragon.bmp"};
   Write("history", "quorlin.slots", EncodeSlotState(state));
 }

@@ -90,7 +90,7 @@ Outcome Report(Shell& shell, const QuorlinError& e) {
 
 std::optional<bool> KnownDigests::Differs(int slot) const {
   if (!game || !backups) return std::nullopt;
-  return game->slots[slot] != backups->slots[slot];
+  return game->bySlot[slot] != backups->bySlot[slot];
 }
 
 KnownDigests ReadKnownDigests(const ProgramState& state) {
@@ -324,7 +324,7 @@ std::vector<VersionInfo> ListSlotHistory(const ProgramState& state, int slot) {
     if (version && info.fault.empty()) {
       info.time = version->time;
       info.picture = version->picture;
-      if (known.backups) info.original = DigestOf(version->entries) == known.backups->slots[slot];
+      if (known.backups) info.original = DigestOf(version->entries) == known.backups->bySlot[slot];
     } else if (info.fault.empty()) {
       info.fault = fault == VersionFault::Cut ? text::kVersionCut : text::kVersionDamaged;
     }

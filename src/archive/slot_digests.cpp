@@ -45,7 +45,7 @@ std::vector<uint8_t> EncodeSlotState(const SlotState& state) {
     PutIdentity(out, (*pair)->textures);
     PutIdentity(out, (*pair)->props);
     PutU64(out, (*pair)->positions);
-    for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) PutDigest(out, (*pair)->slots[slot]);
+    for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) PutDigest(out, (*pair)->bySlot[slot]);
   }
   for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
     const SlotSource& source = state.sources[slot];
@@ -73,7 +73,7 @@ std::optional<SlotState> DecodeSlotState(std::span<const uint8_t> bytes) {
       d.textures = ReadIdentity(in);
       d.props = ReadIdentity(in);
       d.positions = in.U64();
-      for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) d.slots[slot] = ReadDigest(in);
+      for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) d.bySlot[slot] = ReadDigest(in);
     }
     for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
       state.sources[slot].contents = ReadDigest(in);
@@ -107,7 +107,7 @@ PairDigests TakeDigests(const ArchivePair& pair, const SkinIndex& index) {
   now.positions = PositionsChecksum(index);
   std::vector<uint8_t> buffer;
   for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
-    now.slots[slot] = DigestInPlace(pair, LocateSlot(pair, index, slot), buffer);
+    now.bySlot[slot] = DigestInPlace(pair, LocateSlot(pair, index, slot), buffer);
   }
   return now;
 }
@@ -137,7 +137,7 @@ void RecordSlotChange(SlotState& state, int slot, const SlotDigest& now, const s
   if (state.game && state.game->textures == before.first && state.game->props == before.second) {
     state.game->textures = after.first;
     state.game->props = after.second;
-    state.game->slots[slot] = now;
+    state.game->bySlot[slot] = now;
   } else {
     state.game.reset();
   }

@@ -33,7 +33,7 @@ namespace quorlin {
 struct PairDigests {
   FileIdentity textures, props;
   uint64_t positions = 0;  // Checksum64 of the entry positions the digests were taken at
-  std::array<SlotDigest, kSlotCount + 1> slots{};
+  std::array<SlotDigest, kSlotCount + 1> bySlot{};
   bool operator==(const PairDigests&) const = default;
 };
 
