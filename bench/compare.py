@@ -3,11 +3,14 @@
 games, and writes bench/RESULTS.md with the medians, the ratios and whether each
 target is met.
 
-  bench/compare.py [--build DIR] [--rounds R] [--runs N] [--out FILE] [--smoke]
+  bench/compare.py [--build DIR] [--baseline DIR] [--rounds R] [--runs N] [--out FILE] [--smoke]
 
   --build   a build holding src/cli/quorlin-cli, src/gui/quorlin, tools/make-sample-game
             and bench/{bare-writer,empty-window} (default build/bench: cmake --preset
             bench && cmake --build --preset bench)
+  --baseline  a bench build of the program as it was before (its src/cli/quorlin-cli and
+            src/gui/quorlin): its status, later insert and window start run side by side
+            with today's, each on a game of its own made alike
   --rounds  rounds (default 10); every command runs --runs times (default 3) in each
             round, the commands taking turns, so that a slow moment of the machine
             touches all of them alike
@@ -25,10 +28,11 @@ both files, `quorlin-cli --version`, and an empty Qt window's start to first pai
 Times are wall clock from spawning the process to its end (for the windows: to
 the first paint it reports), medians over all runs; peak memory is the largest
 resident set any run reached."""
-import argparse, datetime, os, platform, re, shutil, statistics, subprocess, sys, tempfile, time
+import argparse, datetime, os, platform, re, shutil, statistics, struct, subprocess, sys, tempfile, time, zlib
 
 p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
 p.add_argument("--build", default="build/bench")
+p.add_argument("--baseline")
 p.add_argument("--rounds", type=int, default=10)
 p.add_argument("--runs", type=int, default=3)
 p.add_argument("--out", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "RESULTS.md"))
@@ -37,13 +41,18 @@ args = p.parse_args()
 build = os.path.abspath(args.build)
 CLI, GUI = f"{build}/src/cli/quorlin-cli", f"{build}/src/gui/quorlin"
 MAKER, BARE, EMPTY = f"{build}/tools/make-sample-game", f"{build}/bench/bare-writer", f"{build}/bench/empty-window"
-for tool in (CLI, GUI, MAKER, BARE, EMPTY):
+BASE = os.path.abspath(args.baseline) if args.baseline else None
+OLD_CLI, OLD_GUI = (f"{BASE}/src/cli/quorlin-cli", f"{BASE}/src/gui/quorlin") if BASE else (None, None)
+for tool in (CLI, GUI, MAKER, BARE, EMPTY) + ((OLD_CLI, OLD_GUI) if BASE else ()):
     if not os.access(tool, os.X_OK):
         sys.exit(f"compare.py: {tool} not found; build first (cmake --preset bench && cmake --build --preset bench)")
 
 
 def spawn(cmd, env=None, until_paint=False):
-    """Runs a command; returns (milliseconds, peak resident kB)."""
+    """Runs a command (a list, or a function giving the list for this run); returns (milliseconds, peak resident
+    kB)."""
+    if callable(cmd):
+        cmd = cmd()
     start = time.monotonic_ns()
     proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
     err = proc.stderr.read().decode(errors="replace")
@@ -59,8 +68,19 @@ def spawn(cmd, env=None, until_paint=False):
     return (end - start) / 1e6, usage.ru_maxrss
 
 
+def alternate(*commands):
+    """A command that is each of the given ones in turn, run after run."""
+    turn = [0]
+
+    def next_command():
+        turn[0] += 1
+        return commands[turn[0] % len(commands)]
+    return next_command
+
+
 class Game:
-    def __init__(self, root, name, fillers, props_fillers):
+    def __init__(self, root, name, fillers, props_fillers, cli=None):
+        self.cli_program = cli or CLI
         self.name, self.dir = name, os.path.join(root, name)
         self.prefix = os.path.join(root, name + "-prefix")
         subprocess.run([MAKER, self.dir, "--fillers", str(fillers), "--props-fillers", str(props_fillers),
@@ -77,15 +97,41 @@ class Game:
             archive, name, _, _, offset, length = line.split()
             if name.startswith("textures\\skinb") or name.endswith("lobbyskins\\skinb4.tga"):
                 self.ranges += [os.path.join(self.res, archive), offset, length]
-        subprocess.run([CLI, "--game", self.dir, "insert", "--slot", "12", self.dir + "/sample-skin.bmp"],
+        # A second picture: the sample's every byte inverted, so that inserts taking turns change the slot.
+        bmp = open(self.dir + "/sample-skin.bmp", "rb").read()
+        open(self.dir + "/other-skin.bmp", "wb").write(bmp[:54] + bytes(255 - b for b in bmp[54:]))
+        subprocess.run([self.cli_program, "--game", self.dir, "insert", "--slot", "12", self.dir + "/sample-skin.bmp"],
                        check=True, capture_output=True)  # index and backups made: later inserts write in place
 
     def cli(self, *a):
-        return [CLI, "--game", self.dir] + list(a)
+        return [self.cli_program, "--game", self.dir] + list(a)
+
+    def inserts(self, picture="sample-skin"):
+        """A later insert into slot 12, of the two pictures in turn: each one changes the slot."""
+        return alternate(*[self.cli("insert", "--slot", "12", f"{self.dir}/{name}.{kind}")
+                           for name, kind in (("other-skin", "bmp"), (picture[0], picture[1]))])
 
 
-def measure(game):
-    """name -> (command, prepare, environment, until_paint)."""
+def large_picture(path):
+    """A 4096x4096 PNG of fine detail, written once, row by row (the programs this script starts begin as copies
+    of it, so it must stay small itself)."""
+    if os.path.exists(path):
+        return path
+    side = 4096
+    chunk = lambda k, d: struct.pack(">I", len(d)) + k + d + struct.pack(">I", zlib.crc32(k + d))
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 8, 2, 0, 0, 0)))
+        packer = zlib.compressobj(6)
+        for y in range(side):
+            data = packer.compress(b"\0" + bytes((x * 7 + y * 3) & 255 for x in range(side * 3)))
+            if data:
+                out.write(chunk(b"IDAT", data))
+        out.write(chunk(b"IDAT", packer.flush()) + chunk(b"IEND", b""))
+    return path
+
+
+def measure(game, before=None):
+    """name -> (command, prepare, environment, until_paint); `before` is the same game for the earlier program."""
     t, pr = os.path.join(game.res, "textures.mw4"), os.path.join(game.res, "props.mw4")
     copies = [os.path.join(game.dir, "t.copy"), os.path.join(game.dir, "p.copy")]
     backups = [t + "b", pr + "b"]
@@ -110,10 +156,11 @@ def measure(game):
         "--version": ([CLI, "--version"], None, None, False),
         "status": (game.cli("status"), backups_back, None, False),
         "status --json": (game.cli("status", "--json"), backups_back, None, False),
-        "later insert (bitmap)": (game.cli("insert", "--slot", "12", game.dir + "/sample-skin.bmp"), backups_back,
-                                  None, False),
-        "later insert (Targa)": (game.cli("insert", "--slot", "12", game.dir + "/sample-skin.tga"), backups_back,
-                                 None, False),
+        "later insert (bitmap)": (game.inserts(("sample-skin", "bmp")), backups_back, None, False),
+        "later insert (Targa)": (game.inserts(("sample-skin", "tga")), backups_back, None, False),
+        "undo": (game.cli("undo", "--slot", "12", "--yes"), backups_back, None, False),
+        "insert --fit of a 4096x4096 PNG": (game.cli("insert", "--slot", "12", "--fit",
+                                                     large_picture(game.dir + "/large.png")), backups_back, None, False),
         "bare writer": ([BARE] + game.ranges, None, None, False),
         "first insert": (game.cli("insert", "--slot", "12", game.dir + "/sample-skin.bmp"), no_backups, None, False),
         "restore": (game.cli("restore", "--yes"), backups_back, None, False),
@@ -125,11 +172,15 @@ def measure(game):
                                                                  if not os.path.exists(c)], None, False),
         "window to first paint": ([GUI], backups_back, window_env, True),
         "empty Qt window": ([EMPTY], None, window_env, True),
-    }
+    } | ({} if not before else {
+        "status (before)": (before.cli("status"), None, None, False),
+        "later insert (bitmap) (before)": (before.inserts(("sample-skin", "bmp")), None, None, False),
+        "window to first paint (before)": ([OLD_GUI], None, dict(window_env, WINEPREFIX=before.prefix), True),
+    })
 
 
-def run_all(game, rounds, runs):
-    cases = measure(game)
+def run_all(game, rounds, runs, before=None):
+    cases = measure(game, before)
     times = {name: [] for name in cases}
     peak = {name: 0 for name in cases}
     for _ in range(rounds):
@@ -186,9 +237,21 @@ def verdicts(m, peak, counts):
          m["window to first paint"] - m["empty Qt window"], 50, "ms"),
         ("first insert at most 1.10 x cp + sync", m["first insert"] / cp, 1.10, "x"),
         ("restore at most 1.10 x cp + sync over the copies", m["restore"] / m["cp + sync over the copies"], 1.10, "x"),
-        ("peak memory of every command under 40 MB", max(peak.values()) / 1024, 40, "MB"),
+        ("peak memory of every command under 40 MB (but the 4096x4096 picture's)",
+         max(v for n, v in peak.items() if "4096" not in n) / 1024, 40, "MB"),
+        ("undo at most 1.5 x later insert (bitmap)", m["undo"] / m["later insert (bitmap)"], 1.5, "x"),
+        ("insert --fit of a 4096x4096 PNG at most 1.5 s", m["insert --fit of a 4096x4096 PNG"], 1500, "ms"),
+        ("insert --fit of a 4096x4096 PNG under 200 MB", peak["insert --fit of a 4096x4096 PNG"] / 1024, 200, "MB"),
         ("status --json opens each archive and backup once", max(counts.values()), 1, "opens"),
     ]
+    if "status (before)" in m:
+        rows += [
+            ("status within 5 ms of the earlier program's", m["status"] - m["status (before)"], 5, "ms"),
+            ("window to first paint (icons and marks) within 5 ms of the earlier program's",
+             m["window to first paint"] - m["window to first paint (before)"], 5, "ms"),
+            ("later insert (bitmap), keeping a version, at most 1.25 x the earlier program's",
+             m["later insert (bitmap)"] / m["later insert (bitmap) (before)"], 1.25, "x"),
+        ]
     return [(what, got, limit, unit, got <= limit) for what, got, limit, unit in rows]
 
 
@@ -203,9 +266,12 @@ def main():
         for name, fillers, props_fillers in games:
             print(f"game {name}: writing it", flush=True)
             game = Game(root, name, fillers, props_fillers)
-            m, peak = run_all(game, 1 if args.smoke else args.rounds, 1 if args.smoke else args.runs)
+            before = Game(root, name + "-before", fillers, props_fillers, OLD_CLI) if BASE else None
+            m, peak = run_all(game, 1 if args.smoke else args.rounds, 1 if args.smoke else args.runs, before)
             counts = opens(game)
             results.append((game, m, peak, counts, verdicts(m, peak, counts)))
+            if args.smoke:
+                print("  peaks: " + ", ".join(f"{n} {v / 1024:.0f} MB" for n, v in peak.items()))
             for what, got, limit, unit, ok in results[-1][4]:
                 print(f"  {'met ' if ok else 'MISS'} {what}: {got:.2f} {unit} (limit {limit:.2f})", flush=True)
         if args.smoke:
