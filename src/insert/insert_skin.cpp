@@ -148,9 +148,11 @@ Outcome InsertSkin(const InsertJob& job, Shell& shell) {
       ready != Outcome::Done) {
     return ready;
   }
+  bool texturesBackedUp = false, propsBackedUp = false;
   if (!job.game.Exists(texturesBackup)) {
     shell.SetStatus(text::BackingUp(kTexturesArchive), true);
     if (!BackupArchive(job.game, shell, kTexturesArchive)) return Outcome::Refused;
+    texturesBackedUp = true;
   }
   shell.SetBusy(true);
   Journal journal;
@@ -178,6 +180,16 @@ Outcome InsertSkin(const InsertJob& job, Shell& shell) {
                                       SourceOf(known, job.slot, was), before}));
     }
     const auto identities = Identities(job, textures->file, propsFile);
+    // Backups made by this command copy the archives as they are: what is known of
+    // the archives' slots is known of the backups' (where the skin index finds the
+    // entries where their names do), and need not be read again.
+    if (texturesBackedUp && propsBackedUp && TakenOf(known.game, identities.first, identities.second) &&
+        known.game->positions == PositionsChecksum(job.index) &&
+        PositionsChecksum(IndexByName(pair)) == known.game->positions) {
+      known.backups = known.game;
+      known.backups->textures = IdentityOf(job.game.NativeGamePath(texturesBackup));
+      known.backups->props = IdentityOf(job.game.NativeGamePath(propsBackup));
+    }
     CommitJournal(job.game, journal, files, versions, [&](size_t i) {
       if (i == kLevelCount) job.lastStep = text::step::kOutOfTGA5;
       job.lastStep = writeSteps[i];
@@ -211,6 +223,7 @@ Outcome InsertSkin(const InsertJob& job, Shell& shell) {
         shell.SetBusy(false);
         return Outcome::Refused;
       }
+      propsBackedUp = true;
     }
     shell.SetBusy(true);
     job.lastStep = text::step::kCheckingPatchedProps;
