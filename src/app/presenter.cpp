@@ -127,6 +127,7 @@ Outcome Presenter::StartOn(const StartupOptions& given) {
                        ? hooks_.chooseInstallation
                        : [this](const std::vector<Installation>& found) { return view_.ChooseInstallation(found); };
   StartupResult result;
+  std::vector<SlotLook> looks;
   const auto startUp = [&] {
     // A new start on a game keeps only the picture.
     ProgramState fresh;
@@ -135,6 +136,8 @@ Outcome Presenter::StartOn(const StartupOptions& given) {
     fresh.LoadedPictureName = std::move(state_.LoadedPictureName);
     state_ = std::move(fresh);
     result = StartUp(state_, *this, options);
+    // What each slot holds, read while the archives start-up read are open.
+    if (result.outcome == Outcome::Done) looks = ReadLooks();
     return result.outcome;
   };
   Outcome outcome = Execute(startUp);
@@ -154,7 +157,7 @@ Outcome Presenter::StartOn(const StartupOptions& given) {
     EndProgram(1);
     return outcome;
   }
-  RefreshSkinMenu();
+  ShowLooks(looks);
   return outcome;
 }
 
@@ -186,17 +189,17 @@ void Presenter::mnufileGameFolder_Click() {
   }
 }
 
-void Presenter::RefreshSkinMenu() {
+std::vector<SlotLook> Presenter::ReadLooks() {
   // The icons only show what is there: a slot that cannot be read has none, and the
   // command that next reads it says why.
-  std::vector<SlotLook> looks;
-  state_.Archives.Close();
   try {
-    looks = ReadSlotLooks(state_);
+    return ReadSlotLooks(state_);
   } catch (const std::exception&) {
-    looks.clear();
+    return {};
   }
-  state_.Archives.Close();
+}
+
+void Presenter::ShowLooks(const std::vector<SlotLook>& looks) {
   for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
     const auto look = std::find_if(looks.begin(), looks.end(), [slot](const SlotLook& l) { return l.slot == slot; });
     if (look != looks.end() && look->preview) {
@@ -304,8 +307,13 @@ void Presenter::Run(const std::function<Outcome()>& command) {
 }
 
 void Presenter::RunAndRefresh(const std::function<Outcome()>& command) {
-  Run(command);
-  if (!closed_) RefreshSkinMenu();
+  std::vector<SlotLook> looks;
+  Run([&] {
+    const Outcome outcome = command();
+    if (outcome != Outcome::EndProgram) looks = ReadLooks();
+    return outcome;
+  });
+  if (!closed_) ShowLooks(looks);
 }
 
 void Presenter::EndProgram(int status) {

@@ -8,6 +8,7 @@
 #include "app/commands.h"
 #include "app/program_state.h"
 #include "app/settings.h"
+#include "app/slot_tools.h"
 #include "platform/launch.h"
 
 namespace quorlin {
@@ -182,8 +183,10 @@ class Presenter : public WindowShell {
   std::optional<std::string> ChooseGameFolder();
   // Start-up on a folder, keeping the loaded picture.
   Outcome StartOn(const StartupOptions& options);
-  // The Skin menu's icons and marks from the slots' contents.
-  void RefreshSkinMenu();
+  // What each slot holds (nothing where that cannot be read), and the Skin menu's
+  // icons and marks showing it.
+  std::vector<SlotLook> ReadLooks();
+  void ShowLooks(const std::vector<SlotLook>& looks);
 
   WindowView& view_;
   PictureDecoder decoder_;

@@ -140,11 +140,14 @@ bool LockGameFolder(const GameLocation& game, Shell& shell, FolderLock& lock) {
 Outcome PrepareToWrite(const GameLocation& game, Shell& shell, FolderLock& lock,
                        const std::vector<std::string>& relativeFiles) {
   if (!LockGameFolder(game, shell, lock)) return Outcome::Refused;
-  // The journal, and the history folder when there is one (its versions are kept and
-  // dropped there), besides the files themselves.
-  std::vector<std::string> paths = {JournalPath(game), InHistory(game, kJournalName)};
+  // The journal and the files themselves; the history folder, where versions are kept
+  // and dropped, is ours and lies in the journal's.
+  std::vector<std::string> paths = {JournalPath(game)};
   for (const std::string& relative : relativeFiles) paths.push_back(game.NativeGamePath(relative));
-  const auto refusal = CannotWrite(paths);
+  auto refusal = CannotWrite(paths);
+  if (!refusal && !FolderWritable(HistoryFolder(game))) {
+    refusal = WriteRefusal{HistoryFolder(game), "this user may not change the slot history in it"};
+  }
   if (!refusal) return Outcome::Done;
   shell.CannotWrite(text::CannotWrite(refusal->folder, refusal->reason));
   return Outcome::EndProgram;

@@ -6,7 +6,6 @@
 #include "platform/error.h"
 
 #ifdef _WIN32
-#include <process.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -239,20 +238,9 @@ void WriteWholeFile(const std::string& nativePath, std::span<const uint8_t> byte
 }
 
 void WriteCacheFile(const std::string& nativePath, std::span<const uint8_t> bytes) {
-#ifdef _WIN32
-  const std::string temp = nativePath + kTemporaryMark + std::to_string(_getpid());
-#else
-  const std::string temp = nativePath + kTemporaryMark + std::to_string(::getpid());
-#endif
-  try {
-    NativeFile file(temp, NativeFile::Access::Create);
-    file.WriteAt(0, bytes);
-    file.Close();
-    RenameOver(temp, nativePath);
-  } catch (const QuorlinError&) {
-    std::remove(temp.c_str());
-    throw;
-  }
+  NativeFile file(nativePath, NativeFile::Access::Create);
+  file.WriteAt(0, bytes);
+  file.Close();
 }
 
 }  // namespace quorlin

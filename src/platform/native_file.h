@@ -63,9 +63,9 @@ std::vector<uint8_t> ReadWholeFile(const std::string& nativePath);
 // over the name, so that neither a failure nor a crash leaves a cut-off file.
 void WriteWholeFile(const std::string& nativePath, std::span<const uint8_t> bytes);
 
-// Writes a file whole that can always be made anew (a cache): into a temporary file
-// of this process's own beside it, then renamed over the name, without the flushes
-// that make it durable. A crash may leave the old file, or a damaged one.
+// Writes a file whole that can always be made anew (a cache), in place and without
+// the flushes that make it durable: a crash, or a reader at the same moment, may meet
+// it damaged, which its own checksum must tell.
 void WriteCacheFile(const std::string& nativePath, std::span<const uint8_t> bytes);
 
 // Renames a file over another; on Windows the replace is written through.

@@ -228,4 +228,15 @@ std::optional<WriteRefusal> CannotWrite(const std::vector<std::string>& nativePa
   return std::nullopt;
 }
 
+bool FolderWritable(const std::string& nativeFolder) {
+#ifdef _WIN32
+  // A folder's read-only attribute means nothing on Windows; its access list is what
+  // counts, and trying is the one sure way to know it.
+  const DWORD attributes = GetFileAttributesA(nativeFolder.c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES || !CreatingRefused(nativeFolder);
+#else
+  return ::access(nativeFolder.c_str(), F_OK) != 0 || ::access(nativeFolder.c_str(), W_OK | X_OK) == 0;
+#endif
+}
+
 }  // namespace quorlin

@@ -36,6 +36,10 @@ struct WriteRefusal {
 };
 std::optional<WriteRefusal> CannotWrite(const std::vector<std::string>& nativePaths);
 
+// Whether this process may create and remove files in a folder of the program's own,
+// as its permissions say (on Windows, by trying); true when the folder is not there yet.
+bool FolderWritable(const std::string& nativeFolder);
+
 // True when the path names an ordinary file. Attributes 0 means hidden and system
 // files count as missing (on Windows; elsewhere any regular file counts).
 // False for an empty path and on any failure.
