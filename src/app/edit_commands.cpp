@@ -87,10 +87,7 @@ Outcome mnueditRestore_Click(ProgramState& state, Shell& shell) {
     // The archives are replaced whole: none may stay open (Windows refuses to replace
     // an open file), and what was read of them is of the old files.
     state.Archives.Close();
-    if (!journal.restores.empty()) {
-      WritePendingVersions(state.Game, journal, versions);
-      WriteWholeFile(journalPath, EncodeJournal(journal));
-    }
+    if (!journal.restores.empty()) WriteJournal(state.Game, journal, versions);
   } catch (const QuorlinError& e) {
     state.Archives.Close();
     shell.ShowMessage(text::RestoreNotStarted(e.what()), text::kProgramTitle, MessageIcon::Critical,

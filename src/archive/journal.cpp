@@ -1,5 +1,8 @@
 #include "archive/journal.h"
 
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 #include "archive/skin_index.h"
 #include "archive/slot_history.h"
 #include "platform/error.h"
@@ -20,6 +23,8 @@ void PutText(std::vector<uint8_t>& out, const std::string& text) {
 bool KnownArchive(const std::string& name) { return name == kTexturesArchive || name == kPropsArchive; }
 
 }  // namespace
+
+uint64_t FileChecksum(std::span<const uint8_t> bytes) { return XXH3_64bits(bytes.data(), bytes.size()); }
 
 uint64_t Checksum64(std::span<const uint8_t> bytes) {
   constexpr uint64_t kBasis = 0xcbf29ce484222325ull, kPrime = 0x100000001b3ull;
@@ -68,7 +73,7 @@ std::vector<uint8_t> EncodeJournal(const Journal& journal) {
     out.push_back(static_cast<uint8_t>(names->size()));
     for (const std::string& name : *names) PutText(out, name);
   }
-  PutU64(out, Checksum64(out));
+  PutU64(out, FileChecksum(out));
   return out;
 }
 
@@ -77,7 +82,7 @@ std::optional<Journal> DecodeJournal(std::span<const uint8_t> bytes) {
   const bool history = std::equal(kMagic, kMagic + sizeof kMagic, bytes.begin());
   if (!history && !std::equal(kMagicWithoutHistory, kMagicWithoutHistory + sizeof kMagic, bytes.begin())) return {};
   const auto body = bytes.first(bytes.size() - 8);
-  if (Checksum64(body) != ByteReader(bytes.last(8)).U64At(0)) return {};
+  if ((history ? FileChecksum(body) : Checksum64(body)) != ByteReader(bytes.last(8)).U64At(0)) return {};
   try {
     ByteReader in(body.subspan(sizeof kMagic));
     const auto text = [&in] {

@@ -21,7 +21,7 @@ namespace quorlin {
 //      u8 restore count, per restore: u8 archive (copied back whole from its backup)
 //      u8 keep count, per version kept: u16 name length, version file name
 //      u8 drop count, per version dropped: u16 name length, version file name
-//   end - 8  u64 checksum of everything before it
+//   end - 8  u64 FileChecksum of everything before it (Checksum64 in the first layout)
 // Only resource\textures.mw4 and resource\props.mw4 may be named, and only version
 // file names of the slot history (no folders).
 struct Journal {
@@ -47,8 +47,11 @@ std::vector<uint8_t> EncodeJournal(const Journal& journal);
 // Nothing for a journal that is cut short, damaged or names anything else.
 std::optional<Journal> DecodeJournal(std::span<const uint8_t> bytes);
 
-// A 64-bit checksum (FNV-1a-like over 8-byte words, in four interleaved lanes)
-// for telling a damaged file.
+// The checksum that tells a damaged file of ours (journals, version files, the slot
+// state): the 64-bit XXH3 hash.
+uint64_t FileChecksum(std::span<const uint8_t> bytes);
+// The checksum journals of the first layout ("QRLNJRN1") carry: FNV-1a-like over
+// 8-byte words, in four interleaved lanes.
 uint64_t Checksum64(std::span<const uint8_t> bytes);
 
 }  // namespace quorlin

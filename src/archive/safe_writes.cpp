@@ -19,6 +19,11 @@ std::string JournalPath(const GameLocation& game) { return game.NativeWorkPath(k
 
 std::string HistoryFolder(const GameLocation& game) { return game.NativeWorkPath(kHistoryFolder); }
 
+namespace {
+// Where the journal is written before it is put in place (named as a leftover).
+std::string PartialJournalPath(const GameLocation& game) { return JournalPath(game) + kTemporaryMark + "tmp"; }
+}  // namespace
+
 std::string PendingVersionPath(const GameLocation& game, const std::string& versionName) {
   return game.NativeWorkPath(versionName + kTemporaryMark + "kept");
 }
@@ -39,19 +44,27 @@ void SyncHistoryFolder(const GameLocation& game, const Journal& journal) {
   if (!journal.keep.empty() || !journal.drop.empty()) SyncFolderOf(InHistory(game, "any"));
 }
 
-void WritePendingVersions(const GameLocation& game, const Journal& journal,
-                          const std::vector<std::vector<uint8_t>>& versions) {
+void WriteJournal(const GameLocation& game, const Journal& journal, const std::vector<std::vector<uint8_t>>& versions) {
+  const std::string path = JournalPath(game), temp = PartialJournalPath(game);
   try {
+    std::vector<NativeFile> files;
     for (size_t i = 0; i < journal.keep.size(); ++i) {
-      NativeFile file(PendingVersionPath(game, journal.keep[i]), NativeFile::Access::Create);
-      file.WriteAt(0, versions.at(i));
+      files.emplace_back(PendingVersionPath(game, journal.keep[i]), NativeFile::Access::Create);
+      files.back().WriteAt(0, versions.at(i));
+    }
+    files.emplace_back(temp, NativeFile::Access::Create);
+    files.back().WriteAt(0, EncodeJournal(journal));
+    for (NativeFile& file : files) {
       file.Sync();
       file.Close();
     }
+    RenameOver(temp, path);
   } catch (...) {
     RemovePending(game, journal);
+    std::remove(temp.c_str());
     throw;
   }
+  SyncFolderOf(path);
 }
 
 void SettleHistory(const GameLocation& game, const Journal& journal) {
@@ -68,7 +81,6 @@ void SettleHistory(const GameLocation& game, const Journal& journal) {
 
 namespace {
 
-std::string PartialJournalPath(const GameLocation& game) { return JournalPath(game) + kTemporaryMark + "tmp"; }
 
 // Temporary files an interrupted run of ours left beside the archives or in the
 // slot history's folder.
@@ -156,9 +168,8 @@ Outcome PrepareToWrite(const GameLocation& game, Shell& shell, FolderLock& lock,
 void CommitJournal(const GameLocation& game, const Journal& journal, const std::vector<ArchiveFile*>& archives,
                    const std::vector<std::vector<uint8_t>>& versions, const std::function<void(size_t)>& beforeWrite) {
   const std::string path = JournalPath(game);
-  WritePendingVersions(game, journal, versions);
   try {
-    WriteWholeFile(path, EncodeJournal(journal));
+    WriteJournal(game, journal, versions);
     SettleHistory(game, journal);
     for (size_t i = 0; i < journal.writes.size(); ++i) {
       if (beforeWrite) beforeWrite(i);

@@ -34,11 +34,10 @@ std::string HistoryFolder(const GameLocation& game);
 // complete: a file that no journal names is left over from a run cut short.
 std::string PendingVersionPath(const GameLocation& game, const std::string& versionName);
 
-// Writes the versions a journal keeps (their bytes in journal.keep's order) beside
-// it, each flushed; the journal's own folder flush then makes them durable. On
-// failure none is left behind.
-void WritePendingVersions(const GameLocation& game, const Journal& journal,
-                          const std::vector<std::vector<uint8_t>>& versions);
+// Writes the journal and the versions it keeps (their bytes in journal.keep's order)
+// beside it, flushes them, and puts the journal in place with one flush of their
+// folder. On failure none of them is left behind.
+void WriteJournal(const GameLocation& game, const Journal& journal, const std::vector<std::vector<uint8_t>>& versions);
 
 // Moves the versions a complete journal keeps into the history folder and removes
 // those it drops; each step is harmless when already done.

@@ -106,11 +106,14 @@ SlotDigest Finish(XXH3_state_t& state) {
 
 }  // namespace
 
-SlotDigest DigestOf(const SlotBytes& bytes) {
+SlotDigest DigestOf(const SlotBytes& bytes) { return DigestOf(bytes, {}); }
+
+SlotDigest DigestOf(const SlotBytes& bytes, const std::array<const std::vector<uint8_t>*, kSlotEntryCount>& over) {
   XXH3_state_t state;
   XXH3_128bits_reset(&state);
-  for (const auto& entry : bytes) {
-    DigestEntryHead(state, entry.has_value(), entry ? static_cast<uint32_t>(entry->size()) : 0);
+  for (size_t e = 0; e < bytes.size(); ++e) {
+    const std::vector<uint8_t>* entry = over[e] ? over[e] : bytes[e] ? &*bytes[e] : nullptr;
+    DigestEntryHead(state, entry != nullptr, entry ? static_cast<uint32_t>(entry->size()) : 0);
     if (entry) XXH3_128bits_update(&state, entry->data(), entry->size());
   }
   return Finish(state);

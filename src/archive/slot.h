@@ -88,6 +88,9 @@ struct SlotDigest {
   bool operator==(const SlotDigest&) const = default;
 };
 SlotDigest DigestOf(const SlotBytes& bytes);
+// The digest of `bytes` with some entries taken from elsewhere (where `over` has one):
+// the contents once those are written, without a copy of them.
+SlotDigest DigestOf(const SlotBytes& bytes, const std::array<const std::vector<uint8_t>*, kSlotEntryCount>& over);
 // The same, read straight from the files through a buffer of the caller's.
 SlotDigest DigestInPlace(const ArchivePair& pair, const SlotPlaces& places, std::vector<uint8_t>& buffer);
 

@@ -54,14 +54,14 @@ std::vector<uint8_t> EncodeSlotState(const SlotState& state) {
     PutU16(out, static_cast<uint16_t>(n));
     out.insert(out.end(), source.picture.begin(), source.picture.begin() + static_cast<std::ptrdiff_t>(n));
   }
-  PutU64(out, Checksum64(out));
+  PutU64(out, FileChecksum(out));
   return out;
 }
 
 std::optional<SlotState> DecodeSlotState(std::span<const uint8_t> bytes) {
   if (bytes.size() < sizeof kMagic + 8 || !std::equal(kMagic, kMagic + sizeof kMagic, bytes.begin())) return {};
   const auto body = bytes.first(bytes.size() - 8);
-  if (Checksum64(body) != ByteReader(bytes.last(8)).U64At(0)) return {};
+  if (FileChecksum(body) != ByteReader(bytes.last(8)).U64At(0)) return {};
   try {
     ByteReader in(body.subspan(sizeof kMagic));
     SlotState state;
@@ -93,7 +93,7 @@ uint64_t PositionsChecksum(const SkinIndex& index) {
     for (const int16_t p : index.TexturesSkinIndex[slot]) PutU16(bytes, static_cast<uint16_t>(p));
     PutU16(bytes, static_cast<uint16_t>(index.PropsSkinIndex[slot]));
   }
-  return Checksum64(bytes);
+  return FileChecksum(bytes);
 }
 
 bool TakenOf(const std::optional<PairDigests>& known, const FileIdentity& textures, const FileIdentity& props) {

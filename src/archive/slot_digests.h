@@ -29,10 +29,10 @@ namespace quorlin {
 //      i64 changed; u64 positions; per slot 9..37 u64 low, u64 high
 //      per slot 9..37: u64 low, u64 high (the contents the name is of), u16 length,
 //      picture name
-//   end - 8  u64 Checksum64 of everything before it
+//   end - 8  u64 FileChecksum of everything before it
 struct PairDigests {
   FileIdentity textures, props;
-  uint64_t positions = 0;  // Checksum64 of the entry positions the digests were taken at
+  uint64_t positions = 0;  // FileChecksum of the entry positions the digests were taken at
   std::array<SlotDigest, kSlotCount + 1> bySlot{};
   bool operator==(const PairDigests&) const = default;
 };

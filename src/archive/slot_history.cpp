@@ -30,7 +30,7 @@ std::vector<uint8_t> EncodeVersion(const SlotVersion& version) {
     PutU32(out, e ? static_cast<uint32_t>(e->size()) : 0);
     if (e) out.insert(out.end(), e->begin(), e->end());
   }
-  PutU64(out, Checksum64(out));
+  PutU64(out, FileChecksum(out));
   return out;
 }
 
@@ -67,7 +67,7 @@ std::optional<SlotVersion> DecodeVersion(std::span<const uint8_t> bytes, Version
   if (bytes.size() < end + 8) return {};
   // Anything after the checksum, or a checksum that does not match, is damage.
   fault = VersionFault::Damaged;
-  if (bytes.size() != end + 8 || ByteReader(bytes.subspan(end)).U64At(0) != Checksum64(bytes.first(end))) return {};
+  if (bytes.size() != end + 8 || ByteReader(bytes.subspan(end)).U64At(0) != FileChecksum(bytes.first(end))) return {};
   fault = VersionFault::None;
   return version;
 }

@@ -21,7 +21,7 @@ namespace quorlin {
 //   17  u16 picture name length, picture name (the file name of the picture that
 //       made these contents, empty when none is known)
 //       u8 entry count (7), per entry: u8 present, u32 length, the entry's bytes
-//   end-8  u64 Checksum64 of everything before it
+//   end-8  u64 FileChecksum of everything before it
 struct SlotVersion {
   int slot = 0;
   int64_t time = 0;

@@ -169,9 +169,9 @@ Outcome InsertSkin(const InsertJob& job, Shell& shell) {
     if (propsFile && journal.archives.size() > 1) files.push_back(propsFile);
     const ArchivePair pair = {Opened(textures->file), propsFile ? Opened(*propsFile) : NotThere()};
     const SlotBytes before = ReadSlot(pair, LocateSlot(pair, job.index, job.slot));
-    SlotBytes after = before;
-    for (size_t i = 0; i < journal.writes.size(); ++i) after[i] = journal.writes[i].bytes;
-    const SlotDigest was = DigestOf(before), now = DigestOf(after);
+    std::array<const std::vector<uint8_t>*, kSlotEntryCount> written{};
+    for (size_t i = 0; i < journal.writes.size(); ++i) written[i] = &journal.writes[i].bytes;
+    const SlotDigest was = DigestOf(before), now = DigestOf(before, written);
     SlotState known = LoadSlotState(job.game);
     std::vector<std::vector<uint8_t>> versions;
     if (was != now) {

@@ -19,7 +19,9 @@ namespace quorlin {
 
 NativeFile::NativeFile(const std::string& path, Access access) : path_(path) {
   const DWORD rights = access == Access::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-  const DWORD disposition = access == Access::Create ? CREATE_ALWAYS : OPEN_EXISTING;
+  const DWORD disposition = access == Access::Create      ? CREATE_ALWAYS
+                            : access == Access::Overwrite ? OPEN_ALWAYS
+                                                          : OPEN_EXISTING;
   handle_ = CreateFileA(path.c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                         disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle_ == INVALID_HANDLE_VALUE) {
@@ -99,6 +101,14 @@ void NativeFile::Sync() {
   if (!FlushFileBuffers(handle_)) throw ErrorFromWindows(GetLastError(), "Cannot flush", path_);
 }
 
+void NativeFile::Truncate(uint64_t length) {
+  FILE_END_OF_FILE_INFO end{};
+  end.EndOfFile.QuadPart = static_cast<LONGLONG>(length);
+  if (!SetFileInformationByHandle(handle_, FileEndOfFileInfo, &end, sizeof end)) {
+    throw ErrorFromWindows(GetLastError(), "Cannot write", path_);
+  }
+}
+
 void NativeFile::Close() {
   void* handle = handle_;
   handle_ = INVALID_HANDLE_VALUE;
@@ -124,6 +134,7 @@ void SyncFolderOf(const std::string&) {}
 NativeFile::NativeFile(const std::string& path, Access access) : path_(path) {
   const int flags = access == Access::Read        ? O_RDONLY
                     : access == Access::ReadWrite ? O_RDWR
+                    : access == Access::Overwrite ? O_WRONLY | O_CREAT
                                                   : O_WRONLY | O_CREAT | O_TRUNC;
   fd_ = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
   if (fd_ < 0) throw ErrorFromErrno(errno, access == Access::Read ? "Cannot open" : "Cannot open for writing", path);
@@ -188,6 +199,10 @@ void NativeFile::Sync() {
   if (::fdatasync(fd_) != 0) throw ErrorFromErrno(errno, "Cannot flush", path_);
 }
 
+void NativeFile::Truncate(uint64_t length) {
+  if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) throw ErrorFromErrno(errno, "Cannot write", path_);
+}
+
 void NativeFile::Close() {
   const int fd = fd_;
   fd_ = -1;
@@ -238,8 +253,11 @@ void WriteWholeFile(const std::string& nativePath, std::span<const uint8_t> byte
 }
 
 void WriteCacheFile(const std::string& nativePath, std::span<const uint8_t> bytes) {
-  NativeFile file(nativePath, NativeFile::Access::Create);
+  // Written over in place and cut to length only when that changed: emptying a file
+  // first would make the file system write it out at once, to spare it a cut-off file.
+  NativeFile file(nativePath, NativeFile::Access::Overwrite);
   file.WriteAt(0, bytes);
+  if (file.Size() != bytes.size()) file.Truncate(bytes.size());
   file.Close();
 }
 

@@ -28,6 +28,7 @@ class NativeFile {
     Read,       // an existing file, for reading
     ReadWrite,  // an existing file, for reading and writing in place: never truncated
     Create,     // a new or emptied file, for writing
+    Overwrite,  // a new file, or an existing one to write over in place (not emptied first)
   };
 
   NativeFile(const std::string& path, Access access);
@@ -44,6 +45,8 @@ class NativeFile {
   FileIdentity Identity();
   // Flushes the file's data to the disk.
   void Sync();
+  // Cuts the file to a length.
+  void Truncate(uint64_t length);
   void Close();
   const std::string& Path() const { return path_; }
 

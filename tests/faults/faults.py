@@ -94,10 +94,10 @@ class Game:
 def trace_writes(game, args, extra=(), calls=WRITES):
     """The writing system calls a command makes, in order: (name, n-th of that name, file)."""
     log = os.path.join(os.path.dirname(game), "trace")
-    subprocess.run(["strace", "-qq", "-y", "-o", log, "-e", "trace=" + calls, *extra, CLI, "--game", game] + args,
+    subprocess.run(["strace", "-f", "-qq", "-y", "-o", log, "-e", "trace=" + calls, *extra, CLI, "--game", game] + args,
                    capture_output=True)
     found, seen = [], {}
-    for m in (re.match(r'(\w+)\((?:\d+<([^>]*)>|"([^"]*)")?', line) for line in open(log)):
+    for m in (re.match(r'(?:\d+ +)?(\w+)\((?:\d+<([^>]*)>|"([^"]*)")?', line) for line in open(log)):
         if m:
             seen[m.group(1)] = seen.get(m.group(1), 0) + 1
             found.append((m.group(1), seen[m.group(1)], os.path.basename(m.group(2) or m.group(3) or "")))
@@ -125,7 +125,7 @@ def kills(g):
         for call, n, _ in trace_writes(*prepared()):
             game, full = prepared()
             name = f"{label}, killed at {call} #{n}"
-            killed = run(full, game, ["strace", "-qq", "-e", "trace=" + call, "-e", f"inject={call}:signal=KILL:when={n}"])
+            killed = run(full, game, ["strace", "-f", "-qq", "-e", "trace=" + call, "-e", f"inject={call}:signal=KILL:when={n}"])
             check(name + ": killed", killed.returncode in (-9, 137), f"status {killed.returncode}")
             g.promise(name, game, {before, after})
             g.recovers(name, game, full, {before, after}, what)
@@ -184,7 +184,7 @@ def history_kills(g):
         for call, n, _ in trace_writes(inserted("traced"), args):
             game = inserted("kill")
             name = f"{label}, killed at {call} #{n}"
-            killed = run(args, game, ["strace", "-qq", "-e", "trace=" + call, "-e", f"inject={call}:signal=KILL:when={n}"])
+            killed = run(args, game, ["strace", "-f", "-qq", "-e", "trace=" + call, "-e", f"inject={call}:signal=KILL:when={n}"])
             check(name + ": killed", killed.returncode in (-9, 137), f"status {killed.returncode}")
             after = run(["status"], game)
             check(name + ": the next run starts", after.returncode == 0, after.stderr)
