@@ -1,6 +1,10 @@
 #include "gui/test_aids.h"
 
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QMenuBar>
@@ -54,10 +58,28 @@ void ScheduleScreenshot(frmQuorlin& window, const QString& file) {
   poll->start(50);
 }
 
+// Files dropped onto the window as a file manager drops them: the drag entering it,
+// then the drop, carrying the files' URLs.
+void Drop(frmQuorlin& window, const QStringList& files) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const QString& file : files) urls << QUrl::fromLocalFile(file);
+  data.setUrls(urls);
+  const QPoint at = window.rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&window, &enter);
+  if (!enter.isAccepted()) return;
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&window, &drop);
+}
+
 }  // namespace
 
 void StartTestAids(frmQuorlin& window, const std::string& screenshot) {
   if (!qEnvironmentVariableIsEmpty("QUORLIN_TEST_FIRST_PAINT")) new FirstPaint(&window);
+  if (const QString dropped = qEnvironmentVariable("QUORLIN_TEST_DROP"); !dropped.isEmpty()) {
+    QTimer::singleShot(300, &window, [&window, dropped] { Drop(window, dropped.split(';')); });
+  }
   if (!screenshot.empty()) ScheduleScreenshot(window, QString::fromStdString(screenshot));
 }
 

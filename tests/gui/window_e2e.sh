@@ -2,8 +2,9 @@
 # The Qt window for real on Xvfb, driven through its dialogs and menus with xdotool:
 #  - no game anywhere: the player says Yes to choosing the folder and types it into Qt's folder
 #    dialog; the folder is remembered, and the next start goes straight to it;
-#  - Skin > 12, Edit > Insert Skin, then Edit > Undo Last Change to Slot: the archives are the
-#    originals again, byte for byte, and the slot's history holds what the undo replaced;
+#  - the picture dropped onto the window (the drag's events sent to it), Skin > 12, Edit > Insert
+#    Skin, then Edit > Undo Last Change to Slot: the archives are the originals again, byte for
+#    byte, and the slot's history holds what the undo replaced; two files dropped are refused;
 #  - the Skin menu opened, grabbed: slot 12's icon is the sample picture's preview with the dot.
 #   window_e2e.sh QUORLIN MAKE-SAMPLE-GAME   (QUORLIN_GRABS=DIR keeps the grab of the Skin menu)
 set -euo pipefail
@@ -29,7 +30,7 @@ unset QT_QPA_PLATFORMTHEME
 cp -r "$work/game/resource" "$work/original"
 keys() { xdotool key --delay 120 "$@"; sleep 0.6; }
 
-QUORLIN_TEST_AUTO_ANSWER=yes QUORLIN_TEST_PICTURE="$work/game/sample-skin.bmp" "$window" >"$work/window.log" 2>&1 &
+QUORLIN_TEST_AUTO_ANSWER=yes QUORLIN_TEST_DROP="$work/game/sample-skin.bmp" "$window" >"$work/window.log" 2>&1 &
 program=$!
 wait_for 'grep -q "Do you want to choose the game" "$work/window.log"'
 # The folder dialog: Qt's own on a bare X server, its name field ready for typing.
@@ -43,6 +44,8 @@ grep -q "\"game_folder\": \"$work/game\"" "$work/config/quorlin/settings.json" |
 wait_for 'grep -q "An index of the skins must be created" "$work/window.log"'
 echo "ok   with no game found, the folder typed into the folder dialog was taken and remembered"
 
+wait_for '[ -f "$work/config/quorlin/settings.json" ] && grep -q picture_folder "$work/config/quorlin/settings.json"'
+echo "ok   the picture dropped onto the window was opened (its folder remembered for the Open dialog)"
 main="$(xdotool search --name "^Quorlin \[" | head -1)"
 xdotool windowfocus --sync "$main"
 sleep 1
@@ -64,10 +67,14 @@ keys alt+f x                      # File > Exit
 wait "$program" || fail "the program ended with status $?"
 echo "ok   Insert Skin then Undo Last Change to Slot gave the original archives back, keeping what it replaced"
 
-# The next start: straight to the remembered folder, the Skin menu grabbed open.
-QUORLIN_TEST_AUTO_ANSWER=yes QUORLIN_TEST_OPEN_MENU=skin QUORLIN_TEST_SCREENSHOT="$work/menu.png" timeout 60 \
+# The next start: straight to the remembered folder, with two files dropped (refused with one
+# message), the Skin menu grabbed open.
+QUORLIN_TEST_DROP="$work/game/sample-skin.bmp;$work/game/sample-skin.png" \
+  QUORLIN_TEST_AUTO_ANSWER=yes QUORLIN_TEST_OPEN_MENU=skin QUORLIN_TEST_SCREENSHOT="$work/menu.png" timeout 60 \
   "$window" >"$work/window.log" 2>&1 || fail "the second start did not come up and end with 0"
-grep -q "message:" "$work/window.log" && fail "the second start asked or said something"
+[ "$(grep -c "message:" "$work/window.log")" = 1 ] &&
+  grep -q "message: Quorlin: Drop one picture file onto the window to open it." "$work/window.log" ||
+  fail "the second start did not say just that two files cannot be dropped"
 if [ -n "${QUORLIN_GRABS:-}" ]; then cp "$work/menu.png" "$QUORLIN_GRABS/skin-menu.png"; fi
 python3 - "$work/menu.png" "$work/game/sample-skin.bmp" <<'PY'
 import struct, sys, zlib
