@@ -184,9 +184,17 @@ for smooth in True False; do
   keys alt+e m  # Edit > Smooth Texture Levels
   wait_for '[ "$(remembered smooth_levels)" = '$smooth' ]'
 done
+for chosen in "$work/game" "$g2"; do  # File > Game Folder...: another game, then this one again
+  keys alt+f g
+  dialog
+  xdotool type --delay 20 "$(winpath "$chosen")"
+  keys Return
+  wait_for '[ "$(remembered game_folder)" = "$(winpath "$chosen")" ]'
+done
 keys alt+f x
 ended 0
 echo "ok   a folder typed into the folder dialog lacking props.mw4 is refused by name, the game's is kept"
+echo "ok   File > Game Folder... chooses another game's folder and keeps it"
 
 # The next start uses the folder kept, unasked. A picture dropped is opened; the Skin menu shows the
 # prepared slots' solid lobby previews (BGR 255 - slot * 6, slot * 6, 128), each a 32x32 square.
