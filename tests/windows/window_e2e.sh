@@ -53,7 +53,7 @@ start() {
   desktop="${1%%,*}"
   local size="$1"
   shift
-  rm -f "$work/status"
+  rm -f "$work/status" "$work/window.log"  # now, not once the program runs: no line of the last run is read
   env QUORLIN_TEST_AUTO_ANSWER=yes "$@" wine explorer /desktop="$size" cmd /c "$(winpath "$work/run.bat")" \
     "$(winpath "$window")" >"$work/window.log" 2>&1 &
   program=$!
