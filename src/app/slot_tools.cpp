@@ -28,13 +28,20 @@ bool Prepared(const ArchiveDirectory& dir, const SkinIndex& index, ArchiveKind a
   }
 }
 
+// An archive's identity as the commands see the file: none for one they count as
+// missing (on Windows a hidden file, which they never open).
+FileIdentity ArchiveIdentity(const std::string& nativePath) {
+  return NativeFileExists(nativePath) ? IdentityOf(nativePath) : FileIdentity{};
+}
+
 std::pair<FileIdentity, FileIdentity> GameIdentities(const ProgramState& state) {
-  return {IdentityOf(state.Game.NativeGamePath(kTexturesArchive)), IdentityOf(state.Game.NativeGamePath(kPropsArchive))};
+  return {ArchiveIdentity(state.Game.NativeGamePath(kTexturesArchive)),
+          ArchiveIdentity(state.Game.NativeGamePath(kPropsArchive))};
 }
 
 std::pair<FileIdentity, FileIdentity> BackupIdentities(const ProgramState& state) {
-  return {IdentityOf(state.Game.NativeGamePath(std::string(kTexturesArchive) + "b")),
-          IdentityOf(state.Game.NativeGamePath(std::string(kPropsArchive) + "b"))};
+  return {ArchiveIdentity(state.Game.NativeGamePath(std::string(kTexturesArchive) + "b")),
+          ArchiveIdentity(state.Game.NativeGamePath(std::string(kPropsArchive) + "b"))};
 }
 
 // What a command that changed one slot leaves the slot state knowing.

@@ -1,5 +1,8 @@
 #include "win/test_aids.h"
 
+#include <shlobj.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -57,11 +60,39 @@ bool SaveScreen(const std::string& path) {
   return true;
 }
 
+// Files dropped as Explorer drops them: an HDROP (a DROPFILES header, then each
+// name in UTF-16 with its NUL and one more NUL to end the list, in one moveable
+// global block) posted to the window in WM_DROPFILES, whose handler frees it.
+void PostDrop(HWND window, const std::string& files) {
+  std::wstring names;
+  for (size_t start = 0; start <= files.size();) {
+    const size_t end = std::min(files.find(';', start), files.size());
+    const std::string name = files.substr(start, end - start);
+    if (!name.empty()) {
+      std::wstring wide(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, nullptr, 0)), L'\0');
+      MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+      names += wide;  // with its NUL
+    }
+    start = end + 1;
+  }
+  names += L'\0';
+  const size_t bytes = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
+  HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+  if (!drop) return;
+  auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = TRUE;
+  std::copy(names.begin(), names.end(), reinterpret_cast<wchar_t*>(header + 1));
+  GlobalUnlock(drop);
+  if (!PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0)) GlobalFree(drop);
+}
+
 }  // namespace
 
 void StartTestAids(MainWindow& window, const std::string& screenshot) {
   static std::string file;
   static MainWindow* grabbed = nullptr;
+  if (const char* drop = std::getenv("QUORLIN_TEST_DROP"); drop && *drop) PostDrop(window.Handle(), drop);
   if (screenshot.empty()) return;
   file = screenshot;
   grabbed = &window;

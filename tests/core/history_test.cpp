@@ -86,7 +86,7 @@ struct HistoryGame : test::TestGame {
   std::string Version(int slot, int number) const {
     char name[32];
     std::snprintf(name, sizeof name, "slot%d-%06d.qver", slot, number);
-    return History() + "/" + name;
+    return fs::path(History() + "/" + name).make_preferred().string();  // as the program names it
   }
   std::set<std::string> Versions() const { return fs::exists(History()) ? test::Listing(History()) : std::set<std::string>{}; }
 };
