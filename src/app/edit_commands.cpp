@@ -45,8 +45,8 @@ std::vector<std::vector<uint8_t>> VersionsBeforeRestore(ProgramState& state, Jou
       }
       if (DigestOf(after) == DigestOf(current)) continue;
     }
-    versions.push_back(KeepVersion(journal, HistoryFolder(state.Game),
-                                   {slot, now, SourceOf(known, slot, DigestOf(current)), current}));
+    versions.push_back(KeepVersion(journal, HistoryFolder(state.Game), slot,
+                                   EncodeVersion({slot, now, SourceOf(known, slot, DigestOf(current)), current})));
   }
   return versions;
 }

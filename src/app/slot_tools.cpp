@@ -70,9 +70,9 @@ void CommitSlotChange(ProgramState& state, Shell& shell, int slot, Journal& jour
   const SlotDigest was = DigestOf(current);
   journal.drop = dropped;
   if (was != DigestOf(after)) {
-    versions.push_back(KeepVersion(journal, HistoryFolder(state.Game),
-                                   {slot, static_cast<int64_t>(std::time(nullptr)), SourceOf(known, slot, was), current},
-                                   dropped));
+    versions.push_back(KeepVersion(
+        journal, HistoryFolder(state.Game), slot,
+        EncodeVersion({slot, static_cast<int64_t>(std::time(nullptr)), SourceOf(known, slot, was), current}), dropped));
   }
   std::vector<ArchiveFile*> files;
   for (const auto& [name, length] : journal.archives) {

@@ -48,12 +48,16 @@ void WriteJournal(const GameLocation& game, const Journal& journal, const std::v
   const std::string path = JournalPath(game), temp = PartialJournalPath(game);
   try {
     std::vector<NativeFile> files;
+    // Each file's writing begins as soon as it is handed over, so that the flushes
+    // below wait for little more than the slowest of them.
     for (size_t i = 0; i < journal.keep.size(); ++i) {
       files.emplace_back(PendingVersionPath(game, journal.keep[i]), NativeFile::Access::Create);
       files.back().WriteAt(0, versions.at(i));
+      files.back().StartWriting();
     }
     files.emplace_back(temp, NativeFile::Access::Create);
     files.back().WriteAt(0, EncodeJournal(journal));
+    files.back().StartWriting();
     for (NativeFile& file : files) {
       file.Sync();
       file.Close();

@@ -106,14 +106,21 @@ SlotDigest Finish(XXH3_state_t& state) {
 
 }  // namespace
 
-SlotDigest DigestOf(const SlotBytes& bytes) { return DigestOf(bytes, {}); }
+SlotView ViewOf(const SlotBytes& bytes) {
+  SlotView view;
+  for (size_t e = 0; e < bytes.size(); ++e) {
+    if (bytes[e]) view[e] = std::span<const uint8_t>(*bytes[e]);
+  }
+  return view;
+}
 
-SlotDigest DigestOf(const SlotBytes& bytes, const std::array<const std::vector<uint8_t>*, kSlotEntryCount>& over) {
+SlotDigest DigestOf(const SlotBytes& bytes) { return DigestOf(ViewOf(bytes)); }
+
+SlotDigest DigestOf(const SlotView& entries) {
   XXH3_state_t state;
   XXH3_128bits_reset(&state);
-  for (size_t e = 0; e < bytes.size(); ++e) {
-    const std::vector<uint8_t>* entry = over[e] ? over[e] : bytes[e] ? &*bytes[e] : nullptr;
-    DigestEntryHead(state, entry != nullptr, entry ? static_cast<uint32_t>(entry->size()) : 0);
+  for (const auto& entry : entries) {
+    DigestEntryHead(state, entry.has_value(), entry ? static_cast<uint32_t>(entry->size()) : 0);
     if (entry) XXH3_128bits_update(&state, entry->data(), entry->size());
   }
   return Finish(state);

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -87,10 +88,11 @@ struct SlotDigest {
   uint64_t low = 0, high = 0;
   bool operator==(const SlotDigest&) const = default;
 };
+// The same over entries held elsewhere (in a version file being made, say).
+using SlotView = std::array<std::optional<std::span<const uint8_t>>, kSlotEntryCount>;
+SlotView ViewOf(const SlotBytes& bytes);
+SlotDigest DigestOf(const SlotView& entries);
 SlotDigest DigestOf(const SlotBytes& bytes);
-// The digest of `bytes` with some entries taken from elsewhere (where `over` has one):
-// the contents once those are written, without a copy of them.
-SlotDigest DigestOf(const SlotBytes& bytes, const std::array<const std::vector<uint8_t>*, kSlotEntryCount>& over);
 // The same, read straight from the files through a buffer of the caller's.
 SlotDigest DigestInPlace(const ArchivePair& pair, const SlotPlaces& places, std::vector<uint8_t>& buffer);
 

@@ -15,23 +15,62 @@ constexpr char kMagic[8] = {'Q', 'R', 'L', 'N', 'V', 'E', 'R', '1'};
 constexpr const char* kSuffix = ".qver";
 }  // namespace
 
-std::vector<uint8_t> EncodeVersion(const SlotVersion& version) {
-  size_t size = 64 + version.picture.size();
-  for (const auto& e : version.entries) size += 5 + (e ? e->size() : 0);
-  std::vector<uint8_t> out(kMagic, kMagic + sizeof kMagic);
-  out.reserve(size);
-  out.push_back(static_cast<uint8_t>(version.slot));
-  PutU64(out, static_cast<uint64_t>(version.time));
-  PutU16(out, static_cast<uint16_t>(std::min<size_t>(version.picture.size(), 0xFFFF)));
-  out.insert(out.end(), version.picture.begin(), version.picture.begin() + std::min<size_t>(version.picture.size(), 0xFFFF));
-  out.push_back(static_cast<uint8_t>(version.entries.size()));
-  for (const auto& e : version.entries) {
-    out.push_back(e ? 1 : 0);
-    PutU32(out, e ? static_cast<uint32_t>(e->size()) : 0);
-    if (e) out.insert(out.end(), e->begin(), e->end());
+VersionFile::VersionFile(int slot, int64_t time) : bytes_(kMagic, kMagic + sizeof kMagic) {
+  bytes_.push_back(static_cast<uint8_t>(slot));
+  PutU64(bytes_, static_cast<uint64_t>(time));
+}
+
+void VersionFile::AddEntries(const ArchivePair& pair, const SlotPlaces& places) {
+  size_t total = bytes_.size() + 1 + 5 * kSlotEntryCount + 64 + 8;
+  for (const EntryPlace& place : places.entries) total += place.Found() ? place.length : 0;
+  bytes_.reserve(total);
+  bytes_.push_back(static_cast<uint8_t>(kSlotEntryCount));
+  for (int e = 0; e < kSlotEntryCount; ++e) {
+    const EntryPlace& place = places.entries[static_cast<size_t>(e)];
+    bytes_.push_back(place.Found() ? 1 : 0);
+    PutU32(bytes_, place.Found() ? place.length : 0);
+    if (!place.Found()) continue;
+    const size_t at = bytes_.size();
+    bytes_.resize(at + place.length);
+    ArchiveFile& file = *pair[EntryArchive(e)].file;
+    if (file.ReadAt(place.offset, bytes_.data() + at, place.length) != place.length) {
+      throw QuorlinError(kErrInputPastEnd, "Input past end of file " + file.Path());
+    }
+    at_[static_cast<size_t>(e)] = std::pair{at, static_cast<size_t>(place.length)};
   }
-  PutU64(out, FileChecksum(out));
-  return out;
+}
+
+void VersionFile::AddEntries(const SlotBytes& entries) {
+  bytes_.push_back(static_cast<uint8_t>(kSlotEntryCount));
+  for (size_t e = 0; e < entries.size(); ++e) {
+    bytes_.push_back(entries[e] ? 1 : 0);
+    PutU32(bytes_, entries[e] ? static_cast<uint32_t>(entries[e]->size()) : 0);
+    if (!entries[e]) continue;
+    at_[e] = std::pair{bytes_.size(), entries[e]->size()};
+    bytes_.insert(bytes_.end(), entries[e]->begin(), entries[e]->end());
+  }
+}
+
+SlotView VersionFile::Entries() const {
+  SlotView view;
+  for (size_t e = 0; e < at_.size(); ++e) {
+    if (at_[e]) view[e] = std::span<const uint8_t>(bytes_).subspan(at_[e]->first, at_[e]->second);
+  }
+  return view;
+}
+
+std::vector<uint8_t> VersionFile::Finish(const std::string& picture) && {
+  const size_t name = std::min<size_t>(picture.size(), 0xFFFF);
+  PutU16(bytes_, static_cast<uint16_t>(name));
+  bytes_.insert(bytes_.end(), picture.begin(), picture.begin() + static_cast<std::ptrdiff_t>(name));
+  PutU64(bytes_, FileChecksum(bytes_));
+  return std::move(bytes_);
+}
+
+std::vector<uint8_t> EncodeVersion(const SlotVersion& version) {
+  VersionFile file(version.slot, version.time);
+  file.AddEntries(version.entries);
+  return std::move(file).Finish(version.picture);
 }
 
 std::optional<SlotVersion> DecodeVersion(std::span<const uint8_t> bytes, VersionFault& fault) {
@@ -45,8 +84,6 @@ std::optional<SlotVersion> DecodeVersion(std::span<const uint8_t> bytes, Version
     ByteReader in(bytes.subspan(sizeof kMagic));
     version.slot = in.U8();
     version.time = static_cast<int64_t>(in.U64());
-    const auto name = in.Take(in.U16());
-    version.picture.assign(name.begin(), name.end());
     if (in.U8() != kSlotEntryCount) {
       fault = VersionFault::Damaged;
       return {};
@@ -60,6 +97,8 @@ std::optional<SlotVersion> DecodeVersion(std::span<const uint8_t> bytes, Version
       }
       if (present) entry.emplace(data.begin(), data.end());
     }
+    const auto name = in.Take(in.U16());
+    version.picture.assign(name.begin(), name.end());
     end = sizeof kMagic + in.Position();
   } catch (const QuorlinError&) {
     return {};
@@ -104,9 +143,9 @@ int NextVersionNumber(const std::vector<KeptVersion>& versions) {
   return versions.empty() ? 1 : versions.front().number + 1;
 }
 
-std::vector<uint8_t> KeepVersion(Journal& journal, const std::string& nativeHistoryFolder, const SlotVersion& version,
-                                 const std::vector<std::string>& dropped) {
-  std::vector<KeptVersion> kept = ListVersions(nativeHistoryFolder, version.slot);
+std::vector<uint8_t> KeepVersion(Journal& journal, const std::string& nativeHistoryFolder, int slot,
+                                 std::vector<uint8_t> version, const std::vector<std::string>& dropped) {
+  std::vector<KeptVersion> kept = ListVersions(nativeHistoryFolder, slot);
   const int number = NextVersionNumber(kept);
   const auto name = [](const KeptVersion& v) { return FromFsPath(FsPath(v.path).filename()); };
   std::erase_if(kept, [&](const KeptVersion& v) {
@@ -114,8 +153,8 @@ std::vector<uint8_t> KeepVersion(Journal& journal, const std::string& nativeHist
   });
   // With the new one, no more than kMaxVersionsPerSlot remain: the oldest go first.
   for (size_t i = kMaxVersionsPerSlot - 1; i < kept.size(); ++i) journal.drop.push_back(name(kept[i]));
-  journal.keep.push_back(VersionFileName(version.slot, number));
-  return EncodeVersion(version);
+  journal.keep.push_back(VersionFileName(slot, number));
+  return version;
 }
 
 }  // namespace quorlin

@@ -168,16 +168,16 @@ Outcome InsertSkin(const InsertJob& job, Shell& shell) {
     std::vector<ArchiveFile*> files = {&textures->file};
     if (propsFile && journal.archives.size() > 1) files.push_back(propsFile);
     const ArchivePair pair = {Opened(textures->file), propsFile ? Opened(*propsFile) : NotThere()};
-    const SlotBytes before = ReadSlot(pair, LocateSlot(pair, job.index, job.slot));
-    std::array<const std::vector<uint8_t>*, kSlotEntryCount> written{};
-    for (size_t i = 0; i < journal.writes.size(); ++i) written[i] = &journal.writes[i].bytes;
-    const SlotDigest was = DigestOf(before), now = DigestOf(before, written);
+    VersionFile before(job.slot, static_cast<int64_t>(std::time(nullptr)));
+    before.AddEntries(pair, LocateSlot(pair, job.index, job.slot));
+    SlotView after = before.Entries();
+    for (size_t i = 0; i < journal.writes.size(); ++i) after[i] = std::span<const uint8_t>(journal.writes[i].bytes);
+    const SlotDigest was = DigestOf(before.Entries()), now = DigestOf(after);
     SlotState known = LoadSlotState(job.game);
     std::vector<std::vector<uint8_t>> versions;
     if (was != now) {
-      versions.push_back(KeepVersion(journal, HistoryFolder(job.game),
-                                     {job.slot, static_cast<int64_t>(std::time(nullptr)),
-                                      SourceOf(known, job.slot, was), before}));
+      versions.push_back(KeepVersion(journal, HistoryFolder(job.game), job.slot,
+                                     std::move(before).Finish(SourceOf(known, job.slot, was))));
     }
     const auto identities = Identities(job, textures->file, propsFile);
     // Backups made by this command copy the archives as they are: what is known of

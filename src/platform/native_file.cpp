@@ -101,6 +101,8 @@ void NativeFile::Sync() {
   if (!FlushFileBuffers(handle_)) throw ErrorFromWindows(GetLastError(), "Cannot flush", path_);
 }
 
+void NativeFile::StartWriting() {}
+
 void NativeFile::Truncate(uint64_t length) {
   FILE_END_OF_FILE_INFO end{};
   end.EndOfFile.QuadPart = static_cast<LONGLONG>(length);
@@ -201,6 +203,13 @@ void NativeFile::Sync() {
 
 void NativeFile::Truncate(uint64_t length) {
   if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) throw ErrorFromErrno(errno, "Cannot write", path_);
+}
+
+void NativeFile::StartWriting() {
+#ifdef __linux__
+  // Only a hint: Sync still makes it durable, and reports what goes wrong.
+  ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
 }
 
 void NativeFile::Close() {

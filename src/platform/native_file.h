@@ -45,6 +45,9 @@ class NativeFile {
   FileIdentity Identity();
   // Flushes the file's data to the disk.
   void Sync();
+  // Starts writing the file's data to the disk without waiting for it, so that a
+  // later Sync finds it done or under way (nothing where the system has no such call).
+  void StartWriting();
   // Cuts the file to a length.
   void Truncate(uint64_t length);
   void Close();

@@ -19,8 +19,8 @@ namespace fs = std::filesystem;
 using test::ReadBytes;
 using test::SameBytes;
 
-// A version file read field by field: "QRLNVER1", u8 slot, i64 time, u16 + picture name,
-// u8 count, then per entry u8 present, u32 length, bytes; the checksum's 8 bytes end it.
+// A version file read field by field: "QRLNVER1", u8 slot, i64 time, u8 count, then per
+// entry u8 present, u32 length, bytes; u16 + picture name; the checksum's 8 bytes end it.
 struct VersionFile {
   int slot = 0;
   int64_t time = 0;
@@ -41,9 +41,6 @@ VersionFile ReadVersionFile(const std::string& path) {
   EXPECT_EQ(std::string(b.begin(), b.begin() + 8), "QRLNVER1");
   v.slot = static_cast<int>(num(1));
   v.time = static_cast<int64_t>(num(8));
-  const size_t name = num(2);
-  v.picture.assign(b.begin() + static_cast<std::ptrdiff_t>(at), b.begin() + static_cast<std::ptrdiff_t>(at + name));
-  at += name;
   for (int n = static_cast<int>(num(1)); n > 0; --n) {
     const bool present = num(1) != 0;
     const size_t length = num(4);
@@ -51,6 +48,9 @@ VersionFile ReadVersionFile(const std::string& path) {
                            b.begin() + static_cast<std::ptrdiff_t>(at + (present ? length : 0)));
     at += length;
   }
+  const size_t name = num(2);
+  v.picture.assign(b.begin() + static_cast<std::ptrdiff_t>(at), b.begin() + static_cast<std::ptrdiff_t>(at + name));
+  at += name;
   EXPECT_EQ(at + 8, b.size()) << path;
   return v;
 }

@@ -147,19 +147,19 @@ def slot12(g, game):
 
 def history(game):
     """The slot history as {file name: digest of the entries it keeps}, read field by field: "QRLNVER1", u8 slot,
-    i64 time, u16 + picture name, u8 count, per entry u8 present, u32 length, bytes; the checksum after."""
+    i64 time, u8 count, per entry u8 present, u32 length, bytes; u16 + picture name; the checksum after."""
     folder, kept = os.path.join(game, "resource", "quorlin-history"), {}
     for name in sorted(os.listdir(folder)) if os.path.isdir(folder) else []:
         b = open(os.path.join(folder, name), "rb").read()
-        if len(b) < 19:
+        if len(b) < 18:
             kept[name] = "cut at %d bytes" % len(b)
             continue
-        at = 19 + struct.unpack("<H", b[17:19])[0]
-        count, at, entries = b[at], at + 1, b""
+        count, at, entries = b[17], 18, b""
         for _ in range(count):
             length = struct.unpack("<I", b[at + 1:at + 5])[0]
             entries += b[at + 5:at + 5 + length]
             at += 5 + length
+        at += 2 + struct.unpack("<H", b[at:at + 2])[0]
         kept[name] = hashlib.sha256(entries).hexdigest() if at + 8 == len(b) else "damaged"
     return kept
 
