@@ -23,8 +23,9 @@ entries per archive (EntryCount at its limit). Baselines: `cp` of both archives
 then `sync` of each copy (the backups and restores must stay that durable), to new
 files for the first insert, which makes its backups, and over copies that are
 there already for the restore, which replaces the archives;
-bench/bare_writer.c writing slot 12's seven entries at their offsets and flushing
-both files, `quorlin-cli --version`, and an empty Qt window's start to first paint.
+bench/bare_writer.c keeping a file of the slot's length (flushed with its folder, then
+removed, as a slot's history keeps a version), writing slot 12's seven entries at their
+offsets and flushing both files, `quorlin-cli --version`, and an empty Qt window's start to first paint.
 Times are wall clock from spawning the process to its end (for the windows: to
 the first paint it reports), medians over all runs; peak memory is the largest
 resident set any run reached."""
@@ -161,7 +162,7 @@ def measure(game, before=None):
         "undo": (game.cli("undo", "--slot", "12", "--yes"), backups_back, None, False),
         "insert --fit of a 4096x4096 PNG": (game.cli("insert", "--slot", "12", "--fit",
                                                      large_picture(game.dir + "/large.png")), backups_back, None, False),
-        "bare writer": ([BARE] + game.ranges, None, None, False),
+        "bare writer": ([BARE, os.path.join(game.res, "bare-version")] + game.ranges, None, None, False),
         "first insert": (game.cli("insert", "--slot", "12", game.dir + "/sample-skin.bmp"), no_backups, None, False),
         "restore": (game.cli("restore", "--yes"), backups_back, None, False),
         "cp + sync": (["sh", "-c", f"cp {t} {copies[0]} && cp {pr} {copies[1]} && sync {copies[0]} {copies[1]}"],
