@@ -17,8 +17,9 @@
 #include <filesystem>
 #include <random>
 
-#include "platform/installations.h"
-#include "platform/registry.h"
+#include "locate/installations.h"
+#include "locate/registry.h"
+#include "locate/wine_registry.h"
 #include "samplegame/sample_game.h"
 #include "support/temp_dir.h"
 

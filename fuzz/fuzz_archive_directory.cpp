@@ -19,7 +19,7 @@
 
 #include "archive/archive.h"
 #include "fuzz_support.h"
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/little_endian.h"
 
 using namespace quorlin;

@@ -29,8 +29,8 @@
 #include "image/bitmap.h"
 #include "image/image_buffer.h"
 #include "image/picture/picture_decoder.h"
-#include "platform/error.h"
-#include "platform/texts.h"
+#include "base/error.h"
+#include "base/texts.h"
 
 using namespace quorlin;
 

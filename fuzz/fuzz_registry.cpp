@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "platform/registry.h"
+#include "locate/registry.h"
+#include "locate/wine_registry.h"
 
 using namespace quorlin;
 

@@ -20,7 +20,7 @@
 #include "fuzz_support.h"
 #include "image/image_buffer.h"
 #include "image/targa.h"
-#include "platform/error.h"
+#include "base/error.h"
 
 using namespace quorlin;
 

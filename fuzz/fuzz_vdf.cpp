@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "platform/vdf.h"
+#include "locate/vdf.h"
 
 using namespace quorlin;
 

@@ -7,9 +7,9 @@
 
 #include "app/program_state.h"
 #include "insert/insert_skin.h"
-#include "platform/installations.h"
-#include "platform/registry.h"
-#include "platform/shell.h"
+#include "locate/installations.h"
+#include "locate/registry.h"
+#include "base/front_end.h"
 
 namespace quorlin {
 

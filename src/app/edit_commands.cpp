@@ -4,11 +4,11 @@
 #include "app/slot_tools.h"
 #include "archive/safe_writes.h"
 #include "archive/slot_history.h"
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/folder_lock.h"
 #include "platform/native_file.h"
 #include "platform/paths.h"
-#include "platform/texts.h"
+#include "base/texts.h"
 
 namespace quorlin {
 

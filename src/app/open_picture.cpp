@@ -5,9 +5,9 @@
 #include "image/bitmap.h"
 #include "image/picture_size.h"
 #include "image/resample.h"
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/paths.h"
-#include "platform/texts.h"
+#include "base/texts.h"
 
 namespace quorlin {
 

@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "app/slot_tools.h"
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/paths.h"
-#include "platform/texts.h"
+#include "base/texts.h"
 
 namespace quorlin {
 

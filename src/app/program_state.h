@@ -8,7 +8,7 @@
 #include "image/image_buffer.h"
 #include "image/targa.h"
 #include "platform/game_location.h"
-#include "platform/shell.h"
+#include "base/front_end.h"
 
 namespace quorlin {
 

@@ -3,11 +3,11 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/native_file.h"
 #include "platform/paths.h"
 #include "platform/settings_folder.h"
-#include "platform/texts.h"
+#include "base/texts.h"
 
 namespace quorlin {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/shell.h"
+#include "base/front_end.h"
 
 namespace quorlin {
 

@@ -8,11 +8,11 @@
 #include "archive/safe_writes.h"
 #include "archive/slot_history.h"
 #include "image/targa.h"
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/folder_lock.h"
 #include "platform/native_file.h"
 #include "platform/paths.h"
-#include "platform/texts.h"
+#include "base/texts.h"
 
 namespace fs = std::filesystem;
 

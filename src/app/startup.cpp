@@ -5,11 +5,11 @@
 
 #include "app/commands.h"
 #include "archive/safe_writes.h"
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/folder_lock.h"
 #include "platform/native_file.h"
 #include "platform/paths.h"
-#include "platform/texts.h"
+#include "base/texts.h"
 #include "quorlin/version.h"
 
 namespace quorlin {

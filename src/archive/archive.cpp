@@ -1,8 +1,9 @@
+#include "base/strings.h"
 #include "archive/archive.h"
 
 #include <algorithm>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/little_endian.h"
 #include "platform/paths.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/native_file.h"
 
 namespace quorlin {

@@ -5,7 +5,7 @@
 
 #include "archive/skin_index.h"
 #include "archive/slot_history.h"
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/little_endian.h"
 
 namespace quorlin {

@@ -1,6 +1,6 @@
 #include "archive/patch.h"
 
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace quorlin {
 

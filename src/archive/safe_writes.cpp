@@ -6,12 +6,13 @@
 
 #include "archive/skin_index.h"
 #include "archive/slot_history.h"
-#include "platform/error.h"
+#include "base/error.h"
+#include "platform/system_error.h"
 #include "platform/file_copy.h"
 #include "platform/folder_lock.h"
 #include "platform/native_file.h"
 #include "platform/paths.h"
-#include "platform/texts.h"
+#include "base/texts.h"
 
 namespace quorlin {
 

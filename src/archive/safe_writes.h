@@ -8,7 +8,7 @@
 #include "archive/journal.h"
 #include "platform/folder_lock.h"
 #include "platform/game_location.h"
-#include "platform/shell.h"
+#include "base/front_end.h"
 
 namespace quorlin {
 

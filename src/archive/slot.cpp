@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "archive/patch.h"
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/paths.h"
 
 namespace quorlin {

@@ -1,6 +1,6 @@
 #include "archive/slot_digests.h"
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/paths.h"
 #include "platform/little_endian.h"
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/little_endian.h"
 #include "platform/paths.h"
 

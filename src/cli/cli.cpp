@@ -1,3 +1,4 @@
+#include "base/strings.h"
 #include "cli/cli.h"
 
 #include <CLI/CLI.hpp>
@@ -13,10 +14,10 @@
 #include "app/settings.h"
 #include "app/slot_tools.h"
 #include "archive/safe_writes.h"
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/folder_lock.h"
 #include "platform/paths.h"
-#include "platform/texts.h"
+#include "base/texts.h"
 #include "quorlin/version.h"
 
 namespace quorlin {

@@ -19,7 +19,7 @@ PictureCodecs ProgramPictureCodecs() { return {DecodePicture, SavePng}; }
 
 #include "image/picture/module_interface.h"
 #include "image/picture_size.h"
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace quorlin {
 

@@ -26,7 +26,7 @@
 #include <QVBoxLayout>
 
 #include "image/picture/picture_decoder.h"
-#include "platform/texts.h"
+#include "base/texts.h"
 
 // The icons compiled into the program (quorlin.qrc), also from a static library.
 static void InitResources() { Q_INIT_RESOURCE(quorlin); }

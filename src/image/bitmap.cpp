@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/little_endian.h"
 #include "platform/native_file.h"
 #include "image/picture_size.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace quorlin {
 

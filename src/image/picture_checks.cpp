@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/little_endian.h"
 #include "platform/native_file.h"
 

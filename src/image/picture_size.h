@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace quorlin {
 

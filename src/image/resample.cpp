@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
+#include "base/error.h"
 
 // stb_image_resize (version 1, Debian's libstb-dev), compiled here and nowhere
 // else. Its include folder is a system one, so its own warnings stay quiet.

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <fstream>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/little_endian.h"
 #include "platform/native_file.h"
 #include "image/picture_size.h"
-#include "platform/texts.h"
+#include "base/texts.h"
 
 namespace quorlin {
 

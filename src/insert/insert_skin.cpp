@@ -13,9 +13,9 @@
 #include "archive/slot_digests.h"
 #include "archive/slot_history.h"
 #include "image/targa.h"
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/folder_lock.h"
-#include "platform/texts.h"
+#include "base/texts.h"
 
 namespace quorlin {
 

@@ -7,7 +7,7 @@
 #include "archive/skin_index.h"
 #include "image/image_buffer.h"
 #include "platform/game_location.h"
-#include "platform/shell.h"
+#include "base/front_end.h"
 
 namespace quorlin {
 

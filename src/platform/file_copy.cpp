@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
+#include "base/error.h"
+#include "platform/system_error.h"
 #include "platform/native_file.h"
 
 #ifdef _WIN32

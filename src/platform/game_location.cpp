@@ -1,3 +1,4 @@
+#include "base/strings.h"
 #include "platform/game_location.h"
 
 #include "platform/paths.h"

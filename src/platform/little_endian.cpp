@@ -1,6 +1,6 @@
 #include "platform/little_endian.h"
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/native_file.h"
 
 namespace quorlin {

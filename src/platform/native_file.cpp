@@ -3,7 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/error.h"
+#include "base/error.h"
+#include "platform/system_error.h"
 
 #ifdef _WIN32
 #include <windows.h>

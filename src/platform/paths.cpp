@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include "base/strings.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -7,7 +9,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/error.h"
+#include "base/error.h"
+#include "platform/system_error.h"
 #include "platform/native_file.h"
 
 #ifdef _WIN32
@@ -21,20 +24,6 @@
 namespace fs = std::filesystem;
 
 namespace quorlin {
-
-std::string TrimSpaces(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 std::string DefaultWinePrefix() {
   if (const char* prefix = std::getenv("WINEPREFIX"); prefix && *prefix) return prefix;

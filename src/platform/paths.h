@@ -61,11 +61,4 @@ unsigned long long NativeFileSize(const std::string& nativePath);
 // read-only, hidden and system attributes ("normal" attributes).
 void SetNormalAttributes(const std::string& nativePath);
 
-// Trims leading and trailing spaces only (not tabs), as the game paths and entry
-// names are compared.
-std::string TrimSpaces(const std::string& text);
-
-// ASCII lower case; other bytes are left alone.
-std::string LowerAscii(std::string text);
-
 }  // namespace quorlin

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "image/picture/picture_decoder.h"
-#include "platform/texts.h"
+#include "base/texts.h"
 #include "win/resources.h"
 
 namespace quorlin::win {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "image/picture/picture_decoder.h"
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/native_file.h"
 
 namespace quorlin::win {

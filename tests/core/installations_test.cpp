@@ -1,13 +1,13 @@
 // Finding the game in every launcher's Wine prefixes, in generated home folders
 // laid out as each launcher lays out its own; and Steam's library list.
 #ifndef _WIN32
-#include "platform/installations.h"
+#include "locate/installations.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "platform/vdf.h"
+#include "locate/vdf.h"
 #include "support/game_fixture.h"
 
 namespace quorlin {

@@ -1,6 +1,7 @@
 // The game's registry key: value reading rules in Wine's system.reg, and game paths
 // mapped to native ones. (Wow6432Node before the plain key: installations_test.)
-#include "platform/registry.h"
+#include "locate/registry.h"
+#include "locate/wine_registry.h"
 
 #include <gtest/gtest.h>
 

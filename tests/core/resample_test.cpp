@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "image/image_buffer.h"
-#include "platform/error.h"
+#include "base/error.h"
 #include "support/linear_light.h"
 
 #if defined(__linux__)

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "app/slot_tools.h"
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/file_copy.h"
 #include "support/game_fixture.h"
 

@@ -10,7 +10,7 @@
 #include "image/picture/module_interface.h"
 #include "image/picture/picture_decoder.h"
 #include "image/picture_size.h"
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "image/picture_checks.h"
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace quorlin {
 

@@ -8,7 +8,7 @@
 
 #include "image/picture/picture_decoder.h"
 #include "image/picture_checks.h"
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace quorlin {
 

@@ -57,19 +57,10 @@ struct GameKeyValues {
 };
 GameKeyValues ReadGameKey(const RegistryKey* key);
 
-// Parses the text of a Wine system.reg and returns the values of the key at
-// keyPath (relative to HKEY_LOCAL_MACHINE, e.g. "Software\\Microsoft\\..."), or
-// nothing when the key is not there. Key names compare case-insensitively.
-std::optional<MemoryRegistryKey> ParseWineRegistryKey(const std::string& regText, const std::string& keyPath);
-
 #ifdef _WIN32
 // Opens the game's key for reading: the 32-bit view first, then the 64-bit view.
 // Returns nullptr when the key does not open.
 std::unique_ptr<RegistryKey> OpenGameKey();
 #endif
-
-// The game's key in a Wine prefix's system.reg: under Software\Wow6432Node\...
-// first, then Software\.... Returns nullptr when it is not there.
-std::unique_ptr<RegistryKey> OpenGameKeyInWinePrefix(const std::string& winePrefix);
 
 }  // namespace quorlin

@@ -1,4 +1,4 @@
-#include "platform/error.h"
+#include "platform/system_error.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "platform/installations.h"
+#include "locate/installations.h"
 
 #include <yaml-cpp/yaml.h>
 
@@ -12,8 +12,9 @@
 
 #include "platform/game_location.h"
 #include "platform/paths.h"
-#include "platform/registry.h"
-#include "platform/vdf.h"
+#include "locate/registry.h"
+#include "locate/wine_registry.h"
+#include "locate/vdf.h"
 
 namespace fs = std::filesystem;
 

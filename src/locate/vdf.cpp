@@ -1,4 +1,5 @@
-#include "platform/vdf.h"
+#include "base/strings.h"
+#include "locate/vdf.h"
 
 #include "platform/paths.h"
 
