@@ -2,7 +2,9 @@
 
 #include "app/commands.h"
 #include "app/slot_tools.h"
-#include "archive/safe_writes.h"
+#include "app/write_checks.h"
+#include "archive/archive_copies.h"
+#include "archive/journal.h"
 #include "archive/slot_history.h"
 #include "base/error.h"
 #include "platform/folder_lock.h"
@@ -13,8 +15,15 @@
 namespace quorlin {
 
 Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filter) {
+  FolderLock lock;
+  const auto prepare = [&] {
+    return PrepareToWrite(state.Game, shell, lock,
+                          {kTexturesArchive, kPropsArchive, std::string(kTexturesArchive) + "b",
+                           std::string(kPropsArchive) + "b"});
+  };
+  const auto backUp = [&](const std::string& archive) { return BackUp(state.Game, shell, archive); };
   return InsertSkin({state.Game, state.Archives, state.Index, state.SelectedSlot, state.LoadedImage, state.LastStep,
-                     filter, state.LoadedPictureName},
+                     filter, state.LoadedPictureName, prepare, backUp},
                     shell);
 }
 
@@ -104,11 +113,8 @@ Outcome mnueditRestore_Click(ProgramState& state, Shell& shell) {
       continue;
     }
     shell.SetStatus(text::Restoring(relative), true);
-    const std::string archive = state.Game.NativeGamePath(relative);
     try {
-      CopyWithProgress(shell, "Restoring", state.Game.NativeGamePath(relative + "b"), archive);
-      // A read-only backup must not leave a read-only lobby archive behind.
-      if (relative == kPropsArchive) SetNormalAttributes(archive);
+      RestoreArchive(state.Game, relative, ProgressShown(shell, "Restoring"));
       anyRestored = true;
     } catch (const QuorlinError& e) {
       shell.ShowMessage(text::RestoreFailed(relative, e.what()), text::kProgramTitle, MessageIcon::Critical,

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "archive/patch.h"
-#include "archive/safe_writes.h"
+#include "archive/journal.h"
 #include "archive/slot_history.h"
 #include "image/targa.h"
 #include "base/error.h"

@@ -4,7 +4,8 @@
 #include <memory>
 
 #include "app/commands.h"
-#include "archive/safe_writes.h"
+#include "app/write_checks.h"
+#include "archive/journal.h"
 #include "base/error.h"
 #include "platform/folder_lock.h"
 #include "platform/native_file.h"
@@ -188,7 +189,7 @@ StartupResult StartUp(ProgramState& state, WindowShell& shell, const StartupOpti
                       MessageButtons::Ok);
   }
 
-  if (RecoverJournal(state.Game, shell) != Outcome::Done) return ended;
+  if (Tell(shell, RecoverJournal(state.Game)) != Outcome::Done) return ended;
 
   // The index files are written under the lock, taken when they must be.
   FolderLock lock;

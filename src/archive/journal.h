@@ -1,10 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "archive/archive_file.h"
+#include "platform/game_location.h"
 
 namespace quorlin {
 
@@ -53,5 +57,59 @@ uint64_t FileChecksum(std::span<const uint8_t> bytes);
 // The checksum journals of the first layout ("QRLNJRN1") carry: FNV-1a-like over
 // 8-byte words, in four interleaved lanes.
 uint64_t Checksum64(std::span<const uint8_t> bytes);
+
+// ---- Committing a journal, and finishing one a run cut short left ----
+// The mechanism is silent: it returns what it did, or throws QuorlinError naming the
+// file, and the program says what that means to the user.
+
+// The journal's native path: in the folder where Quorlin keeps its own files.
+std::string JournalPath(const GameLocation& game);
+
+// The slot history's folder (native), beside the journal.
+std::string HistoryFolder(const GameLocation& game);
+
+// Where a version about to be kept waits beside the journal until the journal is
+// complete: a file that no journal names is left over from a run cut short.
+std::string PendingVersionPath(const GameLocation& game, const std::string& versionName);
+
+// Writes the journal and the versions it keeps (their bytes in journal.keep's order)
+// beside it, flushes them, and puts the journal in place with one flush of their
+// folder. On failure none of them is left behind.
+void WriteJournal(const GameLocation& game, const Journal& journal, const std::vector<std::vector<uint8_t>>& versions);
+
+// Moves the versions a complete journal keeps into the history folder and removes
+// those it drops; each step is harmless when already done.
+void SettleHistory(const GameLocation& game, const Journal& journal);
+
+// Makes the history folder's new and removed names durable, before the journal that
+// would otherwise redo them goes.
+void SyncHistoryFolder(const GameLocation& game, const Journal& journal);
+
+// Carries out a journal's in-place writes into the archives it names (open for
+// writing, in its order): the versions it keeps and the journal, flushed; the history
+// settled; then every range; then the archives and the history folder flushed; then
+// the journal removed. beforeWrite hears of each write. A failure once the journal is
+// in place says that it keeps the rest.
+void CommitJournal(const GameLocation& game, const Journal& journal, const std::vector<ArchiveFile*>& archives,
+                   const std::vector<std::vector<uint8_t>>& versions = {},
+                   const std::function<void(size_t write)>& beforeWrite = {});
+
+// Removes a journal whose writes are all done, as well as it can.
+void ForgetJournal(const std::string& nativePath);
+
+// What the start found a run cut short had left, and what it did with it.
+struct Recovery {
+  bool PartialJournalDiscarded = false;  // a journal never finished being written was removed
+  enum class Found { None, Damaged, NoLongerFits, Finished } Journal = Found::None;
+  std::string What;     // the interrupted command, as its journal names it
+  std::string Archive;  // NoLongerFits: the archive that changed since
+  std::optional<std::string> Failure;  // why a complete journal could not be finished (it stays)
+};
+
+// At start: finishes what a journal left by an interrupted run holds, discards one
+// that was never completed or no longer fits the archives, and removes the temporary
+// files such a run left. Nothing is done while another copy of the program holds the
+// lock on the folder: what it left is its own.
+Recovery RecoverJournal(const GameLocation& game);
 
 }  // namespace quorlin

@@ -13,7 +13,7 @@
 #include "app/commands.h"
 #include "app/settings.h"
 #include "app/slot_tools.h"
-#include "archive/safe_writes.h"
+#include "app/write_checks.h"
 #include "base/error.h"
 #include "platform/folder_lock.h"
 #include "platform/paths.h"

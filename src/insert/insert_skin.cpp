@@ -8,13 +8,12 @@
 #include <ctime>
 
 #include "archive/patch.h"
-#include "archive/safe_writes.h"
+#include "archive/journal.h"
 #include "archive/slot.h"
 #include "archive/slot_digests.h"
 #include "archive/slot_history.h"
 #include "image/targa.h"
 #include "base/error.h"
-#include "platform/folder_lock.h"
 #include "base/texts.h"
 
 namespace quorlin {
@@ -140,18 +139,13 @@ Outcome InsertSkin(const InsertJob& job, Shell& shell) {
 
   // ---- the texture archive ----
   if (!job.game.Exists(kTexturesArchive)) return PathInvalid(shell);
-  FolderLock lock;
   const std::string texturesBackup = std::string(kTexturesArchive) + "b",
                     propsBackup = std::string(kPropsArchive) + "b";
-  if (const Outcome ready =
-          PrepareToWrite(job.game, shell, lock, {kTexturesArchive, kPropsArchive, texturesBackup, propsBackup});
-      ready != Outcome::Done) {
-    return ready;
-  }
+  if (const Outcome ready = job.prepareToWrite(); ready != Outcome::Done) return ready;
   bool texturesBackedUp = false, propsBackedUp = false;
   if (!job.game.Exists(texturesBackup)) {
     shell.SetStatus(text::BackingUp(kTexturesArchive), true);
-    if (!BackupArchive(job.game, shell, kTexturesArchive)) return Outcome::Refused;
+    if (!job.backUp(kTexturesArchive)) return Outcome::Refused;
     texturesBackedUp = true;
   }
   shell.SetBusy(true);
@@ -219,7 +213,7 @@ Outcome InsertSkin(const InsertJob& job, Shell& shell) {
     if (!job.game.Exists(propsBackup)) {
       shell.SetStatus(text::BackingUp(kPropsArchive), true);
       // A failed backup stops the whole command: nothing is written to either archive.
-      if (!BackupArchive(job.game, shell, kPropsArchive)) {
+      if (!job.backUp(kPropsArchive)) {
         shell.SetBusy(false);
         return Outcome::Refused;
       }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "archive/archive_file.h"
@@ -26,6 +27,11 @@ struct InsertJob {
   std::string& lastStep;
   LevelFilter filter = LevelFilter::Nearest;
   std::string pictureName;  // the picture file's name, kept with the slot's history
+  // What the program around it does and tells the user about: the lock and the checks
+  // before writing (Done to go on), and an archive's backup (false: the user was told
+  // why it failed, and the command stops).
+  std::function<Outcome()> prepareToWrite;
+  std::function<bool(const std::string& relativeArchive)> backUp;
 };
 
 // Edit > Insert Skin: backs each archive up once, checks the slot is prepared in

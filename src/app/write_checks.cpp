@@ -1,0 +1,75 @@
+#include "app/write_checks.h"
+
+#include "archive/archive_copies.h"
+#include "archive/slot_history.h"
+#include "base/error.h"
+#include "base/texts.h"
+#include "platform/paths.h"
+
+namespace quorlin {
+
+bool LockGameFolder(const GameLocation& game, Shell& shell, FolderLock& lock) {
+  if (lock.Held() || lock.TryLock(game.NativeWorkFolder())) return true;
+  shell.ShowMessage(text::kBusy, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+  return false;
+}
+
+Outcome PrepareToWrite(const GameLocation& game, Shell& shell, FolderLock& lock,
+                       const std::vector<std::string>& relativeFiles) {
+  if (!LockGameFolder(game, shell, lock)) return Outcome::Refused;
+  // The journal and the files themselves; the history folder, where versions are kept
+  // and dropped, is ours and lies in the journal's.
+  std::vector<std::string> paths = {JournalPath(game)};
+  for (const std::string& relative : relativeFiles) paths.push_back(game.NativeGamePath(relative));
+  auto refusal = CannotWrite(paths);
+  if (!refusal && !FolderWritable(HistoryFolder(game))) {
+    refusal = WriteRefusal{HistoryFolder(game), "this user may not change the slot history in it"};
+  }
+  if (!refusal) return Outcome::Done;
+  shell.CannotWrite(text::CannotWrite(refusal->folder, refusal->reason));
+  return Outcome::EndProgram;
+}
+
+CopyProgress ProgressShown(Shell& shell, const std::string& title) {
+  return [&shell, title](uint64_t copied, uint64_t total) { return shell.CopyProgress(title, copied, total); };
+}
+
+bool BackUp(const GameLocation& game, Shell& shell, const std::string& relativeArchive) {
+  if (!game.Exists(relativeArchive)) {
+    shell.ShowMessage(text::kMechPathInvalid, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+    return false;
+  }
+  try {
+    BackupArchive(game, relativeArchive, ProgressShown(shell, "Backing Up"));
+  } catch (const QuorlinError& e) {
+    shell.ShowMessage(text::BackupFailed(relativeArchive, e.what()), text::kProgramTitle, MessageIcon::Critical,
+                      MessageButtons::Ok);
+    return false;
+  }
+  return true;
+}
+
+Outcome Tell(Shell& shell, const Recovery& recovery) {
+  if (recovery.PartialJournalDiscarded) shell.Notice(text::kPartialJournalDiscarded);
+  if (recovery.Failure) {
+    shell.ShowMessage(text::JournalNotFinished(recovery.What, *recovery.Failure), text::kProgramTitle,
+                      MessageIcon::Critical, MessageButtons::Ok);
+    return Outcome::EndProgram;
+  }
+  switch (recovery.Journal) {
+    case Recovery::Found::Damaged:
+      shell.Notice(text::kDamagedJournalDiscarded);
+      break;
+    case Recovery::Found::NoLongerFits:
+      shell.Notice(text::JournalNoLongerFits(recovery.What, recovery.Archive));
+      break;
+    case Recovery::Found::Finished:
+      shell.Notice(text::JournalFinished(recovery.What));
+      break;
+    case Recovery::Found::None:
+      break;
+  }
+  return Outcome::Done;
+}
+
+}  // namespace quorlin
