@@ -1,5 +1,5 @@
 // The whole Insert Skin command (mnueditInsert_Click) on a generated game, through
-// a Shell that shows nothing.
+// a FrontEnd that shows nothing.
 //
 // Before the timed loop: a sample game is written to a scratch folder (argument:
 // filler entries per archive; 300 gives a textures archive of about 39 MB), start-up
@@ -33,7 +33,7 @@ namespace {
 struct PreparedGame {
   test::TempDir dir;
   ProgramState state;
-  bench::SilentShell shell;
+  bench::SilentFrontEnd ui;
   bool ok = false;
   std::string error;
 };
@@ -51,16 +51,16 @@ PreparedGame& Game(int fillers) {
 
   StartupOptions startup;
   startup.GameDir = g.dir.str();
-  if (Form_Load(g.state, g.shell, startup) != Outcome::Done) {
-    g.error = "start-up failed: " + g.shell.lastMessage;
+  if (StartUp(g.state, g.ui, startup).outcome != Outcome::Done) {
+    g.error = "start-up failed: " + g.ui.lastMessage;
     return g;
   }
   g.state.LoadedImage = sample::SamplePicture(512);
   CopyImage(g.state.LoadedImage, g.state.WorkImage);
-  skinl_Click(g.state, g.shell, 12);
-  const int before = g.shell.messages;
-  if (mnueditInsert_Click(g.state, g.shell) != Outcome::Done || g.shell.messages != before) {
-    g.error = "the first insert failed: " + g.shell.lastMessage;
+  SelectSlot(g.state, 12);
+  const int before = g.ui.messages;
+  if (InsertIntoSelectedSlot(g.state, g.ui) != Outcome::Done || g.ui.messages != before) {
+    g.error = "the first insert failed: " + g.ui.lastMessage;
     return g;
   }
   if (!g.state.Game.Exists(std::string(kTexturesArchive) + "b") ||
@@ -80,9 +80,9 @@ void BM_InsertSkin(benchmark::State& state) {
   }
   const LevelFilter filter = state.range(1) != 0 ? LevelFilter::Box : LevelFilter::Nearest;
   for (auto _ : state) {
-    const int before = g.shell.messages;
-    if (mnueditInsert_Click(g.state, g.shell, filter) != Outcome::Done || g.shell.messages != before) {
-      state.SkipWithError(("insert failed: " + g.shell.lastMessage).c_str());
+    const int before = g.ui.messages;
+    if (InsertIntoSelectedSlot(g.state, g.ui, filter) != Outcome::Done || g.ui.messages != before) {
+      state.SkipWithError(("insert failed: " + g.ui.lastMessage).c_str());
       break;
     }
   }

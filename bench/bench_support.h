@@ -1,6 +1,6 @@
 #pragma once
 
-// Data the benchmark suites share: generated archives of a chosen size, a Shell
+// Data the benchmark suites share: generated archives of a chosen size, a front end
 // that shows nothing, and a scratch folder under the system's temporary directory.
 
 #include <cstdint>
@@ -15,7 +15,7 @@ namespace quorlin::bench {
 
 // A front end that shows nothing and answers Yes; it counts the messages so that
 // a benchmark can tell a command that failed from one that did its work.
-class SilentShell : public WindowShell {
+class SilentFrontEnd : public FrontEnd {
  public:
   void SetStatus(const std::string&, bool) override {}
   MessageAnswer ShowMessage(const std::string& text, const std::string&, MessageIcon, MessageButtons buttons) override {

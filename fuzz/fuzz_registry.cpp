@@ -2,7 +2,7 @@
 //
 // The game's key is looked up under both paths start-up tries (the Wow6432Node
 // one, then the plain one), and "EXE Path", "CDPath" and "Version" are read from
-// whatever key is found, as Form_Load reads them. Neither step may throw.
+// whatever key is found, as start-up reads them. Neither step may throw.
 //
 // Checked besides: key paths compare case-insensitively (the upper-cased path
 // finds the same key with the same values), and ReadRegistryValue agrees with

@@ -15,18 +15,6 @@ namespace quorlin {
 
 class FolderLock;
 
-// What start-up and File > Open ask of a front end beyond the commands' Shell: the
-// window's title, showing it, the Skin menu's ticks and the picture box. Front ends
-// without a window leave them as they are.
-class WindowShell : public Shell {
- public:
-  virtual void SetTitle(const std::string& /*title*/) {}
-  virtual void ShowWindow() {}
-  virtual void SetSkinItemChecked(int /*index*/, bool /*checked*/) {}
-  // Draws a 24-bit image unscaled at the picture box's top left; nullptr clears it.
-  virtual void ShowPicture(const ImageBuffer* /*image*/) {}
-};
-
 // "Quorlin [1.1.18]".
 std::string WindowTitle();
 
@@ -57,13 +45,10 @@ struct StartupResult {
   bool gameNotFound = false;
 };
 
-// Start-up as the window's load handler runs it: title, game location, texture
-// archive present, skin index loaded or built, checked and rebuilt when stale, then
-// slot 9 selected.
-StartupResult StartUp(ProgramState& state, WindowShell& shell, const StartupOptions& options = {});
-inline Outcome Form_Load(ProgramState& state, WindowShell& shell, const StartupOptions& options = {}) {
-  return StartUp(state, shell, options).outcome;
-}
+// Start-up as the window's load handler runs it: game location, texture archive
+// present, skin index loaded or built, checked and rebuilt when stale, then slot 9
+// selected. (The window sets its title before, and ticks the slot's item after.)
+StartupResult StartUp(ProgramState& state, FrontEnd& ui, const StartupOptions& options = {});
 
 // Which of its two archives a folder offered as the game's lacks, looked for as the
 // game's own paths are (letter case as Wine matches it, hidden files missing).
@@ -79,14 +64,14 @@ MissingArchives ArchivesMissingIn(const std::string& nativeFolder);
 std::vector<Installation> ListInstallations(const StartupOptions& options);
 
 // The re-index sequence with its message.
-void ReindexSkins(ProgramState& state, WindowShell& shell, const std::string& message);
+void ReindexSkins(ProgramState& state, FrontEnd& ui, const std::string& message);
 
 // The skin index and its files, over the game folder.
-void BuildSkinIndex(ProgramState& state, Shell& shell);
+void BuildSkinIndex(ProgramState& state, FrontEnd& ui);
 void SaveSkinIndex(const ProgramState& state);
 
-// The Skin menu: ticks item Index alone and selects that slot.
-void skinl_Click(ProgramState& state, WindowShell& shell, int16_t Index);
+// Selects the slot Insert Skin and the slot commands act on.
+void SelectSlot(ProgramState& state, int16_t slot);
 
 // Decodes a bitmap, JPEG or PNG file into a 24-bit top-down buffer; on failure
 // throws QuorlinError whose description is the message to show, and leaves the
@@ -101,17 +86,19 @@ enum class ScaleDown { Ask, Always, Never };
 // File > Open after the dialog: loads the picture at a native path into
 // LoadedImage, checks it is 512x512 (or scales a larger square one down), and on
 // success copies it to WorkImage.
-Outcome OpenPicture(ProgramState& state, WindowShell& shell, const std::string& nativePath,
-                    const PictureDecoder& decoder, ScaleDown scaleDown = ScaleDown::Never);
+// show draws a picture in the picture box (nullptr clears it); the command line has none.
+using PictureBox = std::function<void(const ImageBuffer* picture)>;
+Outcome OpenPicture(ProgramState& state, FrontEnd& ui, const std::string& nativePath, const PictureDecoder& decoder,
+                    ScaleDown scaleDown = ScaleDown::Never, const PictureBox& show = {});
 
-// Edit > Insert Skin: both archives.
-Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filter = LevelFilter::Nearest);
+// Edit > Insert Skin: the loaded picture into the selected slot, both archives.
+Outcome InsertIntoSelectedSlot(ProgramState& state, FrontEnd& ui, LevelFilter filter = LevelFilter::Nearest);
 
 // Asks before a restore, then takes the lock and makes sure the archives may be
 // written: Done when the restore may go on.
-Outcome ConfirmRestore(ProgramState& state, Shell& shell, FolderLock& lock);
+Outcome ConfirmRestore(ProgramState& state, FrontEnd& ui, FolderLock& lock);
 
 // Edit > Restore to Original: asks, then copies both backups over the archives.
-Outcome mnueditRestore_Click(ProgramState& state, Shell& shell);
+Outcome RestoreOriginals(ProgramState& state, FrontEnd& ui);
 
 }  // namespace quorlin

@@ -14,17 +14,17 @@
 
 namespace quorlin {
 
-Outcome mnueditInsert_Click(ProgramState& state, Shell& shell, LevelFilter filter) {
+Outcome InsertIntoSelectedSlot(ProgramState& state, FrontEnd& ui, LevelFilter filter) {
   FolderLock lock;
   const auto prepare = [&] {
-    return PrepareToWrite(state.Game, shell, lock,
+    return PrepareToWrite(state.Game, ui, lock,
                           {kTexturesArchive, kPropsArchive, std::string(kTexturesArchive) + "b",
                            std::string(kPropsArchive) + "b"});
   };
-  const auto backUp = [&](const std::string& archive) { return BackUp(state.Game, shell, archive); };
+  const auto backUp = [&](const std::string& archive) { return BackUp(state.Game, ui, archive); };
   return InsertSkin({state.Game, state.Archives, state.Index, state.SelectedSlot, state.LoadedImage, state.LastStep,
                      filter, state.LoadedPictureName, prepare, backUp},
-                    shell);
+                    ui);
 }
 
 namespace {
@@ -62,16 +62,16 @@ std::vector<std::vector<uint8_t>> VersionsBeforeRestore(ProgramState& state, Jou
 
 }  // namespace
 
-Outcome ConfirmRestore(ProgramState& state, Shell& shell, FolderLock& lock) {
+Outcome ConfirmRestore(ProgramState& state, FrontEnd& ui, FolderLock& lock) {
   const MessageAnswer answer =
-      shell.ShowMessage(text::kRestoreQuestion, text::kRestoreTitle, MessageIcon::Information, MessageButtons::YesNo);
+      ui.ShowMessage(text::kRestoreQuestion, text::kRestoreTitle, MessageIcon::Information, MessageButtons::YesNo);
   if (answer != MessageAnswer::Yes) return Outcome::Refused;
-  return PrepareToWrite(state.Game, shell, lock, {kTexturesArchive, kPropsArchive});
+  return PrepareToWrite(state.Game, ui, lock, {kTexturesArchive, kPropsArchive});
 }
 
-Outcome mnueditRestore_Click(ProgramState& state, Shell& shell) {
+Outcome RestoreOriginals(ProgramState& state, FrontEnd& ui) {
   FolderLock lock;
-  if (const Outcome ready = ConfirmRestore(state, shell, lock); ready != Outcome::Done) return ready;
+  if (const Outcome ready = ConfirmRestore(state, ui, lock); ready != Outcome::Done) return ready;
 
   // The journal names the archives about to be copied back, and the versions kept
   // of the slots the restore changes, so that a run cut short between the two copies
@@ -99,25 +99,25 @@ Outcome mnueditRestore_Click(ProgramState& state, Shell& shell) {
     if (!journal.restores.empty()) WriteJournal(state.Game, journal, versions);
   } catch (const QuorlinError& e) {
     state.Archives.Close();
-    shell.ShowMessage(text::RestoreNotStarted(e.what()), text::kProgramTitle, MessageIcon::Critical,
+    ui.ShowMessage(text::RestoreNotStarted(e.what()), text::kProgramTitle, MessageIcon::Critical,
                       MessageButtons::Ok);
-    shell.SetStatus(text::kDone, true);
+    ui.SetStatus(text::kDone, true);
     return Outcome::Refused;
   }
   bool allRestored = true, anyRestored = false;
   for (const auto& a : archives) {
     const std::string relative = a.archive;
     if (!state.Game.Exists(relative + "b")) {
-      shell.ShowMessage(a.missingBackup, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+      ui.ShowMessage(a.missingBackup, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
       allRestored = false;
       continue;
     }
-    shell.SetStatus(text::Restoring(relative), true);
+    ui.SetStatus(text::Restoring(relative), true);
     try {
-      RestoreArchive(state.Game, relative, ProgressShown(shell, "Restoring"));
+      RestoreArchive(state.Game, relative, ProgressShown(ui, "Restoring"));
       anyRestored = true;
     } catch (const QuorlinError& e) {
-      shell.ShowMessage(text::RestoreFailed(relative, e.what()), text::kProgramTitle, MessageIcon::Critical,
+      ui.ShowMessage(text::RestoreFailed(relative, e.what()), text::kProgramTitle, MessageIcon::Critical,
                         MessageButtons::Ok);
       allRestored = false;
     }
@@ -131,9 +131,9 @@ Outcome mnueditRestore_Click(ProgramState& state, Shell& shell) {
       for (const std::string& name : journal.keep) RemoveFile(PendingVersionPath(state.Game, name));
     }
   } catch (const QuorlinError& e) {
-    shell.ShowMessage(text::ErrorReport(e.number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
+    ui.ShowMessage(text::ErrorReport(e.number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
                       MessageButtons::Ok);
-    shell.SetStatus(text::kDone, true);
+    ui.SetStatus(text::kDone, true);
     return Outcome::Refused;  // the journal stays, and the next start settles the history
   }
   // Each archive is now either restored or as it was, and the user has been told
@@ -152,7 +152,7 @@ Outcome mnueditRestore_Click(ProgramState& state, Shell& shell) {
     for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) known.sources[slot] = {};
     SaveSlotState(state.Game, known);
   }
-  shell.SetStatus(text::kDone, true);
+  ui.SetStatus(text::kDone, true);
   return allRestored ? Outcome::Done : Outcome::Refused;
 }
 

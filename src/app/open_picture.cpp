@@ -22,17 +22,17 @@ std::string LastThreeUpper(const std::string& path) {
   return tail;
 }
 
-Outcome Refuse(ProgramState& state, WindowShell& shell, const std::string& message) {
-  shell.ShowMessage(message, text::kProgramTitle, MessageIcon::None, MessageButtons::Ok);
+Outcome Refuse(ProgramState& state, FrontEnd& ui, const PictureBox& show, const std::string& message) {
+  ui.ShowMessage(message, text::kProgramTitle, MessageIcon::None, MessageButtons::Ok);
   state.LoadedImage.BitsPerPixel = 0;
-  shell.ShowPicture(nullptr);
+  if (show) show(nullptr);
   return Outcome::Refused;
 }
 
 }  // namespace
 
-Outcome OpenPicture(ProgramState& state, WindowShell& shell, const std::string& nativePath,
-                    const PictureDecoder& decoder, ScaleDown scaleDown) {
+Outcome OpenPicture(ProgramState& state, FrontEnd& ui, const std::string& nativePath, const PictureDecoder& decoder,
+                    ScaleDown scaleDown, const PictureBox& show) {
   const std::string kind = LastThreeUpper(nativePath);
   ImageBuffer decoded;
   try {
@@ -43,17 +43,17 @@ Outcome OpenPicture(ProgramState& state, WindowShell& shell, const std::string& 
         decoder(nativePath, decoded);
       }
     } else if (kind == "TGA") {
-      if (!CheckTGA(nativePath, state.LastTgaHeader)) return Refuse(state, shell, text::kTargaNot24);
+      if (!CheckTGA(nativePath, state.LastTgaHeader)) return Refuse(state, ui, show, text::kTargaNot24);
       LoadTGA(nativePath, decoded, state.LastTgaHeader);
     } else {
-      return Refuse(state, shell, text::kUnsupportedFormat);
+      return Refuse(state, ui, show, text::kUnsupportedFormat);
     }
   } catch (const PictureTooLarge& e) {
     // Told from its header: a square too large to scale down, or not a skin at all.
     const bool square = e.width == e.height;
-    return Refuse(state, shell, square ? text::TooLargeToScale(e.width, e.height) : text::kNot512);
+    return Refuse(state, ui, show, square ? text::TooLargeToScale(e.width, e.height) : text::kNot512);
   } catch (const QuorlinError& e) {
-    return Refuse(state, shell, e.what());
+    return Refuse(state, ui, show, e.what());
   }
 
   // A square picture larger than a skin may be scaled down to 512x512 (in linear
@@ -61,28 +61,28 @@ Outcome OpenPicture(ProgramState& state, WindowShell& shell, const std::string& 
   const bool scalable = decoded.Width == decoded.Height && decoded.Width > 512;
   if (scalable && scaleDown != ScaleDown::Never &&
       (scaleDown == ScaleDown::Always ||
-       shell.ShowMessage(text::ScaleDownQuestion(decoded.Width, decoded.Height), text::kProgramTitle,
+       ui.ShowMessage(text::ScaleDownQuestion(decoded.Width, decoded.Height), text::kProgramTitle,
                          MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes)) {
     try {
       decoded = ScaleDownInLinearLight(decoded, 512);
     } catch (const QuorlinError& e) {
-      return Refuse(state, shell, e.what());
+      return Refuse(state, ui, show, e.what());
     }
   }
   state.LoadedImage = std::move(decoded);
   // A picture too large to show is not shown before it is refused.
-  if (!scalable) shell.ShowPicture(&state.LoadedImage);
+  if (!scalable && show) show(&state.LoadedImage);
   if (state.LoadedImage.Width != 512 || state.LoadedImage.Height != 512) {
-    shell.ShowMessage(text::kNot512, text::kProgramTitle, MessageIcon::None, MessageButtons::Ok);
+    ui.ShowMessage(text::kNot512, text::kProgramTitle, MessageIcon::None, MessageButtons::Ok);
     state.LoadedImage.Pixels.assign(1, 0);
     state.LoadedImage.BitsPerPixel = 0;
-    shell.ShowPicture(nullptr);
+    if (show) show(nullptr);
     return Outcome::Refused;
   }
-  if (scalable) shell.ShowPicture(&state.LoadedImage);
+  if (scalable && show) show(&state.LoadedImage);
   CopyImage(state.LoadedImage, state.WorkImage);
   state.LoadedPictureName = FromFsPath(FsPath(nativePath).filename());
-  shell.SetStatus(text::kTextureLoaded, false);
+  ui.SetStatus(text::kTextureLoaded, false);
   return Outcome::Done;
 }
 

@@ -135,6 +135,7 @@ Outcome Presenter::StartOn(const StartupOptions& given) {
     fresh.WorkImage = std::move(state_.WorkImage);
     fresh.LoadedPictureName = std::move(state_.LoadedPictureName);
     state_ = std::move(fresh);
+    view_.SetTitle(WindowTitle());
     result = StartUp(state_, *this, options);
     // What each slot holds, read while the archives start-up read are open.
     if (result.outcome == Outcome::Done) looks = ReadLooks();
@@ -157,6 +158,7 @@ Outcome Presenter::StartOn(const StartupOptions& given) {
     EndProgram(1);
     return outcome;
   }
+  TickSelectedSlot();
   ShowLooks(looks);
   return outcome;
 }
@@ -236,7 +238,10 @@ void Presenter::OpenPictureFile(const std::string& nativePath) {
     settings_.pictureFolder = folder;
     settingsFile_.Save(settings_, *this);
   }
-  Run([&] { return OpenPicture(state_, *this, nativePath, decoder_, ScaleDown::Ask); });
+  Run([&] {
+    return OpenPicture(state_, *this, nativePath, decoder_, ScaleDown::Ask,
+                       [this](const ImageBuffer* picture) { view_.ShowPicture(picture); });
+  });
 }
 
 void Presenter::DropFiles(const std::vector<std::string>& nativePaths) {
@@ -258,12 +263,12 @@ void Presenter::mnufileexit_Click() { EndProgram(0); }
 
 void Presenter::mnueditInsert_Click() {
   RunAndRefresh([&] {
-    return quorlin::mnueditInsert_Click(state_, *this, settings_.smoothLevels ? LevelFilter::Box : LevelFilter::Nearest);
+    return InsertIntoSelectedSlot(state_, *this, settings_.smoothLevels ? LevelFilter::Box : LevelFilter::Nearest);
   });
 }
 
 void Presenter::mnueditRestore_Click() {
-  RunAndRefresh([&] { return quorlin::mnueditRestore_Click(state_, *this); });
+  RunAndRefresh([&] { return RestoreOriginals(state_, *this); });
 }
 
 void Presenter::mnueditRestoreSlot_Click() {
@@ -275,7 +280,14 @@ void Presenter::mnueditUndo_Click() {
 }
 
 
-void Presenter::skinl_Click(int Index) { quorlin::skinl_Click(state_, *this, static_cast<int16_t>(Index)); }
+void Presenter::skinl_Click(int Index) {
+  SelectSlot(state_, static_cast<int16_t>(Index));
+  TickSelectedSlot();
+}
+
+void Presenter::TickSelectedSlot() {
+  for (int i = kFirstMenuSlot; i <= kLastMenuSlot; ++i) view_.SetSkinItemChecked(i, i == state_.SelectedSlot);
+}
 
 Outcome Presenter::Execute(const std::function<Outcome()>& command) {
   // A file that changed while the window waited may still have its old length and

@@ -122,9 +122,9 @@ ImageBuffer SkinMenuIcon(const ImageBuffer& preview, bool changed);
 // The main window's logic, the same under every toolkit: it owns the program's
 // state, runs each menu command (closing the archives around it and turning an
 // error that escapes it into the failure report that ends the program), does
-// start-up, and is the Shell the commands talk through, passing what they show to
+// start-up, and is the FrontEnd the commands talk through, passing what they show to
 // the view.
-class Presenter : public WindowShell {
+class Presenter : public FrontEnd {
  public:
   // decoder: the platform's picture decoder, for File > Open.
   Presenter(WindowView& view, PictureDecoder decoder, WindowHooks hooks = {});
@@ -157,19 +157,19 @@ class Presenter : public WindowShell {
   // the program.
   int ExitStatus() const { return exitStatus_; }
 
-  // The Shell of the commands.
+  // The FrontEnd of the commands.
   void SetStatus(const std::string& text, bool repaintNow) override { view_.SetStatus(text, repaintNow); }
   MessageAnswer ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
                             MessageButtons buttons) override;
   void SetBusy(bool busy) override;
   void CannotWrite(const std::string& explanation) override;
   bool CopyProgress(const std::string& what, uint64_t copied, uint64_t total) override;
-  void SetTitle(const std::string& title) override { view_.SetTitle(title); }
-  void ShowWindow() override;
-  void SetSkinItemChecked(int index, bool checked) override { view_.SetSkinItemChecked(index, checked); }
-  void ShowPicture(const ImageBuffer* image) override { view_.ShowPicture(image); }
+  void MakeVisible() override { ShowWindow(); }
 
  private:
+  void ShowWindow();
+  // Ticks the Skin menu's item of the selected slot, and only that one.
+  void TickSelectedSlot();
   // Runs a command with the archives closed around it; an error that escapes it is
   // reported as a failure that ends the program.
   Outcome Execute(const std::function<Outcome()>& command);

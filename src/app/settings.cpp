@@ -74,30 +74,30 @@ SettingsFile::SettingsFile(std::string path) : path_(std::move(path)) {
   }
 }
 
-void SettingsFile::Notice(Shell& shell, const std::string& text) {
+void SettingsFile::Notice(FrontEnd& ui, const std::string& text) {
   if (noticed_) return;
   noticed_ = true;
-  shell.Notice(text);
+  ui.Notice(text);
 }
 
-Settings SettingsFile::Load(Shell& shell) {
+Settings SettingsFile::Load(FrontEnd& ui) {
   if (path_.empty()) return {};
   try {
     const auto bytes = ReadWholeFile(path_);
     if (auto settings = ParseSettings(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
       return *settings;
     }
-    Notice(shell, text::SettingsPassedOver(path_, "it is damaged"));
+    Notice(ui, text::SettingsPassedOver(path_, "it is damaged"));
   } catch (const QuorlinError& e) {
     // No settings file yet is no news.
     if (e.number() != kErrFileNotFound && e.number() != kErrPathNotFound) {
-      Notice(shell, text::SettingsPassedOver(path_, e.what()));
+      Notice(ui, text::SettingsPassedOver(path_, e.what()));
     }
   }
   return {};
 }
 
-void SettingsFile::Save(const Settings& settings, Shell& shell) {
+void SettingsFile::Save(const Settings& settings, FrontEnd& ui) {
   if (path_.empty()) return;
   try {
     std::string previous;
@@ -112,9 +112,9 @@ void SettingsFile::Save(const Settings& settings, Shell& shell) {
     std::filesystem::create_directories(FsPath(path_).parent_path(), ec);
     WriteWholeFile(path_, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
   } catch (const QuorlinError& e) {
-    Notice(shell, text::SettingsNotSaved(path_, e.what()));
+    Notice(ui, text::SettingsNotSaved(path_, e.what()));
   } catch (const nlohmann::json::exception& e) {
-    Notice(shell, text::SettingsNotSaved(path_, e.what()));
+    Notice(ui, text::SettingsNotSaved(path_, e.what()));
   }
 }
 

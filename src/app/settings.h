@@ -38,13 +38,13 @@ class SettingsFile {
   explicit SettingsFile(std::string path = {});
 
   // The remembered settings (none when the file is missing).
-  Settings Load(Shell& shell);
+  Settings Load(FrontEnd& ui);
   // Writes the settings whole (temporary file, flushed, renamed).
-  void Save(const Settings& settings, Shell& shell);
+  void Save(const Settings& settings, FrontEnd& ui);
   const std::string& Path() const { return path_; }
 
  private:
-  void Notice(Shell& shell, const std::string& text);
+  void Notice(FrontEnd& ui, const std::string& text);
   std::string path_;
   bool noticed_ = false;
 };

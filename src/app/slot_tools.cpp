@@ -63,7 +63,7 @@ SlotBytes Changed(const SlotBytes& current, const SlotBytes& changes) {
 // Commits a journal that changes one slot, keeping what the slot held as a version
 // first when the contents change (dropping `dropped` from the history), and tells the
 // status line which archive it restores, as the restores do.
-void CommitSlotChange(ProgramState& state, Shell& shell, int slot, Journal& journal, const ArchivePair& archives,
+void CommitSlotChange(ProgramState& state, FrontEnd& ui, int slot, Journal& journal, const ArchivePair& archives,
                       const SlotBytes& current, const SlotBytes& after, const SlotState& known,
                       const std::vector<std::string>& dropped, const std::string& statusText = {}) {
   std::vector<std::vector<uint8_t>> versions;
@@ -79,16 +79,16 @@ void CommitSlotChange(ProgramState& state, Shell& shell, int slot, Journal& jour
     files.push_back(archives[name == kTexturesArchive ? ArchiveKind::Textures : ArchiveKind::Props].file);
   }
   int shown = -1;
-  if (!statusText.empty()) shell.SetStatus(statusText, true);
+  if (!statusText.empty()) ui.SetStatus(statusText, true);
   CommitJournal(state.Game, journal, files, versions, [&](size_t i) {
     const int archive = journal.writes[i].archive;
-    if (statusText.empty() && archive != shown) shell.SetStatus(text::Restoring(journal.archives[archive].first), true);
+    if (statusText.empty() && archive != shown) ui.SetStatus(text::Restoring(journal.archives[archive].first), true);
     shown = archive;
   });
 }
 
-Outcome Report(Shell& shell, const QuorlinError& e) {
-  shell.ShowMessage(text::ErrorReport(e.number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
+Outcome Report(FrontEnd& ui, const QuorlinError& e) {
+  ui.ShowMessage(text::ErrorReport(e.number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
                     MessageButtons::Ok);
   return Outcome::Refused;
 }
@@ -166,7 +166,7 @@ std::vector<SlotLook> ReadSlotLooks(const ProgramState& state) {
   return looks;
 }
 
-Outcome ExtractSlot(ProgramState& state, Shell& shell, int slot, const std::string& outDir, const PngWriter& png) {
+Outcome ExtractSlot(ProgramState& state, FrontEnd& ui, int slot, const std::string& outDir, const PngWriter& png) {
   try {
     std::error_code ec;
     fs::create_directories(FsPath(outDir), ec);
@@ -195,14 +195,14 @@ Outcome ExtractSlot(ProgramState& state, Shell& shell, int slot, const std::stri
       }
     }
   } catch (const QuorlinError& e) {
-    return Report(shell, e);
+    return Report(ui, e);
   }
   return Outcome::Done;
 }
 
-Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
+Outcome RestoreSlot(ProgramState& state, FrontEnd& ui, int slot) {
   FolderLock lock;
-  if (const Outcome ready = ConfirmRestore(state, shell, lock); ready != Outcome::Done) return ready;
+  if (const Outcome ready = ConfirmRestore(state, ui, lock); ready != Outcome::Done) return ready;
 
   Journal journal;
   journal.what = "restore of slot " + std::to_string(slot);
@@ -213,12 +213,12 @@ Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
     for (const ArchiveKind kind : {ArchiveKind::Textures, ArchiveKind::Props}) {
       const std::string relative = ArchiveName(kind);
       if (!state.Game.Exists(relative + "b")) {
-        shell.ShowMessage(kind == ArchiveKind::Textures ? text::kNoTexturesBackup : text::kNoPropsBackup,
+        ui.ShowMessage(kind == ArchiveKind::Textures ? text::kNoTexturesBackup : text::kNoPropsBackup,
                           text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
         return Outcome::Refused;
       }
       if (!state.Game.Exists(relative)) {
-        shell.ShowMessage(text::kPathInvalid, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+        ui.ShowMessage(text::kPathInvalid, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
         return Outcome::Refused;
       }
     }
@@ -226,7 +226,7 @@ Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
     const ArchivePair backups = OpenBackups(state.Archives, state.Game);
     for (const ArchiveKind kind : {ArchiveKind::Textures, ArchiveKind::Props}) {
       if (!Prepared(*archives[kind].dir, state.Index, kind, slot)) {
-        shell.ShowMessage(text::kZandelRequired,
+        ui.ShowMessage(text::kZandelRequired,
                           kind == ArchiveKind::Textures ? text::kTexturesNotPatched : text::kPropsNotPatched,
                           MessageIcon::None, MessageButtons::Ok);
         return Outcome::Refused;
@@ -251,27 +251,27 @@ Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot) {
     PlanSlotWrites(journal, archives, places, original);
     const SlotState known = LoadSlotState(state.Game);
     const auto before = GameIdentities(state);
-    CommitSlotChange(state, shell, slot, journal, archives, current, original, known, {});
+    CommitSlotChange(state, ui, slot, journal, archives, current, original, known, {});
     SlotState after = known;
     Record(state, after, slot, original, "", before);
   } catch (const QuorlinError& e) {
-    return Report(shell, e);
+    return Report(ui, e);
   }
-  shell.SetStatus(text::kDone, true);
+  ui.SetStatus(text::kDone, true);
   return Outcome::Done;
 }
 
-Outcome UndoLastChange(ProgramState& state, Shell& shell, int slot) {
+Outcome UndoLastChange(ProgramState& state, FrontEnd& ui, int slot) {
   FolderLock lock;
-  if (const Outcome ready = ConfirmRestore(state, shell, lock); ready != Outcome::Done) return ready;
+  if (const Outcome ready = ConfirmRestore(state, ui, lock); ready != Outcome::Done) return ready;
   const auto refuse = [&](const std::string& message) {
-    shell.ShowMessage(message, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+    ui.ShowMessage(message, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
     return Outcome::Refused;
   };
   try {
     const std::vector<KeptVersion> versions = ListVersions(HistoryFolder(state.Game), slot);
     if (versions.empty()) {
-      shell.ShowMessage(text::NothingToUndo(slot), text::kProgramTitle, MessageIcon::Information, MessageButtons::Ok);
+      ui.ShowMessage(text::NothingToUndo(slot), text::kProgramTitle, MessageIcon::Information, MessageButtons::Ok);
       return Outcome::Refused;
     }
     const KeptVersion& newest = versions.front();
@@ -302,14 +302,14 @@ Outcome UndoLastChange(ProgramState& state, Shell& shell, int slot) {
     const SlotState known = LoadSlotState(state.Game);
     const auto before = GameIdentities(state);
     const SlotBytes after = Changed(current, version->entries);
-    CommitSlotChange(state, shell, slot, journal, archives, current, after, known,
+    CommitSlotChange(state, ui, slot, journal, archives, current, after, known,
                      {FromFsPath(FsPath(newest.path).filename())}, text::UndoingSlot(slot));
     SlotState recorded = known;
     Record(state, recorded, slot, after, version->picture, before);
   } catch (const QuorlinError& e) {
-    return Report(shell, e);
+    return Report(ui, e);
   }
-  shell.SetStatus(text::kDone, true);
+  ui.SetStatus(text::kDone, true);
   return Outcome::Done;
 }
 

@@ -50,19 +50,19 @@ using PngWriter = std::function<void(const std::string& nativePath, const ImageB
 // Writes the slot's stored entries to outDir: skin<N>_<L>.tga for levels 0..5 and
 // skin<N>_lobby.tga, byte for byte; with a PNG writer, PNG files of the same
 // pixels instead.
-Outcome ExtractSlot(ProgramState& state, Shell& shell, int slot, const std::string& outDir, const PngWriter& png = {});
+Outcome ExtractSlot(ProgramState& state, FrontEnd& ui, int slot, const std::string& outDir, const PngWriter& png = {});
 
 // Puts the slot's seven entries back from the backups, in place, after the same
 // checks Insert Skin makes (prepared, inside the file), keeping what the slot held as
 // a version first. Nothing else is touched, and nothing is written unless every
 // check passes.
-Outcome RestoreSlot(ProgramState& state, Shell& shell, int slot);
+Outcome RestoreSlot(ProgramState& state, FrontEnd& ui, int slot);
 
 // Edit > Undo Last Change to Slot: after the restores' question, brings the slot back
 // to its newest kept version, which is taken out of the history while the contents it
 // replaces are kept in its place (so an undo is undone by another). A version file
 // that is cut, damaged or made for entries of other lengths is refused, naming it.
-Outcome UndoLastChange(ProgramState& state, Shell& shell, int slot);
+Outcome UndoLastChange(ProgramState& state, FrontEnd& ui, int slot);
 
 // The versions kept of a slot, newest first.
 struct VersionInfo {

@@ -17,8 +17,8 @@ namespace quorlin {
 
 namespace {
 
-void Tell(Shell& shell, const std::string& text, MessageIcon icon = MessageIcon::None) {
-  shell.ShowMessage(text, text::kProgramTitle, icon, MessageButtons::Ok);
+void Tell(FrontEnd& ui, const std::string& text, MessageIcon icon = MessageIcon::None) {
+  ui.ShowMessage(text, text::kProgramTitle, icon, MessageButtons::Ok);
 }
 
 // The directory of one of the game's archives, read once per version of the file;
@@ -77,10 +77,10 @@ std::string WindowTitle() {
          "." + std::to_string(kVersionRevision) + "]";
 }
 
-void BuildSkinIndex(ProgramState& state, Shell& shell) {
+void BuildSkinIndex(ProgramState& state, FrontEnd& ui) {
   IndexTextures(GameDirectory(state, kTexturesArchive), state.Index,
-                [&](int, int) { Tell(shell, text::kErrorGettingSkins); });
-  IndexProps(GameDirectory(state, kPropsArchive), state.Index, [&](int) { Tell(shell, text::kErrorGettingSkins); });
+                [&](int, int) { Tell(ui, text::kErrorGettingSkins); });
+  IndexProps(GameDirectory(state, kPropsArchive), state.Index, [&](int) { Tell(ui, text::kErrorGettingSkins); });
 }
 
 void SaveSkinIndex(const ProgramState& state) {
@@ -88,26 +88,23 @@ void SaveSkinIndex(const ProgramState& state) {
   WriteWholeFile(state.Game.NativeGamePath(kPropsIndexFile), EncodePropsIndex(state.Index));
 }
 
-void ReindexSkins(ProgramState& state, WindowShell& shell, const std::string& message) {
-  shell.ShowWindow();
-  Tell(shell, message);
-  shell.SetStatus(text::kIndexing, true);
-  shell.SetBusy(true);
+void ReindexSkins(ProgramState& state, FrontEnd& ui, const std::string& message) {
+  ui.MakeVisible();
+  Tell(ui, message);
+  ui.SetStatus(text::kIndexing, true);
+  ui.SetBusy(true);
   try {
-    BuildSkinIndex(state, shell);
+    BuildSkinIndex(state, ui);
   } catch (...) {
-    shell.SetBusy(false);
+    ui.SetBusy(false);
     throw;
   }
-  shell.SetBusy(false);
+  ui.SetBusy(false);
   SaveSkinIndex(state);
-  shell.SetStatus(text::kReady, true);
+  ui.SetStatus(text::kReady, true);
 }
 
-void skinl_Click(ProgramState& state, WindowShell& shell, int16_t Index) {
-  for (int i = kFirstMenuSlot; i <= kLastMenuSlot; ++i) shell.SetSkinItemChecked(i, i == Index);
-  state.SelectedSlot = Index;
-}
+void SelectSlot(ProgramState& state, int16_t slot) { state.SelectedSlot = slot; }
 
 MissingArchives ArchivesMissingIn(const std::string& nativeFolder) {
   GameLocation game;
@@ -145,9 +142,8 @@ std::vector<Installation> ListInstallations(const StartupOptions& options) {
   return found;
 }
 
-StartupResult StartUp(ProgramState& state, WindowShell& shell, const StartupOptions& options) {
+StartupResult StartUp(ProgramState& state, FrontEnd& ui, const StartupOptions& options) {
   const StartupResult ended{Outcome::EndProgram, false}, notFound{Outcome::EndProgram, true};
-  shell.SetTitle(WindowTitle());
 
   // A folder named on the command line, or the one chosen in the window while it
   // still holds the archives, stands for "EXE Path"; there is no CD path.
@@ -163,7 +159,7 @@ StartupResult StartUp(ProgramState& state, WindowShell& shell, const StartupOpti
     if (!game) return ended;  // none of several chosen
     const auto& [key, prefix] = *game;
     if (key.MechPath.empty() || key.CDPath.empty()) {
-      Tell(shell, text::kProblemGettingPath, MessageIcon::Critical);
+      Tell(ui, text::kProblemGettingPath, MessageIcon::Critical);
       return notFound;
     }
     state.Game.Set(key.MechPath);
@@ -172,7 +168,7 @@ StartupResult StartUp(ProgramState& state, WindowShell& shell, const StartupOpti
   }
 
   if (!state.Game.Exists(kTexturesArchive)) {
-    Tell(shell, text::kPathInvalid, MessageIcon::Critical);
+    Tell(ui, text::kPathInvalid, MessageIcon::Critical);
     return notFound;
   }
 
@@ -185,17 +181,17 @@ StartupResult StartUp(ProgramState& state, WindowShell& shell, const StartupOpti
     }
   }
   if (!virtualized.empty()) {
-    shell.ShowMessage(text::VirtualizedCopies(virtualized.substr(1)), text::kProgramTitle, MessageIcon::Information,
+    ui.ShowMessage(text::VirtualizedCopies(virtualized.substr(1)), text::kProgramTitle, MessageIcon::Information,
                       MessageButtons::Ok);
   }
 
-  if (Tell(shell, RecoverJournal(state.Game)) != Outcome::Done) return ended;
+  if (Tell(ui, RecoverJournal(state.Game)) != Outcome::Done) return ended;
 
   // The index files are written under the lock, taken when they must be.
   FolderLock lock;
   const auto reindex = [&](const char* message) {
-    if (PrepareToWrite(state.Game, shell, lock, {kTexturesIndexFile, kPropsIndexFile}) != Outcome::Done) return false;
-    ReindexSkins(state, shell, message);
+    if (PrepareToWrite(state.Game, ui, lock, {kTexturesIndexFile, kPropsIndexFile}) != Outcome::Done) return false;
+    ReindexSkins(state, ui, message);
     return true;
   };
   try {
@@ -211,14 +207,14 @@ StartupResult StartUp(ProgramState& state, WindowShell& shell, const StartupOpti
     }
     if (SkinIndexChanged(state) && !reindex(text::kIndexChanged)) return ended;
   } catch (const QuorlinError& e) {
-    Tell(shell, text::ErrorReport(e.number(), e.what()), MessageIcon::Critical);
+    Tell(ui, text::ErrorReport(e.number(), e.what()), MessageIcon::Critical);
     return ended;
   } catch (const std::bad_alloc&) {
-    Tell(shell, text::ErrorReport(kErrOutOfMemory, "Out of memory"), MessageIcon::Critical);
+    Tell(ui, text::ErrorReport(kErrOutOfMemory, "Out of memory"), MessageIcon::Critical);
     return ended;
   }
 
-  skinl_Click(state, shell, kFirstMenuSlot);
+  SelectSlot(state, kFirstMenuSlot);
   return {Outcome::Done, false};
 }
 

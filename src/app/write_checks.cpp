@@ -8,15 +8,15 @@
 
 namespace quorlin {
 
-bool LockGameFolder(const GameLocation& game, Shell& shell, FolderLock& lock) {
+bool LockGameFolder(const GameLocation& game, FrontEnd& ui, FolderLock& lock) {
   if (lock.Held() || lock.TryLock(game.NativeWorkFolder())) return true;
-  shell.ShowMessage(text::kBusy, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+  ui.ShowMessage(text::kBusy, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
   return false;
 }
 
-Outcome PrepareToWrite(const GameLocation& game, Shell& shell, FolderLock& lock,
+Outcome PrepareToWrite(const GameLocation& game, FrontEnd& ui, FolderLock& lock,
                        const std::vector<std::string>& relativeFiles) {
-  if (!LockGameFolder(game, shell, lock)) return Outcome::Refused;
+  if (!LockGameFolder(game, ui, lock)) return Outcome::Refused;
   // The journal and the files themselves; the history folder, where versions are kept
   // and dropped, is ours and lies in the journal's.
   std::vector<std::string> paths = {JournalPath(game)};
@@ -26,45 +26,45 @@ Outcome PrepareToWrite(const GameLocation& game, Shell& shell, FolderLock& lock,
     refusal = WriteRefusal{HistoryFolder(game), "this user may not change the slot history in it"};
   }
   if (!refusal) return Outcome::Done;
-  shell.CannotWrite(text::CannotWrite(refusal->folder, refusal->reason));
+  ui.CannotWrite(text::CannotWrite(refusal->folder, refusal->reason));
   return Outcome::EndProgram;
 }
 
-CopyProgress ProgressShown(Shell& shell, const std::string& title) {
-  return [&shell, title](uint64_t copied, uint64_t total) { return shell.CopyProgress(title, copied, total); };
+CopyProgress ProgressShown(FrontEnd& ui, const std::string& title) {
+  return [&ui, title](uint64_t copied, uint64_t total) { return ui.CopyProgress(title, copied, total); };
 }
 
-bool BackUp(const GameLocation& game, Shell& shell, const std::string& relativeArchive) {
+bool BackUp(const GameLocation& game, FrontEnd& ui, const std::string& relativeArchive) {
   if (!game.Exists(relativeArchive)) {
-    shell.ShowMessage(text::kMechPathInvalid, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+    ui.ShowMessage(text::kMechPathInvalid, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
     return false;
   }
   try {
-    BackupArchive(game, relativeArchive, ProgressShown(shell, "Backing Up"));
+    BackupArchive(game, relativeArchive, ProgressShown(ui, "Backing Up"));
   } catch (const QuorlinError& e) {
-    shell.ShowMessage(text::BackupFailed(relativeArchive, e.what()), text::kProgramTitle, MessageIcon::Critical,
+    ui.ShowMessage(text::BackupFailed(relativeArchive, e.what()), text::kProgramTitle, MessageIcon::Critical,
                       MessageButtons::Ok);
     return false;
   }
   return true;
 }
 
-Outcome Tell(Shell& shell, const Recovery& recovery) {
-  if (recovery.PartialJournalDiscarded) shell.Notice(text::kPartialJournalDiscarded);
+Outcome Tell(FrontEnd& ui, const Recovery& recovery) {
+  if (recovery.PartialJournalDiscarded) ui.Notice(text::kPartialJournalDiscarded);
   if (recovery.Failure) {
-    shell.ShowMessage(text::JournalNotFinished(recovery.What, *recovery.Failure), text::kProgramTitle,
+    ui.ShowMessage(text::JournalNotFinished(recovery.What, *recovery.Failure), text::kProgramTitle,
                       MessageIcon::Critical, MessageButtons::Ok);
     return Outcome::EndProgram;
   }
   switch (recovery.Journal) {
     case Recovery::Found::Damaged:
-      shell.Notice(text::kDamagedJournalDiscarded);
+      ui.Notice(text::kDamagedJournalDiscarded);
       break;
     case Recovery::Found::NoLongerFits:
-      shell.Notice(text::JournalNoLongerFits(recovery.What, recovery.Archive));
+      ui.Notice(text::JournalNoLongerFits(recovery.What, recovery.Archive));
       break;
     case Recovery::Found::Finished:
-      shell.Notice(text::JournalFinished(recovery.What));
+      ui.Notice(text::JournalFinished(recovery.What));
       break;
     case Recovery::Found::None:
       break;

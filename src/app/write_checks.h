@@ -17,25 +17,25 @@ namespace quorlin {
 
 // Takes the lock on the game's resource folder for a command that writes there.
 // When another copy of the program holds it, says so and returns false.
-bool LockGameFolder(const GameLocation& game, Shell& shell, FolderLock& lock);
+bool LockGameFolder(const GameLocation& game, FrontEnd& ui, FolderLock& lock);
 
 // Before a command writes: takes the lock (Refused when another copy holds it), then
 // makes sure this user may write the game files it is about to write (relative
 // names), the journal and the slot history, and create files in their folders.
 // Where not, says why through the front end's CannotWrite and returns EndProgram:
 // nothing has been written.
-Outcome PrepareToWrite(const GameLocation& game, Shell& shell, FolderLock& lock,
+Outcome PrepareToWrite(const GameLocation& game, FrontEnd& ui, FolderLock& lock,
                        const std::vector<std::string>& relativeFiles);
 
 // A copy's progress, shown by the front end under a title ("Backing Up", "Restoring").
-CopyProgress ProgressShown(Shell& shell, const std::string& title);
+CopyProgress ProgressShown(FrontEnd& ui, const std::string& title);
 
 // Copies an archive to its backup. Returns false, after telling the user, when the
 // archive is missing or the copy fails (the backup is then as it was).
-bool BackUp(const GameLocation& game, Shell& shell, const std::string& relativeArchive);
+bool BackUp(const GameLocation& game, FrontEnd& ui, const std::string& relativeArchive);
 
 // Tells the user what the start found a run cut short had left; EndProgram when a
 // journal could not be finished.
-Outcome Tell(Shell& shell, const Recovery& recovery);
+Outcome Tell(FrontEnd& ui, const Recovery& recovery);
 
 }  // namespace quorlin

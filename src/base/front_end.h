@@ -16,11 +16,11 @@ enum class Outcome {
   EndProgram,  // the program must end (missing game, failure report)
 };
 
-// What the commands need from a front end: the window's presenter, the command
-// line's terminal, the tests' recorder.
-class Shell {
+// What the commands need from a front end, and all they know of one: the window's
+// presenter, the command line's terminal, the tests' recorder.
+class FrontEnd {
  public:
-  virtual ~Shell() = default;
+  virtual ~FrontEnd() = default;
 
   // The status line; repaintNow asks for an immediate repaint.
   virtual void SetStatus(const std::string& text, bool repaintNow) = 0;
@@ -30,6 +30,10 @@ class Shell {
                                     MessageButtons buttons) = 0;
   // The hourglass pointer over the whole application.
   virtual void SetBusy(bool busy) = 0;
+
+  // Brings the front end into view before work the user must watch (the index being
+  // built): the window shows itself; a terminal is in view already.
+  virtual void MakeVisible() {}
 
   // A note about what the program did on its own (such as finishing a write an
   // earlier run left unfinished): the window shows it in the status line, the

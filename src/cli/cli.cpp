@@ -26,9 +26,9 @@ namespace {
 
 // The terminal as the program's front end: status texts on one stream, messages
 // on standard error ("TITLE: TEXT" when the box has its own title).
-class TerminalShell : public WindowShell {
+class Terminal : public FrontEnd {
  public:
-  TerminalShell(std::ostream& status, const CliStreams& streams, bool assumeYes)
+  Terminal(std::ostream& status, const CliStreams& streams, bool assumeYes)
       : status_(status), streams_(streams), assumeYes_(assumeYes) {}
 
   void SetStatus(const std::string& text, bool) override { status_ << text << '\n' << std::flush; }
@@ -88,7 +88,7 @@ struct Command {
   const CliOptions& options;
   const CliStreams& streams;
   const PictureCodecs& codecs;
-  TerminalShell& shell;
+  Terminal& ui;
   ProgramState& state;
 };
 
@@ -129,11 +129,11 @@ int Status(Command& c) {
 int Index(Command& c) {
   if (c.options.rebuild) {
     FolderLock lock;
-    if (PrepareToWrite(c.state.Game, c.shell, lock, {kTexturesIndexFile, kPropsIndexFile}) != Outcome::Done) return 1;
-    c.shell.SetStatus(text::kIndexing, true);
-    BuildSkinIndex(c.state, c.shell);
+    if (PrepareToWrite(c.state.Game, c.ui, lock, {kTexturesIndexFile, kPropsIndexFile}) != Outcome::Done) return 1;
+    c.ui.SetStatus(text::kIndexing, true);
+    BuildSkinIndex(c.state, c.ui);
     SaveSkinIndex(c.state);
-    c.shell.SetStatus(text::kReady, true);
+    c.ui.SetStatus(text::kReady, true);
   }
   std::ostream& out = c.streams.out;
   out << "slot  textures levels 0..5                 props\n";
@@ -146,27 +146,27 @@ int Index(Command& c) {
 }
 
 int Insert(Command& c) {
-  if (const Outcome opened = OpenPicture(c.state, c.shell, c.options.picture, c.codecs.decode,
+  if (const Outcome opened = OpenPicture(c.state, c.ui, c.options.picture, c.codecs.decode,
                                          c.options.fit ? ScaleDown::Always : ScaleDown::Never);
       opened != Outcome::Done) {
     return ExitCode(opened);
   }
-  skinl_Click(c.state, c.shell, static_cast<int16_t>(c.options.slot));
+  SelectSlot(c.state, static_cast<int16_t>(c.options.slot));
   return ExitCode(
-      mnueditInsert_Click(c.state, c.shell, c.options.filter == "box" ? LevelFilter::Box : LevelFilter::Nearest));
+      InsertIntoSelectedSlot(c.state, c.ui, c.options.filter == "box" ? LevelFilter::Box : LevelFilter::Nearest));
 }
 
 int Restore(Command& c) {
-  return ExitCode(c.options.slot != 0 ? RestoreSlot(c.state, c.shell, c.options.slot)
-                                      : mnueditRestore_Click(c.state, c.shell));
+  return ExitCode(c.options.slot != 0 ? RestoreSlot(c.state, c.ui, c.options.slot)
+                                      : RestoreOriginals(c.state, c.ui));
 }
 
 int Extract(Command& c) {
   return ExitCode(
-      ExtractSlot(c.state, c.shell, c.options.slot, c.options.outDir, c.options.png ? c.codecs.writePng : PngWriter()));
+      ExtractSlot(c.state, c.ui, c.options.slot, c.options.outDir, c.options.png ? c.codecs.writePng : PngWriter()));
 }
 
-int Undo(Command& c) { return ExitCode(UndoLastChange(c.state, c.shell, c.options.slot)); }
+int Undo(Command& c) { return ExitCode(UndoLastChange(c.state, c.ui, c.options.slot)); }
 
 // A time kept in a version: local time for reading, UTC in ISO 8601 for JSON.
 std::string FormatTime(int64_t seconds, bool utc) {
@@ -305,13 +305,13 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, cons
 
   // With --json standard output holds the document alone.
   const bool document = o.json && !*games;
-  TerminalShell shell(document ? streams.err : streams.out, streams, o.yes);
+  Terminal ui(document ? streams.err : streams.out, streams, o.yes);
   // Where the game is: as given, else as the window finds it, the folder chosen there
   // first (the command line only reads the settings, never writes them).
   StartupOptions startup;
   if (!o.gameDir.empty()) startup.GameDir = o.gameDir;
   if (!o.prefix.empty()) startup.WinePrefix = o.prefix;
-  startup.RememberedGame = SettingsFile().Load(shell).gameFolder;
+  startup.RememberedGame = SettingsFile().Load(ui).gameFolder;
   // Several installations: the command line does not guess which one is meant.
   startup.Choose = [&](const std::vector<Installation>& found) -> std::optional<size_t> {
     streams.err << "The game is installed in several Wine prefixes; choose one with --prefix DIR (or --game DIR):\n";
@@ -322,8 +322,8 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, cons
   if (*games) return Games(o, streams, startup);
 
   ProgramState state;
-  if (const Outcome started = Form_Load(state, shell, startup); started != Outcome::Done) return ExitCode(started);
-  Command command{o, streams, codecs, shell, state};
+  if (const Outcome started = StartUp(state, ui, startup).outcome; started != Outcome::Done) return ExitCode(started);
+  Command command{o, streams, codecs, ui, state};
   try {
     for (const auto& [subcommand, run] : commands) {
       if (*subcommand) return run(command);

@@ -98,15 +98,15 @@ std::vector<EntryPlan> PropsPlans(const InsertJob& job) {
            text::step::PropsSaveTGA(job.slot)}};
 }
 
-Outcome NotPatched(Shell& shell, const char* title) {
-  shell.SetBusy(false);
-  shell.ShowMessage(text::kZandelRequired, title, MessageIcon::None, MessageButtons::Ok);
+Outcome NotPatched(FrontEnd& ui, const char* title) {
+  ui.SetBusy(false);
+  ui.ShowMessage(text::kZandelRequired, title, MessageIcon::None, MessageButtons::Ok);
   return Outcome::Refused;
 }
 
-Outcome PathInvalid(Shell& shell) {
-  shell.SetBusy(false);
-  shell.ShowMessage(text::kPathInvalid, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+Outcome PathInvalid(FrontEnd& ui) {
+  ui.SetBusy(false);
+  ui.ShowMessage(text::kPathInvalid, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
   return Outcome::EndProgram;
 }
 
@@ -116,9 +116,9 @@ std::pair<FileIdentity, FileIdentity> Identities(const InsertJob& job, ArchiveFi
           props ? props->Native().Identity() : IdentityOf(job.game.NativeGamePath(kPropsArchive))};
 }
 
-Outcome FailureReport(const InsertJob& job, Shell& shell, int number, const std::string& description) {
-  shell.SetBusy(false);
-  shell.ShowMessage(text::ErrorReport(number, description) + "\n" + job.lastStep, text::kProgramTitle,
+Outcome FailureReport(const InsertJob& job, FrontEnd& ui, int number, const std::string& description) {
+  ui.SetBusy(false);
+  ui.ShowMessage(text::ErrorReport(number, description) + "\n" + job.lastStep, text::kProgramTitle,
                     MessageIcon::None, MessageButtons::Ok);
   return Outcome::EndProgram;
 }
@@ -131,24 +131,24 @@ Outcome FailureReport(const InsertJob& job, Shell& shell, int number, const std:
 // half is refused with one of the system's messages, the texture half is still
 // written, as it always was, before the message; where its backup fails, nothing
 // is written at all.
-Outcome InsertSkin(const InsertJob& job, Shell& shell) {
+Outcome InsertSkin(const InsertJob& job, FrontEnd& ui) {
   if (job.picture.BitsPerPixel == 0) {
-    shell.ShowMessage(text::kLoadImageFirst, text::kProgramTitle, MessageIcon::None, MessageButtons::Ok);
+    ui.ShowMessage(text::kLoadImageFirst, text::kProgramTitle, MessageIcon::None, MessageButtons::Ok);
     return Outcome::Refused;
   }
 
   // ---- the texture archive ----
-  if (!job.game.Exists(kTexturesArchive)) return PathInvalid(shell);
+  if (!job.game.Exists(kTexturesArchive)) return PathInvalid(ui);
   const std::string texturesBackup = std::string(kTexturesArchive) + "b",
                     propsBackup = std::string(kPropsArchive) + "b";
   if (const Outcome ready = job.prepareToWrite(); ready != Outcome::Done) return ready;
   bool texturesBackedUp = false, propsBackedUp = false;
   if (!job.game.Exists(texturesBackup)) {
-    shell.SetStatus(text::BackingUp(kTexturesArchive), true);
+    ui.SetStatus(text::BackingUp(kTexturesArchive), true);
     if (!job.backUp(kTexturesArchive)) return Outcome::Refused;
     texturesBackedUp = true;
   }
-  shell.SetBusy(true);
+  ui.SetBusy(true);
   Journal journal;
   journal.what = "Insert Skin into slot " + std::to_string(job.slot);
   std::vector<std::string> writeSteps;
@@ -200,47 +200,47 @@ Outcome InsertSkin(const InsertJob& job, Shell& shell) {
     job.lastStep = text::step::kAfterCheckPatch;
     job.lastStep = text::step::kAllocDirectory;
     job.lastStep = text::step::kAfterAllocDirectory;
-    if (!prepared) return NotPatched(shell, text::kTexturesNotPatched);
+    if (!prepared) return NotPatched(ui, text::kTexturesNotPatched);
 
-    shell.SetStatus(text::QuickPatching(kTexturesArchive), false);
+    ui.SetStatus(text::QuickPatching(kTexturesArchive), false);
     job.lastStep = text::step::BeforeOpen(textures->fullPath);
     textures->file.RequireWritable();
     job.lastStep = text::step::AfterOpen(textures->fullPath);
     PlanWrites(job, *textures, 0, TexturePlans(job), journal, writeSteps);
 
     // ---- the lobby preview archive ----
-    if (!job.game.Exists(kPropsArchive)) return commit([&] { return PathInvalid(shell); });
+    if (!job.game.Exists(kPropsArchive)) return commit([&] { return PathInvalid(ui); });
     if (!job.game.Exists(propsBackup)) {
-      shell.SetStatus(text::BackingUp(kPropsArchive), true);
+      ui.SetStatus(text::BackingUp(kPropsArchive), true);
       // A failed backup stops the whole command: nothing is written to either archive.
       if (!job.backUp(kPropsArchive)) {
-        shell.SetBusy(false);
+        ui.SetBusy(false);
         return Outcome::Refused;
       }
       propsBackedUp = true;
     }
-    shell.SetBusy(true);
+    ui.SetBusy(true);
     job.lastStep = text::step::kCheckingPatchedProps;
     props.emplace(job, kPropsArchive);
     prepared = CheckPatchedProps(props->dir, job.index, job.slot);
     job.lastStep = text::step::kClearingDirectory;
-    if (!prepared) return commit([&] { return NotPatched(shell, text::kPropsNotPatched); });
+    if (!prepared) return commit([&] { return NotPatched(ui, text::kPropsNotPatched); });
 
-    shell.SetStatus(text::QuickPatching(kPropsArchive), true);
+    ui.SetStatus(text::QuickPatching(kPropsArchive), true);
     job.lastStep = text::step::OpenFile(props->fullPath);
     props->file.RequireWritable();
     PlanWrites(job, *props, 1, PropsPlans(job), journal, writeSteps);
     return commit([&] {
-      shell.SetBusy(false);
-      shell.SetStatus(text::kDone, true);
+      ui.SetBusy(false);
+      ui.SetStatus(text::kDone, true);
       return Outcome::Done;
     });
   } catch (const QuorlinError& e) {
-    return FailureReport(job, shell, e.number(), e.what());
+    return FailureReport(job, ui, e.number(), e.what());
   } catch (const std::out_of_range&) {
-    return FailureReport(job, shell, kErrSubscriptOutOfRange, "Subscript out of range");
+    return FailureReport(job, ui, kErrSubscriptOutOfRange, "Subscript out of range");
   } catch (const std::bad_alloc&) {
-    return FailureReport(job, shell, kErrOutOfMemory, "Out of memory");
+    return FailureReport(job, ui, kErrOutOfMemory, "Out of memory");
   }
 }
 

@@ -37,6 +37,6 @@ struct InsertJob {
 // Edit > Insert Skin: backs each archive up once, checks the slot is prepared in
 // both, and writes its six texture levels and its lobby preview in place, keeping
 // what the slot held as a version in its history first.
-Outcome InsertSkin(const InsertJob& job, Shell& shell);
+Outcome InsertSkin(const InsertJob& job, FrontEnd& ui);
 
 }  // namespace quorlin

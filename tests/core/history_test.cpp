@@ -75,12 +75,12 @@ struct HistoryGame : test::TestGame {
   }
   Outcome Answered(MessageAnswer answer, const std::function<Outcome()>& command) {
     return Run([&] {
-      shell.answers.push_back(answer);
+      ui.answers.push_back(answer);
       return command();
     });
   }
   Outcome Undo(int slot, MessageAnswer answer = MessageAnswer::Yes) {
-    return Answered(answer, [&] { return UndoLastChange(state, shell, slot); });
+    return Answered(answer, [&] { return UndoLastChange(state, ui, slot); });
   }
   std::string History() const { return Resource("quorlin-history"); }
   std::string Version(int slot, int number) const {
@@ -126,7 +126,7 @@ TEST(SlotHistory, AnInsertItsUndoAndTheUndosUndoGiveBackTheExactBytesEachTime) {
     EXPECT_EQ(g.Slot(12), step.slot);
     EXPECT_EQ(g.Versions(), step.versions);
     EXPECT_EQ(ReadVersionFile(g.Version(12, newest++)).picture, step.newestPicture);
-    EXPECT_EQ(g.shell.statuses, (std::vector<std::string>{"Undoing the last change to slot 12", "Done."}));
+    EXPECT_EQ(g.ui.statuses, (std::vector<std::string>{"Undoing the last change to slot 12", "Done."}));
   }
   // The list, newest first: the original is known for the original.
   const auto list = ListSlotHistory(g.state, 12);
@@ -178,12 +178,12 @@ TEST(SlotHistory, AVersionThatCannotBeUsedIsRefusedNamingItAndNothingIsWritten) 
     EXPECT_EQ(g.Undo(12, c.answer), Outcome::Refused);
     std::string message = c.message;
     if (const auto at = message.find('@'); at != std::string::npos) message.replace(at, 1, g.Version(12, 2));
-    ASSERT_FALSE(g.shell.messages.empty());
-    EXPECT_EQ(g.shell.messages.back().text, message.empty() ? g.shell.messages.front().text : message);
-    EXPECT_EQ(g.shell.messages.front().title, "Continue?");  // the restores' question first
+    ASSERT_FALSE(g.ui.messages.empty());
+    EXPECT_EQ(g.ui.messages.back().text, message.empty() ? g.ui.messages.front().text : message);
+    EXPECT_EQ(g.ui.messages.front().title, "Continue?");  // the restores' question first
     EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures) && SameBytes(ReadBytes(g.Props()), props));
     EXPECT_EQ(g.Versions(), versions);
-    EXPECT_TRUE(g.shell.statuses.empty());
+    EXPECT_TRUE(g.ui.statuses.empty());
   }
 }
 
@@ -202,14 +202,14 @@ TEST(SlotHistory, RestoresKeepWhatTheyReplace) {
   const auto original12 = g.Slot(12), original9 = g.Slot(9);
   ASSERT_EQ(g.InsertPicture(12, Picture(1), "a.bmp"), Outcome::Done);
   const auto a = g.Slot(12);
-  ASSERT_EQ(g.Answered(MessageAnswer::Yes, [&] { return RestoreSlot(g.state, g.shell, 12); }), Outcome::Done);
+  ASSERT_EQ(g.Answered(MessageAnswer::Yes, [&] { return RestoreSlot(g.state, g.ui, 12); }), Outcome::Done);
   EXPECT_EQ(g.Slot(12), original12);
   VersionFile kept = ReadVersionFile(g.Version(12, 2));
   EXPECT_TRUE(kept.entries == a && kept.picture == "a.bmp");
 
   ASSERT_EQ(g.InsertPicture(9, Picture(2), "b.bmp"), Outcome::Done);
   const auto b = g.Slot(9);
-  ASSERT_EQ(g.Answered(MessageAnswer::Yes, [&] { return mnueditRestore_Click(g.state, g.shell); }), Outcome::Done);
+  ASSERT_EQ(g.Answered(MessageAnswer::Yes, [&] { return RestoreOriginals(g.state, g.ui); }), Outcome::Done);
   EXPECT_TRUE(g.Slot(9) == original9 && g.Slot(12) == original12);
   EXPECT_EQ(g.Versions(), (std::set<std::string>{"slot12-000001.qver", "slot12-000002.qver", "slot9-000001.qver",
                                                  "slot9-000002.qver"}));

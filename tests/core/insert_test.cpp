@@ -35,7 +35,7 @@ TEST(InsertSkin, WritesTheSlotsSevenEntriesAndNothingElseAfterOneBackup) {
   EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures) && SameBytes(ReadBytes(g.Props()), props));
   EXPECT_TRUE(SameBytes(ReadBytes(g.Textures() + "b"), texturesBefore));
   EXPECT_TRUE(SameBytes(ReadBytes(g.Props() + "b"), propsBefore));
-  EXPECT_EQ(g.shell.events,
+  EXPECT_EQ(g.ui.events,
             (std::vector<std::string>{"status! Backing up resource\\textures.mw4", "busy",
                                       "status Quick Patching resource\\textures.mw4",
                                       "status! Backing up resource\\props.mw4", "busy",
@@ -49,7 +49,7 @@ TEST(InsertSkin, WritesTheSlotsSevenEntriesAndNothingElseAfterOneBackup) {
   // Again: no backup, the same bytes. Then slot 9 through the box filter (each level
   // its blocks' averages) leaves slot 12 as it is, and the backups as they were.
   ASSERT_EQ(g.Insert(12), Outcome::Done);
-  EXPECT_EQ(g.shell.statuses, (std::vector<std::string>{"Quick Patching resource\\textures.mw4",
+  EXPECT_EQ(g.ui.statuses, (std::vector<std::string>{"Quick Patching resource\\textures.mw4",
                                                         "Quick Patching resource\\props.mw4", "Done."}));
   EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
   EXPECT_EQ(test::Listing(g.Resource("quorlin-history")), std::set<std::string>{"slot12-000001.qver"});
@@ -113,20 +113,20 @@ TEST(InsertSkin, RefusalsAndFailuresLeaveTheArchivesAsTheyMustBe) {
     TestGame g(InsertGame());
     ASSERT_EQ(g.Start(), Outcome::Done);
     g.LoadPicture(picture);
-    skinl_Click(g.state, g.shell, static_cast<int16_t>(c.slot));
-    g.shell = test::RecordingShell{};
+    SelectSlot(g.state, static_cast<int16_t>(c.slot));
+    g.ui = test::RecordingFrontEnd{};
     if (c.prepare) c.prepare(g);
     g.state.Archives.Close();  // as the window does before a command: the files may have changed
     const auto texturesBefore = ReadBytes(g.Textures()), propsBefore = ReadBytes(g.Props());
     auto files = test::Listing(g.dir / "resource");
-    EXPECT_EQ(mnueditInsert_Click(g.state, g.shell), c.outcome);
+    EXPECT_EQ(InsertIntoSelectedSlot(g.state, g.ui), c.outcome);
 
-    ASSERT_EQ(g.shell.messages.size(), 1u);
-    const auto& m = g.shell.messages[0];
+    ASSERT_EQ(g.ui.messages.size(), 1u);
+    const auto& m = g.ui.messages[0];
     EXPECT_EQ(m.text.substr(0, c.message.size()), c.message) << m.text;
     EXPECT_TRUE(m.title == c.title && m.icon == c.icon) << m.title;
     EXPECT_EQ(c.lastLine.empty() ? "" : m.text.substr(m.text.rfind('\n') + 1), c.lastLine);
-    EXPECT_TRUE(!g.shell.busy && (g.shell.statuses.empty() || g.shell.statuses.back() != "Done."));
+    EXPECT_TRUE(!g.ui.busy && (g.ui.statuses.empty() || g.ui.statuses.back() != "Done."));
     auto textures = texturesBefore, props = propsBefore;
     if (c.texturesWritten) g.Inserted(textures, props, c.slot, picture, false);
     EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures) && SameBytes(ReadBytes(g.Props()), propsBefore));

@@ -75,7 +75,7 @@ TEST(Journal, TheNextStartFinishesACompleteOneUnlessItsArchivesChanged) {
     sample::WriteFile(g.Resource("textures.mw4b.quorlin-Ab12Cd"), {1, 2});  // a backup copy cut short
     if (!longer) g.Inserted(t, p, 12, picture);
     ASSERT_EQ(g.Start(), Outcome::Done);
-    EXPECT_EQ(g.shell.statuses, std::vector<std::string>{longer ? changed : finished});
+    EXPECT_EQ(g.ui.statuses, std::vector<std::string>{longer ? changed : finished});
     EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), t) && SameBytes(ReadBytes(g.Props()), p));
     EXPECT_EQ(test::Listing(g.dir / "resource"),
               (std::set<std::string>{"textures.mw4", "props.mw4", "textures.inx", "props.inx"}));
@@ -94,20 +94,20 @@ TEST(Journal, WhileAnotherCopyHoldsTheLockNothingIsWrittenOrFinished) {
       "Another copy of Quorlin is writing to the game's files right now. Nothing "
       "has been changed; try again when it has finished."};
   EXPECT_EQ(g.Insert(12), Outcome::Refused);
-  EXPECT_TRUE(g.shell.MessageTexts() == busy && !fs::exists(g.Textures() + "b"));
+  EXPECT_TRUE(g.ui.MessageTexts() == busy && !fs::exists(g.Textures() + "b"));
   sample::WriteFile(g.Textures() + "b", {}), sample::WriteFile(g.Props() + "b", {});  // backups that would harm
   for (const int slot : {12, 0}) {  // Restore to Original, and one slot
-    g.shell = test::RecordingShell{};
-    g.shell.answers = {MessageAnswer::Yes};
-    EXPECT_EQ(slot ? RestoreSlot(g.state, g.shell, slot) : mnueditRestore_Click(g.state, g.shell), Outcome::Refused);
-    EXPECT_EQ(g.shell.MessageTexts().back(), busy[0]);
+    g.ui = test::RecordingFrontEnd{};
+    g.ui.answers = {MessageAnswer::Yes};
+    EXPECT_EQ(slot ? RestoreSlot(g.state, g.ui, slot) : RestoreOriginals(g.state, g.ui), Outcome::Refused);
+    EXPECT_EQ(g.ui.MessageTexts().back(), busy[0]);
   }
   EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
   ASSERT_EQ(g.Start(), Outcome::Done);
   EXPECT_TRUE(fs::exists(g.Resource("quorlin.journal")));
   other.Release();  // now the journal the other copy left is found damaged, and discarded
   ASSERT_EQ(g.Start(), Outcome::Done);
-  EXPECT_EQ(g.shell.statuses, std::vector<std::string>{"A damaged journal (resource\\quorlin.journal) was found and "
+  EXPECT_EQ(g.ui.statuses, std::vector<std::string>{"A damaged journal (resource\\quorlin.journal) was found and "
                                                        "discarded."});
 }
 

@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 using test::ReadBytes;
 using ::testing::ElementsAre;
 
-// Records what the presenter asks of the window; messages go to a RecordingShell, which answers them.
+// Records what the presenter asks of the window; messages go to a RecordingFrontEnd, which answers them.
 struct RecordingView : WindowView {
   void SetTitle(const std::string& text) override { title = text; }
   void Show() override { ++shown; }
@@ -28,7 +28,7 @@ struct RecordingView : WindowView {
   void SetStatus(const std::string& text, bool) override { status = text; }
   MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
                             MessageButtons buttons) override {
-    return shell.ShowMessage(text, caption, icon, buttons);
+    return ui.ShowMessage(text, caption, icon, buttons);
   }
   void ShowPicture(const ImageBuffer* image) override { picture = image ? image->Pixels : std::vector<uint8_t>{}; }
   void SetSkinItemChecked(int index, bool on) override { on ? (void)ticked.insert(index) : (void)ticked.erase(index); }
@@ -66,7 +66,7 @@ struct RecordingView : WindowView {
   int shown = 0, closed = 0;
   bool cancel = false;
   std::vector<std::string> filters, progress, offered;
-  test::RecordingShell shell;  // the messages shown, and the answers to questions
+  test::RecordingFrontEnd ui;  // the messages shown, and the answers to questions
   std::vector<uint8_t> picture;
   std::vector<bool> busyChanges;
   std::set<int> ticked;
@@ -103,7 +103,7 @@ TEST_F(PresenterTest, StartUpThenTheMenusRunTheCommandsOnTheTickedSlot) {
   Presenter& p = Make(nullptr, hooks);
   ASSERT_EQ(p.Form_Load(), Outcome::Done);
   EXPECT_TRUE(view.title == "Quorlin [1.1.18]" && view.shown == 1 && firstShown == 1);
-  EXPECT_EQ(view.shell.MessageTexts(),
+  EXPECT_EQ(view.ui.MessageTexts(),
             std::vector<std::string>{"An index of the skins must be created to be patch independent."});
   EXPECT_EQ(view.ticked, std::set<int>{9});
   for (const int slot : {37, 9, 12}) p.skinl_Click(slot);
@@ -116,7 +116,7 @@ TEST_F(PresenterTest, StartUpThenTheMenusRunTheCommandsOnTheTickedSlot) {
   EXPECT_THAT(view.filters, ElementsAre("All Formats (*.bmp *.tga *.jpg *.png)=*.bmp;*.tga;*.jpg;*.png",
                                         "Windows Bitmap (*.bmp)=*.bmp", "Jpeg File (*.jpg)=*.jpg",
                                         "Targa File (*.tga)=*.tga", "PNG Image (*.png)=*.png"));
-  EXPECT_TRUE(view.status == "before" && view.picture.empty() && view.shell.messages.size() == 1);
+  EXPECT_TRUE(view.status == "before" && view.picture.empty() && view.ui.messages.size() == 1);
   const ImageBuffer picture = test::PositionPicture();
   view.chosen = Picture("skin.bmp", picture);
   p.mnufileopen_Click();
@@ -141,7 +141,7 @@ TEST_F(PresenterTest, StartUpThenTheMenusRunTheCommandsOnTheTickedSlot) {
   EXPECT_EQ(test::At(textures, level0(9)), test::At(original, level0(9)));
 
   // Restore, its question answered Yes through the view (No and the question's text: restore_test).
-  view.shell.answers = {MessageAnswer::Yes};
+  view.ui.answers = {MessageAnswer::Yes};
   p.mnueditRestore_Click();
   EXPECT_TRUE(view.status == "Done." && ReadBytes(g.Textures()) == original);
 
@@ -156,8 +156,8 @@ TEST_F(PresenterTest, ACancelledCopyWritesNothingAndAnEscapedErrorEndsTheProgram
   p.OpenPictureFile(Picture("skin.bmp", test::PositionPicture()));
   view.cancel = true;
   p.mnueditInsert_Click();
-  EXPECT_EQ(view.shell.messages.back().text.rfind("Could not back up resource\\textures.mw4:\nCopying ", 0), 0u)
-      << view.shell.messages.back().text;
+  EXPECT_EQ(view.ui.messages.back().text.rfind("Could not back up resource\\textures.mw4:\nCopying ", 0), 0u)
+      << view.ui.messages.back().text;
   EXPECT_EQ(view.progress.back(), "closed");
   EXPECT_TRUE(!fs::exists(g.Textures() + "b") && ReadBytes(g.Textures()) == textures);
   EXPECT_EQ(view.closed, 0);
@@ -166,8 +166,8 @@ TEST_F(PresenterTest, ACancelledCopyWritesNothingAndAnEscapedErrorEndsTheProgram
   sample::WriteFile(g.dir / "skin.png", {1, 2, 3});
   view.chosen = g.dir / "skin.png";
   p.mnufileopen_Click();
-  EXPECT_EQ(view.shell.messages.back().text, "Error\nstd::bad_alloc");
-  EXPECT_EQ(view.shell.messages.back().icon, MessageIcon::Critical);
+  EXPECT_EQ(view.ui.messages.back().text, "Error\nstd::bad_alloc");
+  EXPECT_EQ(view.ui.messages.back().icon, MessageIcon::Critical);
   EXPECT_TRUE(view.closed == 1 && p.ExitStatus() == 1);
 }
 
@@ -180,7 +180,7 @@ TEST_F(PresenterTest, AGameFolderThisUserCannotWriteIsExplainedAndEndsTheProgram
   if (!readOnly.ok()) GTEST_SKIP() << "the file system cannot make a folder read-only for root";
   p.mnueditInsert_Click();
   readOnly.Release();
-  EXPECT_EQ(view.shell.messages.back().text,
+  EXPECT_EQ(view.ui.messages.back().text,
             "Quorlin cannot change the game's files in\n" + g.dir / "resource" +
                 "\nbecause this user may not create files in it (no permission to write in the "
                 "folder).\n\nGive this user permission to write there, or run Quorlin as a user "
@@ -200,7 +200,7 @@ TEST_F(PresenterTest, TheTestAidsAnswerMessagesInsteadOfTheView) {
   const auto textures = ReadBytes(g.Textures());
   p.mnueditRestore_Click();  // answered No, as the aid says: nothing done, nothing said
   EXPECT_EQ(view.status, "Texture Loaded ready to insert");
-  EXPECT_TRUE(view.shell.messages.empty() && ReadBytes(g.Textures()) == textures);
+  EXPECT_TRUE(view.ui.messages.empty() && ReadBytes(g.Textures()) == textures);
   EXPECT_EQ(hooks.answerMessage("t", "T", MessageIcon::None, MessageButtons::Ok), MessageAnswer::Ok);
 }
 
@@ -219,7 +219,7 @@ TEST_F(PresenterTest, WithNoGameFoundTheFolderIsChosenAndRememberedForTheNextSta
   hooks.startup.OpenKey = [] { return std::unique_ptr<RegistryKey>(); };  // no game key anywhere
   const auto start = [&](std::deque<MessageAnswer> answers, std::deque<std::optional<std::string>> folders) {
     view = RecordingView{};
-    view.shell.answers = std::move(answers);
+    view.ui.answers = std::move(answers);
     view.folders = std::move(folders);
     presenter = std::make_unique<Presenter>(view, nullptr, hooks);
     return presenter->Form_Load();
@@ -229,14 +229,14 @@ TEST_F(PresenterTest, WithNoGameFoundTheFolderIsChosenAndRememberedForTheNextSta
   for (const auto& [answer, folder] : {std::pair{MessageAnswer::No, std::optional<std::string>(g.dir.str())},
                                       {MessageAnswer::Yes, std::nullopt}}) {
     EXPECT_EQ(start({answer}, {folder}), Outcome::EndProgram);
-    EXPECT_EQ(view.shell.MessageTexts(), (std::vector<std::string>{problem, question}));
+    EXPECT_EQ(view.ui.MessageTexts(), (std::vector<std::string>{problem, question}));
     EXPECT_TRUE(presenter->ExitStatus() == 1 && view.closed == 1 && view.shown == 0);
     EXPECT_FALSE(fs::exists(other / "settings.json") || fs::exists(g.Resource("textures.inx")));
   }
   fs::create_directories(other / "half/Resource");
   sample::WriteFile(other / "half/Resource/TEXTURES.MW4", {1});  // letter case as Wine matches it
   ASSERT_EQ(start({MessageAnswer::Yes}, {other / "nothing", other / "half", g.dir.str()}), Outcome::Done);
-  EXPECT_EQ(view.shell.MessageTexts(),
+  EXPECT_EQ(view.ui.MessageTexts(),
             (std::vector<std::string>{problem, question,
                                       "The folder\n" + other / "nothing" +
                                           "\nis not the game's folder: it has neither resource\\textures.mw4 nor "
@@ -245,16 +245,16 @@ TEST_F(PresenterTest, WithNoGameFoundTheFolderIsChosenAndRememberedForTheNextSta
                                           "\nis not the game's folder: it has no resource\\props.mw4.",
                                       "An index of the skins must be created to be patch independent."}));
   EXPECT_EQ(view.folderDialogs.front(), "Choose the Mechwarrior Vengeance folder at ");
-  EXPECT_EQ(view.shell.messages[1].icon, MessageIcon::Question);
+  EXPECT_EQ(view.ui.messages[1].icon, MessageIcon::Question);
   EXPECT_EQ(ReadSettings(other / "settings.json")["game_folder"], g.dir.str());
   EXPECT_EQ(view.ticked, std::set<int>{9});
 
   // The next start: the remembered folder, no question; once it lost an archive, the search again.
   EXPECT_EQ(start({}, {}), Outcome::Done);
-  EXPECT_TRUE(view.shell.messages.empty() && view.folderDialogs.empty() && view.title == "Quorlin [1.1.18]");
+  EXPECT_TRUE(view.ui.messages.empty() && view.folderDialogs.empty() && view.title == "Quorlin [1.1.18]");
   fs::remove(g.Props());
   EXPECT_EQ(start({MessageAnswer::No}, {}), Outcome::EndProgram);
-  EXPECT_EQ(view.shell.MessageTexts(), (std::vector<std::string>{problem, question}));
+  EXPECT_EQ(view.ui.MessageTexts(), (std::vector<std::string>{problem, question}));
 }
 
 // File > Game Folder... starts the window on another game, as start-up does, keeping the picture.
@@ -270,10 +270,12 @@ TEST_F(PresenterTest, AnotherGameFolderFromTheMenuKeepsThePicture) {
   view.folders = {std::nullopt, second.dir.str()};
   const auto textures = ReadBytes(g.Textures());
   p.mnufileGameFolder_Click();  // cancelled: nothing changes
-  EXPECT_EQ(view.folderDialogs.back(), "Choose the Mechwarrior Vengeance folder at " + g.dir.str());
-  view.shell.messages.clear();
+  std::string start = view.folderDialogs.back();  // the game's folder, with or without a last separator
+  if (start.back() == '\\') start.pop_back();
+  EXPECT_EQ(start, "Choose the Mechwarrior Vengeance folder at " + g.dir.str());
+  view.ui.messages.clear();
   p.mnufileGameFolder_Click();
-  EXPECT_EQ(view.shell.MessageTexts(),
+  EXPECT_EQ(view.ui.MessageTexts(),
             std::vector<std::string>{"An index of the skins must be created to be patch independent."});
   EXPECT_EQ(view.status, "Texture Loaded ready to insert");
   EXPECT_EQ(ReadSettings(settings / "settings.json")["game_folder"], second.dir.str());
@@ -315,7 +317,7 @@ TEST_F(PresenterTest, TheSkinMenuShowsWhatEachSlotHoldsAfterEveryChange) {
   }
   EXPECT_EQ(view.icons.at(12), marked);
   EXPECT_EQ(view.icons.at(9), solid(9));
-  view.shell.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
+  view.ui.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
   p.mnueditRestoreSlot_Click();
   EXPECT_EQ(view.icons.at(12), solid(12));
   p.mnueditUndo_Click();
@@ -345,9 +347,9 @@ TEST_F(PresenterTest, ADroppedPictureIsOpenedAndTheOpenDialogStartsWhereItWas) {
   fs::create_directories(g.dir / "art");
   const std::string skin = Picture("art/skin.bmp", test::PositionPicture()), other = Picture("other.bmp", {});
   for (const std::vector<std::string>& dropped : {std::vector<std::string>{skin, other}, {g.dir / "art"}, {}}) {
-    view.shell.messages.clear();
+    view.ui.messages.clear();
     p.DropFiles(dropped);
-    EXPECT_EQ(view.shell.MessageTexts(), std::vector<std::string>{"Drop one picture file onto the window to open it."});
+    EXPECT_EQ(view.ui.MessageTexts(), std::vector<std::string>{"Drop one picture file onto the window to open it."});
     EXPECT_TRUE(view.picture.empty() && view.status != "Texture Loaded ready to insert");
   }
   EXPECT_FALSE(fs::exists(settings / "settings.json"));
@@ -397,7 +399,7 @@ TEST_F(PresenterTest, OfSeveralInstallationsNoneChosenEndsTheProgramBeforeAnythi
   Presenter p(view, nullptr);
   EXPECT_EQ(p.Form_Load(), Outcome::EndProgram);
   EXPECT_THAT(view.offered, ElementsAre(home / ".wine", home / ".local/share/wineprefixes/other"));
-  EXPECT_TRUE(p.ExitStatus() == 1 && view.closed == 1 && view.shown == 0 && view.shell.messages.empty());
+  EXPECT_TRUE(p.ExitStatus() == 1 && view.closed == 1 && view.shown == 0 && view.ui.messages.empty());
   EXPECT_FALSE(fs::exists(g.Resource("textures.inx")) || fs::exists(home / "other/resource/textures.inx"));
   test::SetEnvironment("HOME", oldHome.c_str());
 }

@@ -30,8 +30,8 @@ struct RestoreGame : test::TestGame {
   }
   Outcome Restore(MessageAnswer answer, int slot = 0) {
     return Run([&] {
-      shell.answers.push_back(answer);
-      return slot ? RestoreSlot(state, shell, slot) : mnueditRestore_Click(state, shell);
+      ui.answers.push_back(answer);
+      return slot ? RestoreSlot(state, ui, slot) : RestoreOriginals(state, ui);
     });
   }
   std::vector<uint8_t> originalTextures, originalProps;
@@ -44,16 +44,16 @@ TEST(RestoreToOriginal, AsksThenCopiesBothBackupsBackAndKeepsThem) {
   RestoreGame g;
   const auto inserted = ReadBytes(g.Textures());
   EXPECT_EQ(g.Restore(MessageAnswer::No), Outcome::Refused);
-  ASSERT_EQ(g.shell.messages.size(), 1u);
-  const auto& m = g.shell.messages[0];
+  ASSERT_EQ(g.ui.messages.size(), 1u);
+  const auto& m = g.ui.messages[0];
   EXPECT_TRUE(m.text == kQuestion && m.title == "Continue?" && m.icon == MessageIcon::Information &&
               m.buttons == MessageButtons::YesNo);
-  EXPECT_TRUE(g.shell.statuses.empty() && SameBytes(ReadBytes(g.Textures()), inserted));
+  EXPECT_TRUE(g.ui.statuses.empty() && SameBytes(ReadBytes(g.Textures()), inserted));
   for (const auto& backup : {g.Textures() + "b", g.Props() + "b"}) fs::permissions(backup, fs::perms::owner_read);
   for (int round = 0; round < 2; ++round) {  // read-only backups leave writable archives; again: the backups remain
     EXPECT_EQ(g.Restore(MessageAnswer::Yes), Outcome::Done);
-    EXPECT_EQ(g.shell.statuses, kBoth);
-    EXPECT_EQ(g.shell.messages.size(), 1u);
+    EXPECT_EQ(g.ui.statuses, kBoth);
+    EXPECT_EQ(g.ui.messages.size(), 1u);
     for (const auto& [archive, original] :
          {std::pair{g.Textures(), g.originalTextures}, {g.Props(), g.originalProps}}) {
       EXPECT_TRUE(SameBytes(ReadBytes(archive), original) && SameBytes(ReadBytes(archive + "b"), original));
@@ -92,9 +92,9 @@ TEST(RestoreToOriginal, RefusalsReportedArchivesRestoredOnlyWhereTheyCanBe) {
     }
 #endif
     EXPECT_EQ(g.Restore(MessageAnswer::Yes), c.readOnly ? Outcome::EndProgram : Outcome::Refused);
-    EXPECT_EQ(g.shell.MessageTexts(), messages);
-    EXPECT_EQ(g.shell.messages.back().icon, MessageIcon::Critical);
-    EXPECT_EQ(g.shell.statuses, c.statuses);
+    EXPECT_EQ(g.ui.MessageTexts(), messages);
+    EXPECT_EQ(g.ui.messages.back().icon, MessageIcon::Critical);
+    EXPECT_EQ(g.ui.statuses, c.statuses);
     EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), c.texturesRestored ? g.originalTextures : textures));
     EXPECT_TRUE(SameBytes(ReadBytes(g.Props()), c.propsRestored ? g.originalProps : props));
   }
@@ -160,8 +160,8 @@ TEST(RestoreSlot, PutsBackTheSlotsEntriesFoundInTheBackupsOwnDirectoryOrWritesNo
       test::Put(props, g.layout.props.at(lobby), test::At(propsBackup, backups.props.at(lobby)));
     }
     EXPECT_EQ(g.Restore(c.answer, 12), c.outcome);
-    EXPECT_EQ(g.shell.messages.back().text.substr(0, c.message.size()), c.message);
-    EXPECT_EQ(g.shell.statuses, c.outcome == Outcome::Done ? kBoth : std::vector<std::string>{});
+    EXPECT_EQ(g.ui.messages.back().text.substr(0, c.message.size()), c.message);
+    EXPECT_EQ(g.ui.statuses, c.outcome == Outcome::Done ? kBoth : std::vector<std::string>{});
     EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
     EXPECT_TRUE(SameBytes(ReadBytes(g.Props()), props));
   }

@@ -20,21 +20,21 @@ std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.b
 TEST(Settings, TheFileIsReadAsTheProgramWroteItAndWhatElseItHoldsIsKept) {
   test::TempDir dir;
   const std::string path = dir / "quorlin/settings.json";
-  test::RecordingShell shell;
+  test::RecordingFrontEnd ui;
   SettingsFile file(path);
-  EXPECT_EQ(file.Load(shell), Settings{});  // none yet: no news
+  EXPECT_EQ(file.Load(ui), Settings{});  // none yet: no news
   sample::WriteFile(dir / "other.json", {});
   const Settings settings{"/games/mw4 \xC3\xA9", "/art", true};
-  file.Save(settings, shell);
+  file.Save(settings, ui);
   EXPECT_EQ(nlohmann::json::parse(Text(ReadBytes(path))),
             (nlohmann::json{{"game_folder", "/games/mw4 \xC3\xA9"}, {"picture_folder", "/art"}, {"smooth_levels", true}}));
-  EXPECT_EQ(file.Load(shell), settings);
+  EXPECT_EQ(file.Load(ui), settings);
   sample::WriteFile(path, {'{', '"', 'w', '"', ':', '[', '1', ']', ',', '"', 's', 'm', 'o', 'o', 't', 'h', '_', 'l',
                            'e', 'v', 'e', 'l', 's', '"', ':', 't', 'r', 'u', 'e', '}'});
-  file.Save({std::nullopt, "/p", false}, shell);  // a key of another program's stays
+  file.Save({std::nullopt, "/p", false}, ui);  // a key of another program's stays
   EXPECT_EQ(nlohmann::json::parse(Text(ReadBytes(path))),
             (nlohmann::json{{"w", {1}}, {"picture_folder", "/p"}, {"smooth_levels", false}}));
-  EXPECT_TRUE(shell.events.empty()) << shell.events.front();
+  EXPECT_TRUE(ui.events.empty()) << ui.events.front();
   EXPECT_EQ(test::Listing(dir / "quorlin"), std::set<std::string>{"settings.json"});
 }
 
@@ -63,19 +63,19 @@ TEST(Settings, ADamagedUnreadableOrUnwritableFileIsPassedOverWithOneNotice) {
     test::TempDir dir;
     const std::string path = dir / "settings.json";
     c.spoil(path);
-    test::RecordingShell shell;
+    test::RecordingFrontEnd ui;
     SettingsFile file(path);
-    EXPECT_EQ(file.Load(shell), Settings{});
-    file.Load(shell);
-    file.Save({"/g", std::nullopt, true}, shell);
+    EXPECT_EQ(file.Load(ui), Settings{});
+    file.Load(ui);
+    file.Save({"/g", std::nullopt, true}, ui);
     std::string notice = c.notice;
     notice.replace(notice.find('@'), 1, path);
-    ASSERT_EQ(shell.statuses.size(), 1u) << "one notice, however often the file is met";
-    EXPECT_EQ(shell.statuses[0].substr(0, notice.size()), notice);
+    ASSERT_EQ(ui.statuses.size(), 1u) << "one notice, however often the file is met";
+    EXPECT_EQ(ui.statuses[0].substr(0, notice.size()), notice);
     // A damaged file is written anew; a folder in the way stays (and the setting lasts the run).
     EXPECT_EQ(fs::is_regular_file(path), !c.loads);
     if (!c.loads) {
-      EXPECT_EQ(file.Load(shell), (Settings{"/g", std::nullopt, true}));
+      EXPECT_EQ(file.Load(ui), (Settings{"/g", std::nullopt, true}));
     }
   }
 }

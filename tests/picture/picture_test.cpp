@@ -37,11 +37,12 @@ std::vector<uint8_t> TopDownBmp(const ImageBuffer& picture) {
 TEST(OpenPicture, EveryFormatGivesThePicturesPixelsAndUnusableFilesLeaveNoImageLoaded) {
   test::TempDir tmp;
   ProgramState state;
-  test::RecordingShell shell;
+  test::RecordingFrontEnd ui;
+  const auto show = [&ui](const ImageBuffer* p) { ui.events.push_back(p ? "picture" : "picture cleared"); };
   const auto open = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
     sample::WriteFile(tmp / name, bytes);
-    shell = test::RecordingShell{};
-    return OpenPicture(state, shell, tmp / name, DecodePicture);
+    ui = test::RecordingFrontEnd{};
+    return OpenPicture(state, ui, tmp / name, DecodePicture, ScaleDown::Never, show);
   };
   const ImageBuffer picture = test::PositionPicture(), smooth = Smooth();
   const auto bmp = sample::EncodeBmp(picture), tga = test::Targa(picture), png = sample::EncodePng(picture);
@@ -88,7 +89,7 @@ TEST(OpenPicture, EveryFormatGivesThePicturesPixelsAndUnusableFilesLeaveNoImageL
     const Outcome outcome = open(c.name, c.bytes);
     if (!c.message) {  // JPEG is lossy: libjpeg-turbo stays within 3 of the source on this file
       ASSERT_EQ(outcome, Outcome::Done);
-      EXPECT_EQ(shell.events, (std::vector<std::string>{"picture", "status Texture Loaded ready to insert"}));
+      EXPECT_EQ(ui.events, (std::vector<std::string>{"picture", "status Texture Loaded ready to insert"}));
       const bool lossy = c.bytes == jpeg;
       const ImageBuffer& expected = lossy ? smooth : picture;
       ASSERT_EQ(state.LoadedImage.Pixels.size(), expected.Pixels.size());
@@ -105,8 +106,8 @@ TEST(OpenPicture, EveryFormatGivesThePicturesPixelsAndUnusableFilesLeaveNoImageL
       continue;
     }
     EXPECT_EQ(outcome, Outcome::Refused);
-    ASSERT_EQ(shell.messages.size(), 1u);
-    const std::string& text = shell.messages[0].text;
+    ASSERT_EQ(ui.messages.size(), 1u);
+    const std::string& text = ui.messages[0].text;
     if (c.message->empty()) {
       EXPECT_NE(text.find(c.name), std::string::npos) << text;
     } else {
@@ -114,7 +115,7 @@ TEST(OpenPicture, EveryFormatGivesThePicturesPixelsAndUnusableFilesLeaveNoImageL
     }
     EXPECT_EQ(state.LoadedImage.BitsPerPixel, 0);
     EXPECT_EQ(state.WorkImage.Pixels, picture.Pixels);  // the earlier working copy stays
-    EXPECT_EQ(shell.events.back(), "picture cleared");
+    EXPECT_EQ(ui.events.back(), "picture cleared");
   }
 }
 
@@ -127,20 +128,21 @@ TEST(OpenPicture, ALargerSquarePictureIsScaledDownWhenTheUserSaysSo) {
   const ImageBuffer reference = test::Reference(large, 512);
   for (const MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
     ProgramState state;
-    test::RecordingShell shell;
-    shell.answers = {answer};
-    const Outcome outcome = OpenPicture(state, shell, tmp / "large.png", DecodePicture, ScaleDown::Ask);
-    ASSERT_EQ(shell.messages.at(0).text, "The picture is 1024x1024. Scale it down to 512x512?");
-    EXPECT_EQ(shell.messages[0].buttons, MessageButtons::YesNo);
+    test::RecordingFrontEnd ui;
+    ui.answers = {answer};
+    const auto show = [&ui](const ImageBuffer* p) { ui.events.push_back(p ? "picture" : "picture cleared"); };
+    const Outcome outcome = OpenPicture(state, ui, tmp / "large.png", DecodePicture, ScaleDown::Ask, show);
+    ASSERT_EQ(ui.messages.at(0).text, "The picture is 1024x1024. Scale it down to 512x512?");
+    EXPECT_EQ(ui.messages[0].buttons, MessageButtons::YesNo);
     if (answer == MessageAnswer::No) {
       EXPECT_EQ(outcome, Outcome::Refused);
-      EXPECT_EQ(shell.events, (std::vector<std::string>{"message The picture is 1024x1024. Scale it down to 512x512?",
+      EXPECT_EQ(ui.events, (std::vector<std::string>{"message The picture is 1024x1024. Scale it down to 512x512?",
                                                         "message Skin file isn't 512x512!", "picture cleared"}));
       EXPECT_EQ(state.LoadedImage.BitsPerPixel, 0);
       continue;
     }
     ASSERT_EQ(outcome, Outcome::Done);
-    EXPECT_EQ(shell.events.back(), "status Texture Loaded ready to insert");
+    EXPECT_EQ(ui.events.back(), "status Texture Loaded ready to insert");
     ASSERT_EQ(state.LoadedImage.Pixels.size(), reference.Pixels.size());
     for (size_t i = 0; i < reference.Pixels.size(); ++i) {
       ASSERT_LE(std::abs(state.LoadedImage.Pixels[i] - reference.Pixels[i]), 1) << "byte " << i;

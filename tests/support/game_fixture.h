@@ -11,7 +11,7 @@
 
 #include "app/commands.h"
 #include "samplegame/sample_game.h"
-#include "support/recording_shell.h"
+#include "support/recording_front_end.h"
 #include "support/temp_dir.h"
 
 namespace quorlin::test {
@@ -146,19 +146,22 @@ class Immutable {
 };
 #endif
 
-// A generated game in its own folder, its archives' layout, and a program state and recording shell over it.
+// A generated game in its own folder, its archives' layout, and a program state and recording ui over it.
 struct TestGame {
   explicit TestGame(const sample::GameOptions& options = SmallGame()) {
     layout = sample::WriteSampleGame(dir.str(), options);
   }
   Outcome Start() {
     state = ProgramState{};
-    shell = RecordingShell{};
+    ui = RecordingFrontEnd{};
     StartupOptions options;
     options.GameDir = dir.str();
-    return Form_Load(state, shell, options);
+    return StartUp(state, ui, options).outcome;
   }
-  std::string Resource(const std::string& name) const { return dir / ("resource/" + name); }
+  // With the platform's separators, as the program prints paths.
+  std::string Resource(const std::string& name) const {
+    return std::filesystem::path(dir / ("resource/" + name)).make_preferred().string();
+  }
   std::string Textures() const { return Resource("textures.mw4"); }
   std::string Props() const { return Resource("props.mw4"); }
   // A picture as a successful File > Open leaves it.
@@ -169,15 +172,15 @@ struct TestGame {
   // A command as the window runs it: files opened afresh, closed when it ends.
   template <typename Command>
   Outcome Run(Command command) {
-    shell = RecordingShell{};
+    ui = RecordingFrontEnd{};
     state.Archives.Close();
     const Outcome outcome = command();
     state.Archives.Close();
     return outcome;
   }
   Outcome Insert(int slot, LevelFilter filter = LevelFilter::Nearest) {
-    skinl_Click(state, shell, static_cast<int16_t>(slot));
-    return Run([&] { return mnueditInsert_Click(state, shell, filter); });
+    SelectSlot(state, static_cast<int16_t>(slot));
+    return Run([&] { return InsertIntoSelectedSlot(state, ui, filter); });
   }
   // The archives as they must be after a picture went into a slot.
   void Inserted(std::vector<uint8_t>& textures, std::vector<uint8_t>& props, int slot, const ImageBuffer& picture,
@@ -203,7 +206,7 @@ struct TestGame {
   TempDir dir;
   sample::SampleGame layout;
   ProgramState state;
-  RecordingShell shell;
+  RecordingFrontEnd ui;
 };
 
 }  // namespace quorlin::test

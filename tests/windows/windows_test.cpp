@@ -57,11 +57,11 @@ TEST(WindowsRegistry, TheKeyIsReadFromThe32BitViewFirstThenThe64BitView) {
     DeleteKeys();
     for (const auto& [view, path] : c.keys) SetKey(view, path);
     g.state = ProgramState{};
-    g.shell = test::RecordingShell{};
-    const Outcome outcome = Form_Load(g.state, g.shell);
+    g.ui = test::RecordingFrontEnd{};
+    const Outcome outcome = StartUp(g.state, g.ui).outcome;
     if (c.found.empty()) {
       EXPECT_EQ(outcome, Outcome::EndProgram);
-      EXPECT_EQ(g.shell.MessageTexts(), std::vector<std::string>{"Problem getting Mechwarrior Path!"});
+      EXPECT_EQ(g.ui.MessageTexts(), std::vector<std::string>{"Problem getting Mechwarrior Path!"});
     } else {
       EXPECT_EQ(outcome, Outcome::Done);
       EXPECT_EQ(g.state.Game.MechPath, c.found);
@@ -80,18 +80,18 @@ TEST(WindowsFiles, HiddenFilesCountAsMissing) {
   // A hidden backup is missing to Restore, and Insert makes the backup again.
   SetFileAttributesA((g.Textures() + "b").c_str(), FILE_ATTRIBUTE_HIDDEN);
   EXPECT_EQ(g.Run([&] {
-    g.shell.answers.push_back(MessageAnswer::Yes);
-    return mnueditRestore_Click(g.state, g.shell);
+    g.ui.answers.push_back(MessageAnswer::Yes);
+    return RestoreOriginals(g.state, g.ui);
   }),
             Outcome::Refused);
-  EXPECT_EQ(g.shell.MessageTexts().at(1), "Backup texture file doesn't exist!");
+  EXPECT_EQ(g.ui.MessageTexts().at(1), "Backup texture file doesn't exist!");
   ASSERT_EQ(g.Insert(12), Outcome::Done);
-  EXPECT_EQ(g.shell.statuses.front(), "Backing up resource\\textures.mw4");
+  EXPECT_EQ(g.ui.statuses.front(), "Backing up resource\\textures.mw4");
 
   // A hidden texture archive is not there at all.
   SetFileAttributesA(g.Textures().c_str(), FILE_ATTRIBUTE_HIDDEN);
   EXPECT_EQ(g.Start(), Outcome::EndProgram);
-  EXPECT_EQ(g.shell.MessageTexts(), std::vector<std::string>{"Mechwarrior path is invalid!"});
+  EXPECT_EQ(g.ui.MessageTexts(), std::vector<std::string>{"Mechwarrior path is invalid!"});
   SetFileAttributesA(g.Textures().c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -108,7 +108,7 @@ TEST(VirtualStore, AVirtualizedArchiveIsTheOneReadAndWritten) {
   sample::WriteFile(copy, virtualized);
   const auto real = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
   ASSERT_EQ(g.Start(), Outcome::Done);
-  EXPECT_EQ(g.shell.messages.front().text,
+  EXPECT_EQ(g.ui.messages.front().text,
             "Some of the game's files have copies that Windows keeps for this user in its VirtualStore, and the game "
             "reads those copies. Quorlin reads and writes them too, not the files in the game's folder:\n" +
                 copy);

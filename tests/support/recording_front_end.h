@@ -8,9 +8,9 @@
 
 namespace quorlin::test {
 
-// A Shell that records what the commands ask of the front end, one line per
+// A FrontEnd that records what the commands ask of the front end, one line per
 // request in order, and answers Yes/No questions from a queue (No when empty).
-class RecordingShell : public WindowShell {
+class RecordingFrontEnd : public FrontEnd {
  public:
   struct Message {
     std::string text, title;
@@ -32,12 +32,7 @@ class RecordingShell : public WindowShell {
     return a;
   }
   void SetBusy(bool on) override { events.push_back((busy = on) ? "busy" : "idle"); }
-  void SetTitle(const std::string& text) override { events.push_back("title " + text); }
-  void ShowWindow() override { events.push_back("show"); }
-  void SetSkinItemChecked(int index, bool checked) override {
-    if (checked) events.push_back("check " + std::to_string(index));
-  }
-  void ShowPicture(const ImageBuffer* image) override { events.push_back(image ? "picture" : "picture cleared"); }
+  void MakeVisible() override { events.push_back("show"); }
 
   std::vector<std::string> MessageTexts() const {
     std::vector<std::string> texts;
