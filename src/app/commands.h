@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/program_state.h"
+#include "app/settings.h"
 #include "insert/insert_skin.h"
 #include "locate/installations.h"
 #include "locate/registry.h"
@@ -29,12 +30,20 @@ struct StartupOptions {
   // when neither of the two above is given, for as long as it holds both archives;
   // otherwise the game is looked for as usual.
   std::optional<std::string> RememberedGame;
+  // Elsewhere than on Windows: the home folder the launchers' prefixes are looked
+  // for in, and $WINEPREFIX (empty: unset), used when WinePrefix is not given.
+  std::string HomeFolder, EnvironmentPrefix;
   // Chooses among several installations found (each with its textures archive);
   // nothing means none, which ends the program. Without it, none is chosen.
   std::function<std::optional<size_t>(const std::vector<Installation>& found)> Choose;
   // Opens the game's key instead of looking for it; tests inject their own.
   std::function<std::unique_ptr<RegistryKey>()> OpenKey;
 };
+
+// The options both programs start up with: given holds what their command lines
+// named (--game, --prefix) and any hooks; the environment ($HOME, $WINEPREFIX) and
+// the folder remembered in the settings are added here, and only here.
+StartupOptions ResolveStartupOptions(StartupOptions given, const Settings& settings);
 
 // How start-up ended: EndProgram when the game cannot be found or a file fails;
 // gameNotFound when that was because no game was found ("Problem getting Mechwarrior

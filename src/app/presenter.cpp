@@ -16,11 +16,6 @@ namespace quorlin {
 
 namespace {
 
-std::string Environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
-
 const std::vector<FileFilter> kOpenFilters = {{"All Formats (*.bmp *.tga *.jpg *.png)", "*.bmp;*.tga;*.jpg;*.png"},
                                               {"Windows Bitmap (*.bmp)", "*.bmp"},
                                               {"Jpeg File (*.jpg)", "*.jpg"},
@@ -31,7 +26,7 @@ const std::vector<FileFilter> kOpenFilters = {{"All Formats (*.bmp *.tga *.jpg *
 
 WindowHooks HooksFromEnvironment() {
   WindowHooks hooks;
-  const std::string answer = Environment("QUORLIN_TEST_AUTO_ANSWER");
+  const std::string answer = EnvironmentValue("QUORLIN_TEST_AUTO_ANSWER");
   if (answer == "yes" || answer == "no") {
     const MessageAnswer toQuestions = answer == "yes" ? MessageAnswer::Yes : MessageAnswer::No;
     hooks.answerMessage = [toQuestions](const std::string& text, const std::string& title, MessageIcon,
@@ -47,7 +42,7 @@ WindowHooks HooksFromEnvironment() {
   } else if (!answer.empty()) {
     std::fprintf(stderr, "QUORLIN_TEST_AUTO_ANSWER must be yes or no; message boxes are shown as usual\n");
   }
-  if (const std::string record = Environment("QUORLIN_TEST_ELEVATE"); !record.empty()) {
+  if (const std::string record = EnvironmentValue("QUORLIN_TEST_ELEVATE"); !record.empty()) {
     hooks.launchAsAdministrator = [record](const Launch& launch) {
       if (FILE* file = std::fopen(record.c_str(), "w")) {
         std::fprintf(file, "runas %s %s\n", launch.program.c_str(), launch.arguments.c_str());
@@ -55,13 +50,13 @@ WindowHooks HooksFromEnvironment() {
       }
     };
   }
-  if (const std::string folder = Environment("QUORLIN_TEST_FOLDER"); !folder.empty()) {
+  if (const std::string folder = EnvironmentValue("QUORLIN_TEST_FOLDER"); !folder.empty()) {
     hooks.chooseFolder = [folder, used = false]() mutable -> std::optional<std::string> {
       if (folder == "cancel" || std::exchange(used, true)) return std::nullopt;
       return folder;
     };
   }
-  if (const std::string choice = Environment("QUORLIN_TEST_CHOOSE"); !choice.empty()) {
+  if (const std::string choice = EnvironmentValue("QUORLIN_TEST_CHOOSE"); !choice.empty()) {
     hooks.chooseInstallation = [choice](const std::vector<Installation>& found) -> std::optional<size_t> {
       for (const Installation& i : found) {
         std::fprintf(stderr, "installation: %s %s %s\n", LauncherName(i.launcher), i.prefix.c_str(), i.game.c_str());
@@ -115,9 +110,7 @@ Presenter::Presenter(WindowView& view, PictureDecoder decoder, WindowHooks hooks
 Outcome Presenter::Form_Load() {
   settings_ = settingsFile_.Load(*this);
   view_.SetSmoothLevelsChecked(settings_.smoothLevels);
-  StartupOptions options = hooks_.startup;
-  options.RememberedGame = settings_.gameFolder;
-  const Outcome outcome = StartOn(options);
+  const Outcome outcome = StartOn(ResolveStartupOptions(hooks_.startup, settings_));
   return outcome == Outcome::EndProgram ? outcome : Outcome::Done;
 }
 
@@ -216,8 +209,8 @@ void Presenter::ShowLooks(const std::vector<SlotLook>& looks) {
 std::string Presenter::ShowAndStartTestAids(const std::string& picture) {
   ShowWindow();
   if (!picture.empty()) OpenPictureFile(picture);
-  if (const std::string aid = Environment("QUORLIN_TEST_PICTURE"); !aid.empty()) OpenPictureFile(aid);
-  return Environment("QUORLIN_TEST_SCREENSHOT");
+  if (const std::string aid = EnvironmentValue("QUORLIN_TEST_PICTURE"); !aid.empty()) OpenPictureFile(aid);
+  return EnvironmentValue("QUORLIN_TEST_SCREENSHOT");
 }
 
 void Presenter::mnufileopen_Click() {

@@ -124,6 +124,23 @@ ImageBuffer SkinMenuIcon(const ImageBuffer& preview, bool changed);
 // error that escapes it into the failure report that ends the program), does
 // start-up, and is the FrontEnd the commands talk through, passing what they show to
 // the view.
+//
+// The window's handlers keep the names of its widgets (the Qt window's object names,
+// the Win32 window's command ids) so that each can be traced from menu to work; the
+// work itself is a verb the command line shares:
+//
+//   handler                    widget (Qt object / Win32 id)     verb
+//   Form_Load                  frmQuorlin                         StartUp (+ remembered folder)
+//   mnufileopen_Click          mnufileopen / kOpen               OpenPicture (after the dialog)
+//   DropFiles                  Picture1, the whole window         OpenPicture
+//   mnufileGameFolder_Click    mnufileGameFolder / kGameFolder   ArchivesMissingIn, StartUp
+//   mnufileexit_Click          mnufileexit / kExit                (ends the program)
+//   mnueditInsert_Click        mnueditInsert / kInsert           InsertIntoSelectedSlot
+//   mnueditRestore_Click       mnueditRestore / kRestore         RestoreOriginals
+//   mnueditRestoreSlot_Click   mnueditRestoreSlot / kRestoreSlot RestoreSlot
+//   mnueditUndo_Click          mnueditUndo / kUndo               UndoLastChange
+//   mnueditSmooth_Click        mnueditSmooth / kSmooth           (the settings' smooth_levels)
+//   skinl_Click(Index)         skinl_N / kSkinBase + N           SelectSlot
 class Presenter : public FrontEnd {
  public:
   // decoder: the platform's picture decoder, for File > Open.

@@ -39,6 +39,11 @@ void LoadSkinIndex(ProgramState& state, const std::string& relativeIndexFile) {
   (textures ? DecodeTexturesIndex : DecodePropsIndex)(bytes, state.Index);
 }
 
+// The one prefix to look in: --prefix, else $WINEPREFIX; nothing for every launcher's.
+[[maybe_unused]] const char* LookIn(const StartupOptions& options) {
+  return options.WinePrefix ? options.WinePrefix->c_str() : options.EnvironmentPrefix.c_str();
+}
+
 // The game's key and the prefix its paths go through: the test's key, the Windows
 // registry, or elsewhere the installations found in the Wine prefixes. Nothing when
 // the user chose none of several.
@@ -47,9 +52,7 @@ std::optional<std::pair<GameKeyValues, std::string>> FindGame(const StartupOptio
 #ifdef _WIN32
   return std::pair{ReadGameKey(OpenGameKey().get()), std::string()};
 #else
-  const char* home = std::getenv("HOME");
-  const auto found =
-      FindInstallations(home ? home : "", options.WinePrefix ? options.WinePrefix->c_str() : std::getenv("WINEPREFIX"));
+  const auto found = FindInstallations(options.HomeFolder, LookIn(options));
   std::vector<Installation> usable;
   std::copy_if(found.begin(), found.end(), std::back_inserter(usable), [](const auto& i) { return i.textures; });
   // With no usable one, the first found still says where the game was meant to be.
@@ -71,6 +74,13 @@ bool SkinIndexChanged(const ProgramState& state) {
 }
 
 }  // namespace
+
+StartupOptions ResolveStartupOptions(StartupOptions given, const Settings& settings) {
+  given.RememberedGame = settings.gameFolder;
+  given.HomeFolder = HomeFolder();
+  given.EnvironmentPrefix = EnvironmentValue("WINEPREFIX");
+  return given;
+}
 
 std::string WindowTitle() {
   return std::string(text::kProgramTitle) + " [" + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) +
@@ -133,11 +143,7 @@ std::vector<Installation> ListInstallations(const StartupOptions& options) {
     found.push_back(registered);
   }
 #else
-  const char* home = std::getenv("HOME");
-  for (Installation& i : FindInstallations(home ? home : "", options.WinePrefix ? options.WinePrefix->c_str()
-                                                                                 : std::getenv("WINEPREFIX"))) {
-    found.push_back(std::move(i));
-  }
+  for (Installation& i : FindInstallations(options.HomeFolder, LookIn(options))) found.push_back(std::move(i));
 #endif
   return found;
 }

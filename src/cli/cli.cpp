@@ -308,10 +308,10 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, cons
   Terminal ui(document ? streams.err : streams.out, streams, o.yes);
   // Where the game is: as given, else as the window finds it, the folder chosen there
   // first (the command line only reads the settings, never writes them).
-  StartupOptions startup;
-  if (!o.gameDir.empty()) startup.GameDir = o.gameDir;
-  if (!o.prefix.empty()) startup.WinePrefix = o.prefix;
-  startup.RememberedGame = SettingsFile().Load(ui).gameFolder;
+  StartupOptions given;
+  if (!o.gameDir.empty()) given.GameDir = o.gameDir;
+  if (!o.prefix.empty()) given.WinePrefix = o.prefix;
+  StartupOptions startup = ResolveStartupOptions(given, SettingsFile().Load(ui));
   // Several installations: the command line does not guess which one is meant.
   startup.Choose = [&](const std::vector<Installation>& found) -> std::optional<size_t> {
     streams.err << "The game is installed in several Wine prefixes; choose one with --prefix DIR (or --game DIR):\n";

@@ -25,9 +25,16 @@ namespace fs = std::filesystem;
 
 namespace quorlin {
 
+std::string HomeFolder() { return EnvironmentValue("HOME"); }
+
+std::string EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
 std::string DefaultWinePrefix() {
-  if (const char* prefix = std::getenv("WINEPREFIX"); prefix && *prefix) return prefix;
-  if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.wine";
+  if (std::string prefix = EnvironmentValue("WINEPREFIX"); !prefix.empty()) return prefix;
+  if (const std::string home = HomeFolder(); !home.empty()) return home + "/.wine";
   return ".wine";
 }
 

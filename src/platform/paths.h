@@ -11,6 +11,12 @@ namespace quorlin {
 // name such as "resource\textures.mw4"). Everything that touches the file system
 // first maps them to a native path here, in one place.
 
+// The user's home folder ($HOME; empty when unset). The one place it is read.
+std::string HomeFolder();
+
+// An environment variable's value; empty when it is unset.
+std::string EnvironmentValue(const char* name);
+
 // The Wine prefix used to map drive letters: $WINEPREFIX, else ~/.wine.
 std::string DefaultWinePrefix();
 

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "platform/paths.h"
+
 namespace quorlin {
 
 std::string SettingsFolder() {
@@ -12,8 +14,8 @@ std::string SettingsFolder() {
   if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/') {
     return std::string(config) + "/quorlin";
   }
-  const char* home = std::getenv("HOME");
-  return home && *home ? std::string(home) + "/.config/quorlin" : std::string();
+  const std::string home = HomeFolder();
+  return home.empty() ? std::string() : home + "/.config/quorlin";
 #endif
 }
 
