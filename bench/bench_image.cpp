@@ -307,9 +307,9 @@ ImageBuffer ScaleWith(Candidate candidate, const ImageBuffer& picture, int32_t s
     return out;
   }
   return ScaleDownInLinearLight(picture, side,
-                                candidate == kBoxLinear        ? ScaleFilter::kBox
-                                : candidate == kMitchellLinear ? ScaleFilter::kMitchell
-                                                               : ScaleFilter::kCatmullRom);
+                                candidate == kBoxLinear        ? ScaleFilter::Box
+                                : candidate == kMitchellLinear ? ScaleFilter::Mitchell
+                                                               : ScaleFilter::CatmullRom);
 }
 
 // 1-pixel white and black lines across a picture: half of white's light.

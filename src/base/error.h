@@ -7,21 +7,19 @@ namespace quorlin {
 
 // Failure numbers, after the run-time error numbers that the failure report has
 // always shown, so that a report reads the same whichever front end shows it.
-enum ErrorNumber : int {
-  kErrOverflow = 6,
-  kErrOutOfMemory = 7,
-  kErrSubscriptOutOfRange = 9,
-  kErrBadFileName = 52,
-  kErrFileNotFound = 53,
-  kErrDiskFull = 61,
-  kErrInputPastEnd = 62,
-  kErrPermissionDenied = 70,
-  kErrPathFileAccess = 75,
-  kErrPathNotFound = 76,
-  kErrDeviceIO = 57,
-  kErrBadRecord = 63,
-  kErrBadFileFormat = 321,  // a picture or a file of ours that cannot be read as what it claims to be
-};
+inline constexpr int kErrOverflow = 6;
+inline constexpr int kErrOutOfMemory = 7;
+inline constexpr int kErrSubscriptOutOfRange = 9;
+inline constexpr int kErrBadFileName = 52;
+inline constexpr int kErrFileNotFound = 53;
+inline constexpr int kErrDiskFull = 61;
+inline constexpr int kErrInputPastEnd = 62;
+inline constexpr int kErrPermissionDenied = 70;
+inline constexpr int kErrPathFileAccess = 75;
+inline constexpr int kErrPathNotFound = 76;
+inline constexpr int kErrDeviceIO = 57;
+inline constexpr int kErrBadRecord = 63;
+inline constexpr int kErrBadFileFormat = 321;  // a picture or a file of ours that cannot be read as what it claims to be
 
 // The one error that crosses the program's module boundaries: a number and a
 // description (naming the file). Commands catch it at their edge and turn it into

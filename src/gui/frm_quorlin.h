@@ -25,7 +25,7 @@ class frmQuorlin : public QMainWindow, public WindowView {
   explicit frmQuorlin(WindowHooks hooks = {}, QWidget* parent = nullptr);
   ~frmQuorlin() override;
 
-  Presenter& presenter() { return presenter_; }
+  Presenter& GetPresenter() { return presenter_; }
 
   // WindowView.
   void SetTitle(const std::string& title) override;

@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
   quorlin::WindowHooks hooks = quorlin::HooksFromEnvironment();
   hooks.startup = given.startup;
   quorlin::gui::frmQuorlin window(hooks);
-  quorlin::Presenter& presenter = window.presenter();
+  quorlin::Presenter& presenter = window.GetPresenter();
   // Start-up runs before the window is first shown; a missing game ends the
   // program without it.
   if (presenter.Form_Load() == quorlin::Outcome::EndProgram) return presenter.ExitStatus();

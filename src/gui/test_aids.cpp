@@ -33,7 +33,7 @@ void SaveScreenshot(frmQuorlin& window, const QString& file) {
     QCoreApplication::exit(2);
     return;
   }
-  window.presenter().mnufileexit_Click();
+  window.GetPresenter().mnufileexit_Click();
 }
 
 // Waits until the window is exposed (at most ten seconds), then lets it paint

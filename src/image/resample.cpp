@@ -19,11 +19,11 @@ namespace {
 
 stbir_filter StbFilter(ScaleFilter filter) {
   switch (filter) {
-    case ScaleFilter::kBox:
+    case ScaleFilter::Box:
       return STBIR_FILTER_BOX;  // a trapezoid: the exact area average, whatever the ratio
-    case ScaleFilter::kMitchell:
+    case ScaleFilter::Mitchell:
       return STBIR_FILTER_MITCHELL;
-    case ScaleFilter::kCatmullRom:
+    case ScaleFilter::CatmullRom:
       break;
   }
   return STBIR_FILTER_CATMULLROM;

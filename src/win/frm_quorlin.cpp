@@ -136,7 +136,7 @@ class frmQuorlin : public MainWindow, public WindowView {
   frmQuorlin(const frmQuorlin&) = delete;
   frmQuorlin& operator=(const frmQuorlin&) = delete;
 
-  Presenter& presenter() override { return presenter_; }
+  Presenter& GetPresenter() override { return presenter_; }
   int Run() override;
   HWND Handle() const override { return hwnd_; }
 

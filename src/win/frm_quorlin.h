@@ -13,7 +13,7 @@ namespace quorlin::win {
 class MainWindow {
  public:
   virtual ~MainWindow() = default;
-  virtual Presenter& presenter() = 0;
+  virtual Presenter& GetPresenter() = 0;
   virtual HWND Handle() const = 0;
   // Runs the window until it closes; returns the program's exit status.
   virtual int Run() = 0;

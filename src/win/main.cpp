@@ -16,7 +16,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   quorlin::WindowHooks hooks = quorlin::HooksFromEnvironment();
   hooks.startup = given.startup;
   const auto window = quorlin::win::CreateMainWindow(instance, hooks);
-  quorlin::Presenter& presenter = window->presenter();
+  quorlin::Presenter& presenter = window->GetPresenter();
   // Start-up runs before the window is first shown; a missing game ends the
   // program without it.
   if (presenter.Form_Load() == quorlin::Outcome::EndProgram) return presenter.ExitStatus();

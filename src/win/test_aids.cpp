@@ -105,7 +105,7 @@ void StartTestAids(MainWindow& window, const std::string& screenshot) {
     ClientToScreen(FindWindowExA(grabbed->Handle(), nullptr, "QuorlinPicture1", nullptr), &picture);
     std::fprintf(stderr, "client at %ld,%ld\npicture at %ld,%ld\n", client.x, client.y, picture.x, picture.y);
     if (!SaveScreen(file)) std::exit(2);
-    grabbed->presenter().mnufileexit_Click();
+    grabbed->GetPresenter().mnufileexit_Click();
   });
 }
 

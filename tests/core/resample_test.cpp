@@ -62,7 +62,7 @@ ImageBuffer NoisePicture(int32_t side) {
 }
 
 const char* Name(ScaleFilter filter) {
-  return filter == ScaleFilter::kBox ? "box" : filter == ScaleFilter::kMitchell ? "Mitchell" : "Catmull-Rom";
+  return filter == ScaleFilter::Box ? "box" : filter == ScaleFilter::Mitchell ? "Mitchell" : "Catmull-Rom";
 }
 
 TEST(ResampleInLinearLight, MatchesTheReferenceWithinOneForEveryChannelOfEveryPixel) {
@@ -70,10 +70,10 @@ TEST(ResampleInLinearLight, MatchesTheReferenceWithinOneForEveryChannelOfEveryPi
     int in, out;
     ScaleFilter filter;
   } cases[] = {
-      {64, 8, ScaleFilter::kCatmullRom}, {40, 16, ScaleFilter::kCatmullRom}, {48, 7, ScaleFilter::kCatmullRom},
-      {50, 1, ScaleFilter::kCatmullRom},  // every tap but the middle ones past an edge
-      {64, 8, ScaleFilter::kMitchell},   {40, 16, ScaleFilter::kMitchell},   {64, 8, ScaleFilter::kBox},
-      {40, 16, ScaleFilter::kBox},  // 2.5 input pixels each: the box's partial pixels
+      {64, 8, ScaleFilter::CatmullRom}, {40, 16, ScaleFilter::CatmullRom}, {48, 7, ScaleFilter::CatmullRom},
+      {50, 1, ScaleFilter::CatmullRom},  // every tap but the middle ones past an edge
+      {64, 8, ScaleFilter::Mitchell},   {40, 16, ScaleFilter::Mitchell},   {64, 8, ScaleFilter::Box},
+      {40, 16, ScaleFilter::Box},  // 2.5 input pixels each: the box's partial pixels
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.in) + " -> " + std::to_string(c.out) + " " + Name(c.filter));
@@ -176,7 +176,7 @@ TEST(ResampleInLinearLight, A4096PictureOfOneColourStaysThatColourEverywhere) {
     for (size_t i = 0; i < scaled.Pixels.size(); ++i) ASSERT_EQ(scaled.Pixels[i], colour[i % 3]) << i / 3;
   }
   // Every stored value survives the way through linear light and back.
-  for (const ScaleFilter filter : {ScaleFilter::kCatmullRom, ScaleFilter::kMitchell, ScaleFilter::kBox}) {
+  for (const ScaleFilter filter : {ScaleFilter::CatmullRom, ScaleFilter::Mitchell, ScaleFilter::Box}) {
     SCOPED_TRACE(Name(filter));
     for (int v = 0; v < 256; ++v) {
       const ImageBuffer one = Paint(64, 64, [v](int, int, uint8_t* p) { std::fill(p, p + 3, v); });

@@ -111,7 +111,7 @@ TEST(QtWindow, APictureDroppedOnTheWindowIsOpened) {
     return MessageAnswer::Ok;
   };
   gui::frmQuorlin window(hooks);
-  ASSERT_EQ(window.presenter().Form_Load(), Outcome::Done);
+  ASSERT_EQ(window.GetPresenter().Form_Load(), Outcome::Done);
   window.show();
   const auto drop = [&window](const QStringList& files) {
     QMimeData data;

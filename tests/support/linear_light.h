@@ -54,11 +54,11 @@ inline std::vector<std::vector<Tap>> Taps(int in, int out, ScaleFilter filter) {
     double total = 0;
     for (int i = static_cast<int>(std::floor(centre - 3 / scale)); i <= static_cast<int>(centre + 3 / scale); ++i) {
       double w = 0;
-      if (filter == ScaleFilter::kBox) {
+      if (filter == ScaleFilter::Box) {
         w = std::max(0.0, std::min<double>(i + 1, to) - std::max<double>(i, from));
       } else {
-        const double b = filter == ScaleFilter::kMitchell ? 1.0 / 3 : 0,
-                     c = filter == ScaleFilter::kMitchell ? 1.0 / 3 : 0.5;
+        const double b = filter == ScaleFilter::Mitchell ? 1.0 / 3 : 0,
+                     c = filter == ScaleFilter::Mitchell ? 1.0 / 3 : 0.5;
         w = Cubic(b, c, (i + 0.5 - centre) * scale);
       }
       if (w == 0) continue;
@@ -72,7 +72,7 @@ inline std::vector<std::vector<Tap>> Taps(int in, int out, ScaleFilter filter) {
 
 // The square picture scaled to side x side: each axis filtered in turn, in linear
 // light, in double precision.
-inline ImageBuffer Reference(const ImageBuffer& in, int side, ScaleFilter filter = ScaleFilter::kCatmullRom) {
+inline ImageBuffer Reference(const ImageBuffer& in, int side, ScaleFilter filter = ScaleFilter::CatmullRom) {
   const auto taps = Taps(in.Width, side, filter);
   std::vector<double> rows(static_cast<size_t>(in.Height) * static_cast<size_t>(side) * 3);  // across first
   for (int y = 0; y < in.Height; ++y) {
