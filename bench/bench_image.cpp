@@ -4,8 +4,7 @@
 // filters it could use compared.
 //
 // ResizeImage and BoxResizeImage write each level straight after its Targa header,
-// as the insert command does; BM_CopyImage512 times the copy File > Open makes of
-// the picture.
+// as the insert command does.
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -38,16 +37,6 @@ const ImageBuffer& Picture512() {
   static const ImageBuffer picture = sample::SamplePicture(512);
   return picture;
 }
-
-void BM_CopyImage512(benchmark::State& state) {
-  ImageBuffer work;
-  for (auto _ : state) {
-    CopyImage(Picture512(), work);
-    benchmark::DoNotOptimize(work.Pixels.data());
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 512 * 512 * 3);
-}
-BENCHMARK(BM_CopyImage512)->Unit(benchmark::kMicrosecond);
 
 // 512 -> side (the texture levels 1..5 are 256..16; the lobby preview is 32).
 void BM_ResizeImage(benchmark::State& state) {

@@ -46,17 +46,16 @@ PreparedGame& Game(int fillers) {
   slot = std::make_unique<PreparedGame>();
   PreparedGame& g = *slot;
   sample::GameOptions options;
-  options.fillerEntries = fillers;
+  options.FillerEntries = fillers;
   sample::WriteSampleGame(g.dir.str(), options);
 
   StartupOptions startup;
   startup.GameDir = g.dir.str();
-  if (StartUp(g.state, g.ui, startup).outcome != Outcome::Done) {
+  if (StartUp(g.state, g.ui, startup).Outcome != Outcome::Done) {
     g.error = "start-up failed: " + g.ui.lastMessage;
     return g;
   }
   g.state.LoadedImage = sample::SamplePicture(512);
-  CopyImage(g.state.LoadedImage, g.state.WorkImage);
   SelectSlot(g.state, 12);
   const int before = g.ui.messages;
   if (InsertIntoSelectedSlot(g.state, g.ui) != Outcome::Done || g.ui.messages != before) {

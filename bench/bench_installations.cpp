@@ -87,9 +87,9 @@ Home& BenchHome() {
   h.home = h.dir / "home";
   const std::string game = h.dir / "game";
   sample::GameOptions options;
-  options.fillerEntries = 0;
-  options.preparedSlots = {1};
-  options.writePictures = false;
+  options.FillerEntries = 0;
+  options.PreparedSlots = {1};
+  options.WritePictures = false;
   sample::WriteSampleGame(game, options);
   const char* const prefixes[] = {
       ".wine",

@@ -62,8 +62,8 @@ inline std::vector<sample::EntrySpec> PropsEntries(int total) {
 // Archive bytes, shuffled as real archives are (directory order unlike name order).
 inline std::vector<uint8_t> ArchiveBytes(std::vector<sample::EntrySpec> entries) {
   sample::ArchiveOptions options;
-  options.seed = 7;
-  return sample::BuildArchive(entries, options).bytes;
+  options.Seed = 7;
+  return sample::BuildArchive(entries, options).Bytes;
 }
 
 }  // namespace quorlin::bench

@@ -117,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
       (void)dir.At(outside);
     } catch (const QuorlinError& e) {
-      threw = e.number() == kErrSubscriptOutOfRange;
+      threw = e.Number() == kErrSubscriptOutOfRange;
     }
     QUORLIN_FUZZ_CHECK(threw, "At throws subscript out of range outside the directory");
   }

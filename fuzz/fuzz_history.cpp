@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   VersionFault fault = VersionFault::None;
   if (const auto version = DecodeVersion(bytes, fault)) {
     QUORLIN_FUZZ_CHECK(fault == VersionFault::None, "a version read has no fault");
-    for (const auto& entry : version->entries) {
+    for (const auto& entry : version->Entries) {
       QUORLIN_FUZZ_CHECK(!entry || entry->size() <= size, "an entry holds no more than the input");
     }
     const auto again = EncodeVersion(*version);

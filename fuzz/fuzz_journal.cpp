@@ -30,17 +30,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int k = 7; k >= 0; --k) stored = stored << 8 | data[size - 8 + static_cast<size_t>(k)];
   QUORLIN_FUZZ_CHECK((data[7] == '2' ? FileChecksum(bytes.first(size - 8)) : Checksum64(bytes.first(size - 8))) == stored,
                      "the checksum covers the journal");
-  for (const auto& [name, length] : journal->archives) {
+  for (const auto& [name, length] : journal->Archives) {
     QUORLIN_FUZZ_CHECK(name == kTexturesArchive || name == kPropsArchive, "only the two archives are named");
   }
-  for (const auto& w : journal->writes) {
-    QUORLIN_FUZZ_CHECK(w.archive < journal->archives.size(), "a write names an archive of the journal");
-    QUORLIN_FUZZ_CHECK(w.bytes.size() <= size, "a write holds no more than the input");
+  for (const auto& w : journal->Writes) {
+    QUORLIN_FUZZ_CHECK(w.Archive < journal->Archives.size(), "a write names an archive of the journal");
+    QUORLIN_FUZZ_CHECK(w.Bytes.size() <= size, "a write holds no more than the input");
   }
-  for (const uint8_t r : journal->restores) {
-    QUORLIN_FUZZ_CHECK(r < journal->archives.size(), "a restore names an archive of the journal");
+  for (const uint8_t r : journal->Restores) {
+    QUORLIN_FUZZ_CHECK(r < journal->Archives.size(), "a restore names an archive of the journal");
   }
-  for (const auto* names : {&journal->keep, &journal->drop}) {
+  for (const auto* names : {&journal->Keep, &journal->Drop}) {
     for (const std::string& name : *names) QUORLIN_FUZZ_CHECK(ParseVersionFileName(name), "only version files");
   }
   const auto again = EncodeJournal(*journal);
@@ -49,9 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                        "encoding what was read gives back the input");
   } else {
     const auto reread = DecodeJournal(again);
-    QUORLIN_FUZZ_CHECK(reread && reread->what == journal->what && reread->archives == journal->archives &&
-                           reread->restores == journal->restores && reread->writes.size() == journal->writes.size() &&
-                           reread->keep.empty() && reread->drop.empty(),
+    QUORLIN_FUZZ_CHECK(reread && reread->What == journal->What && reread->Archives == journal->Archives &&
+                           reread->Restores == journal->Restores && reread->Writes.size() == journal->Writes.size() &&
+                           reread->Keep.empty() && reread->Drop.empty(),
                        "an earlier program's journal reads back as it was");
   }
   return 0;

@@ -26,6 +26,7 @@
 
 #include "archive/archive.h"
 #include "archive/skin_index.h"
+#include "base/strings.h"
 #include "fuzz_support.h"
 #include "platform/paths.h"
 

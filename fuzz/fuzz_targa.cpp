@@ -45,7 +45,7 @@ int Decode(std::span<const uint8_t> bytes, ImageBuffer& image, TgaHeader& header
     DecodeTGA(bytes, image, header, "fuzz.tga");
     return 0;
   } catch (const QuorlinError& e) {
-    return e.number();
+    return e.Number();
   }
 }
 
@@ -171,8 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QUORLIN_FUZZ_CHECK(SameImage(image, again), "encode then decode gives the same image");
 
   // Flip twice.
-  ImageBuffer flipped;
-  CopyImage(image, flipped);
+  ImageBuffer flipped = image;
   FlipImage(flipped);
   FlipImage(flipped);
   QUORLIN_FUZZ_CHECK(SameImage(image, flipped), "flipping twice gives the same image");

@@ -56,14 +56,14 @@ void Quote(const std::string& text, std::string& out) {
 
 void Write(const std::vector<VdfNode>& keys, std::string& out) {
   for (const VdfNode& node : keys) {
-    Quote(node.key, out);
-    if (node.block) {
+    Quote(node.Key, out);
+    if (node.Block) {
       out += "\n{\n";
-      Write(node.children, out);
+      Write(node.Children, out);
       out += "}\n";
     } else {
       out.push_back('\t');
-      Quote(node.value, out);
+      Quote(node.Value, out);
       out.push_back('\n');
     }
   }
@@ -72,7 +72,7 @@ void Write(const std::vector<VdfNode>& keys, std::string& out) {
 int Depth(const std::vector<VdfNode>& keys) {
   int deepest = 0;
   for (const VdfNode& node : keys) {
-    if (node.block) deepest = std::max(deepest, 1 + Depth(node.children));
+    if (node.Block) deepest = std::max(deepest, 1 + Depth(node.Children));
   }
   return deepest;
 }

@@ -161,27 +161,27 @@ void TargaSeeds() {
 
 void JournalSeeds() {
   Journal insert{"Insert Skin into slot 12", {{kTexturesArchive, 4096}, {kPropsArchive, 512}}, {}, {}, {}, {}};
-  insert.writes.push_back({0, 100, std::vector<uint8_t>(34, 0x5A)});
-  insert.writes.push_back({1, 7, {0, 0, 2, 0}});
+  insert.Writes.push_back({0, 100, std::vector<uint8_t>(34, 0x5A)});
+  insert.Writes.push_back({1, 7, {0, 0, 2, 0}});
   Write("journal", "insert.jnl", EncodeJournal(insert));
   const Journal restore{"Restore to Original", {{kTexturesArchive, 0}, {kPropsArchive, 0}}, {}, {0, 1},
                         {"slot12-000003.qver", "slot9-000001.qver"}, {}};
   Write("journal", "restore.jnl", EncodeJournal(restore));
-  insert.what = "undo of slot 12";
-  insert.keep = {"slot12-000021.qver"};
-  insert.drop = {"slot12-000020.qver", "slot12-000001.qver"};
+  insert.What = "undo of slot 12";
+  insert.Keep = {"slot12-000021.qver"};
+  insert.Drop = {"slot12-000020.qver", "slot12-000001.qver"};
   Write("journal", "undo.jnl", EncodeJournal(insert));
 }
 
 void HistorySeeds() {
   SlotVersion version{12, 1765130000, "dragon.bmp", {}};
-  version.entries[0] = std::vector<uint8_t>(40, 7);
-  version.entries[6] = std::vector<uint8_t>{0, 0, 2, 0, 1};
+  version.Entries[0] = std::vector<uint8_t>(40, 7);
+  version.Entries[6] = std::vector<uint8_t>{0, 0, 2, 0, 1};
   Write("history", "slot12-000001.qver", EncodeVersion(version));
   SlotState state;
-  state.game = PairDigests{{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}, 11, {}};
-  state.game->bySlot[12] = {0x1234, 0x5678};
-  state.sources[12] = {{0x1234, 0x5678}, "dragon.bmp"};
+  state.Game = PairDigests{{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}, 11, {}};
+  state.Game->BySlot[12] = {0x1234, 0x5678};
+  state.Sources[12] = {{0x1234, 0x5678}, "dragon.bmp"};
   Write("history", "quorlin.slots", EncodeSlotState(state));
 }
 

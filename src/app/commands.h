@@ -50,8 +50,8 @@ StartupOptions ResolveStartupOptions(StartupOptions given, const Settings& setti
 // Path!") or the folder found lacks resource\textures.mw4 ("Mechwarrior path is
 // invalid!"), which the window answers by offering to choose the folder.
 struct StartupResult {
-  Outcome outcome = Outcome::EndProgram;
-  bool gameNotFound = false;
+  quorlin::Outcome Outcome = quorlin::Outcome::EndProgram;
+  bool GameNotFound = false;
 };
 
 // Start-up as the window's load handler runs it: game location, texture archive
@@ -62,8 +62,8 @@ StartupResult StartUp(ProgramState& state, FrontEnd& ui, const StartupOptions& o
 // Which of its two archives a folder offered as the game's lacks, looked for as the
 // game's own paths are (letter case as Wine matches it, hidden files missing).
 struct MissingArchives {
-  bool textures = false, props = false;
-  bool Any() const { return textures || props; }
+  bool Textures = false, Props = false;
+  bool Any() const { return Textures || Props; }
 };
 MissingArchives ArchivesMissingIn(const std::string& nativeFolder);
 
@@ -93,8 +93,8 @@ using PictureDecoder = std::function<void(const std::string& nativePath, ImageBu
 enum class ScaleDown { Ask, Always, Never };
 
 // File > Open after the dialog: loads the picture at a native path into
-// LoadedImage, checks it is 512x512 (or scales a larger square one down), and on
-// success copies it to WorkImage.
+// LoadedImage and checks it is 512x512 (or scales a larger square one down); a
+// picture refused leaves no image loaded.
 // show draws a picture in the picture box (nullptr clears it); the command line has none.
 using PictureBox = std::function<void(const ImageBuffer* picture)>;
 Outcome OpenPicture(ProgramState& state, FrontEnd& ui, const std::string& nativePath, const PictureDecoder& decoder,

@@ -37,8 +37,8 @@ std::vector<std::vector<uint8_t>> VersionsBeforeRestore(ProgramState& state, Jou
   std::vector<std::vector<uint8_t>> versions;
   if (!textures && !props) return versions;
   const KnownDigests digests = ReadKnownDigests(state);
-  known = digests.state;
-  const bool compare = !(textures && props && digests.game && digests.backups);
+  known = digests.State;
+  const bool compare = !(textures && props && digests.Game && digests.Backups);
   const ArchivePair archives = OpenGameArchives(state.Archives, state.Game);
   const ArchivePair backups = compare ? OpenBackups(state.Archives, state.Game) : ArchivePair{NotThere(), NotThere()};
   const SkinIndex backupIndex = compare ? IndexByName(backups) : SkinIndex{};
@@ -77,15 +77,15 @@ Outcome RestoreOriginals(ProgramState& state, FrontEnd& ui) {
   // of the slots the restore changes, so that a run cut short between the two copies
   // is finished at the next start.
   struct {
-    const char* archive;
-    const char* missingBackup;
+    const char* Archive;
+    const char* MissingBackup;
   } const archives[] = {{kTexturesArchive, text::kNoTexturesBackup}, {kPropsArchive, text::kNoPropsBackup}};
   Journal journal;
-  journal.what = "Restore to Original";
+  journal.What = "Restore to Original";
   for (const auto& a : archives) {
-    if (!state.Game.Exists(std::string(a.archive) + "b")) continue;
-    journal.restores.push_back(static_cast<uint8_t>(journal.archives.size()));
-    journal.archives.emplace_back(a.archive, 0);
+    if (!state.Game.Exists(std::string(a.Archive) + "b")) continue;
+    journal.Restores.push_back(static_cast<uint8_t>(journal.Archives.size()));
+    journal.Archives.emplace_back(a.Archive, 0);
   }
   const bool texturesRestored = state.Game.Exists(std::string(kTexturesArchive) + "b");
   const bool propsRestored = state.Game.Exists(std::string(kPropsArchive) + "b");
@@ -96,7 +96,7 @@ Outcome RestoreOriginals(ProgramState& state, FrontEnd& ui) {
     // The archives are replaced whole: none may stay open (Windows refuses to replace
     // an open file), and what was read of them is of the old files.
     state.Archives.Close();
-    if (!journal.restores.empty()) WriteJournal(state.Game, journal, versions);
+    if (!journal.Restores.empty()) WriteJournal(state.Game, journal, versions);
   } catch (const QuorlinError& e) {
     state.Archives.Close();
     ui.ShowMessage(text::RestoreNotStarted(e.what()), text::kProgramTitle, MessageIcon::Critical,
@@ -106,9 +106,9 @@ Outcome RestoreOriginals(ProgramState& state, FrontEnd& ui) {
   }
   bool allRestored = true, anyRestored = false;
   for (const auto& a : archives) {
-    const std::string relative = a.archive;
+    const std::string relative = a.Archive;
     if (!state.Game.Exists(relative + "b")) {
-      ui.ShowMessage(a.missingBackup, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+      ui.ShowMessage(a.MissingBackup, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
       allRestored = false;
       continue;
     }
@@ -128,11 +128,11 @@ Outcome RestoreOriginals(ProgramState& state, FrontEnd& ui) {
       SettleHistory(state.Game, journal);
       SyncHistoryFolder(state.Game, journal);
     } else {
-      for (const std::string& name : journal.keep) RemoveFile(PendingVersionPath(state.Game, name));
+      for (const std::string& name : journal.Keep) RemoveFile(PendingVersionPath(state.Game, name));
     }
   } catch (const QuorlinError& e) {
-    ui.ShowMessage(text::ErrorReport(e.number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
-                      MessageButtons::Ok);
+    ui.ShowMessage(text::ErrorReport(e.Number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
+                   MessageButtons::Ok);
     ui.SetStatus(text::kDone, true);
     return Outcome::Refused;  // the journal stays, and the next start settles the history
   }
@@ -142,14 +142,14 @@ Outcome RestoreOriginals(ProgramState& state, FrontEnd& ui) {
   // The archives are now the backups: their digests are the backups' where the skin
   // index finds the entries where the backups have them by name.
   if (anyRestored) {
-    if (allRestored && known.backups && known.backups->positions == PositionsChecksum(state.Index)) {
-      known.game = known.backups;
-      known.game->textures = IdentityOf(state.Game.NativeGamePath(kTexturesArchive));
-      known.game->props = IdentityOf(state.Game.NativeGamePath(kPropsArchive));
+    if (allRestored && known.Backups && known.Backups->Positions == PositionsChecksum(state.Index)) {
+      known.Game = known.Backups;
+      known.Game->Textures = IdentityOf(state.Game.NativeGamePath(kTexturesArchive));
+      known.Game->Props = IdentityOf(state.Game.NativeGamePath(kPropsArchive));
     } else {
-      known.game.reset();
+      known.Game.reset();
     }
-    for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) known.sources[slot] = {};
+    for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) known.Sources[slot] = {};
     SaveSlotState(state.Game, known);
   }
   ui.SetStatus(text::kDone, true);

@@ -5,6 +5,7 @@
 #include "image/bitmap.h"
 #include "image/picture_size.h"
 #include "image/resample.h"
+#include "image/targa.h"
 #include "base/error.h"
 #include "platform/paths.h"
 #include "base/texts.h"
@@ -43,15 +44,16 @@ Outcome OpenPicture(ProgramState& state, FrontEnd& ui, const std::string& native
         decoder(nativePath, decoded);
       }
     } else if (kind == "TGA") {
-      if (!CheckTGA(nativePath, state.LastTgaHeader)) return Refuse(state, ui, show, text::kTargaNot24);
-      LoadTGA(nativePath, decoded, state.LastTgaHeader);
+      TgaHeader header;
+      if (!CheckTGA(nativePath, header)) return Refuse(state, ui, show, text::kTargaNot24);
+      LoadTGA(nativePath, decoded, header);
     } else {
       return Refuse(state, ui, show, text::kUnsupportedFormat);
     }
   } catch (const PictureTooLarge& e) {
     // Told from its header: a square too large to scale down, or not a skin at all.
-    const bool square = e.width == e.height;
-    return Refuse(state, ui, show, square ? text::TooLargeToScale(e.width, e.height) : text::kNot512);
+    const bool square = e.Width == e.Height;
+    return Refuse(state, ui, show, square ? text::TooLargeToScale(e.Width, e.Height) : text::kNot512);
   } catch (const QuorlinError& e) {
     return Refuse(state, ui, show, e.what());
   }
@@ -80,7 +82,6 @@ Outcome OpenPicture(ProgramState& state, FrontEnd& ui, const std::string& native
     return Outcome::Refused;
   }
   if (scalable && show) show(&state.LoadedImage);
-  CopyImage(state.LoadedImage, state.WorkImage);
   state.LoadedPictureName = FromFsPath(FsPath(nativePath).filename());
   ui.SetStatus(text::kTextureLoaded, false);
   return Outcome::Done;

@@ -29,13 +29,13 @@ WindowHooks HooksFromEnvironment() {
   const std::string answer = EnvironmentValue("QUORLIN_TEST_AUTO_ANSWER");
   if (answer == "yes" || answer == "no") {
     const MessageAnswer toQuestions = answer == "yes" ? MessageAnswer::Yes : MessageAnswer::No;
-    hooks.answerMessage = [toQuestions](const std::string& text, const std::string& title, MessageIcon,
+    hooks.AnswerMessage = [toQuestions](const std::string& text, const std::string& title, MessageIcon,
                                         MessageButtons buttons) {
       std::fprintf(stderr, "message: %s: %s\n", title.c_str(), text.c_str());
       std::fflush(stderr);
       return buttons == MessageButtons::YesNo ? toQuestions : MessageAnswer::Ok;
     };
-    hooks.firstShown = [] {
+    hooks.FirstShown = [] {
       std::fprintf(stderr, "window shown\n");
       std::fflush(stderr);
     };
@@ -43,23 +43,23 @@ WindowHooks HooksFromEnvironment() {
     std::fprintf(stderr, "QUORLIN_TEST_AUTO_ANSWER must be yes or no; message boxes are shown as usual\n");
   }
   if (const std::string record = EnvironmentValue("QUORLIN_TEST_ELEVATE"); !record.empty()) {
-    hooks.launchAsAdministrator = [record](const Launch& launch) {
+    hooks.LaunchAsAdministrator = [record](const Launch& launch) {
       if (FILE* file = std::fopen(record.c_str(), "w")) {
-        std::fprintf(file, "runas %s %s\n", launch.program.c_str(), launch.arguments.c_str());
+        std::fprintf(file, "runas %s %s\n", launch.Program.c_str(), launch.Arguments.c_str());
         std::fclose(file);
       }
     };
   }
   if (const std::string folder = EnvironmentValue("QUORLIN_TEST_FOLDER"); !folder.empty()) {
-    hooks.chooseFolder = [folder, used = false]() mutable -> std::optional<std::string> {
+    hooks.ChooseFolder = [folder, used = false]() mutable -> std::optional<std::string> {
       if (folder == "cancel" || std::exchange(used, true)) return std::nullopt;
       return folder;
     };
   }
   if (const std::string choice = EnvironmentValue("QUORLIN_TEST_CHOOSE"); !choice.empty()) {
-    hooks.chooseInstallation = [choice](const std::vector<Installation>& found) -> std::optional<size_t> {
+    hooks.ChooseInstallation = [choice](const std::vector<Installation>& found) -> std::optional<size_t> {
       for (const Installation& i : found) {
-        std::fprintf(stderr, "installation: %s %s %s\n", LauncherName(i.launcher), i.prefix.c_str(), i.game.c_str());
+        std::fprintf(stderr, "installation: %s %s %s\n", LauncherName(i.Launcher), i.Prefix.c_str(), i.Game.c_str());
       }
       std::fflush(stderr);
       if (choice == "cancel") return std::nullopt;
@@ -72,11 +72,11 @@ WindowHooks HooksFromEnvironment() {
 bool ParseWindowArguments(const std::vector<std::string>& args, WindowArguments& out, std::string& usage) {
   for (size_t i = 0; i < args.size(); ++i) {
     const bool option = args[i] == "--game" || args[i] == "--prefix";
-    if (option && i + 1 < args.size() && !out.startup.GameDir && !out.startup.WinePrefix) {
-      auto& target = args[i] == "--game" ? out.startup.GameDir : out.startup.WinePrefix;
+    if (option && i + 1 < args.size() && !out.Startup.GameDir && !out.Startup.WinePrefix) {
+      auto& target = args[i] == "--game" ? out.Startup.GameDir : out.Startup.WinePrefix;
       target = args[++i];
-    } else if (!option && args[i].rfind("--", 0) != 0 && out.picture.empty()) {
-      out.picture = args[i];
+    } else if (!option && args[i].rfind("--", 0) != 0 && out.Picture.empty()) {
+      out.Picture = args[i];
     } else {
       usage = "Usage: quorlin [--game DIR | --prefix DIR] [PICTURE]";
       return false;
@@ -105,19 +105,19 @@ ImageBuffer SkinMenuIcon(const ImageBuffer& preview, bool changed) {
 }
 
 Presenter::Presenter(WindowView& view, PictureDecoder decoder, WindowHooks hooks)
-    : view_(view), decoder_(std::move(decoder)), hooks_(std::move(hooks)), settingsFile_(hooks_.settingsFile) {}
+    : view_(view), decoder_(std::move(decoder)), hooks_(std::move(hooks)), settingsFile_(hooks_.SettingsFile) {}
 
 Outcome Presenter::Form_Load() {
   settings_ = settingsFile_.Load(*this);
-  view_.SetSmoothLevelsChecked(settings_.smoothLevels);
-  const Outcome outcome = StartOn(ResolveStartupOptions(hooks_.startup, settings_));
+  view_.SetSmoothLevelsChecked(settings_.SmoothLevels);
+  const Outcome outcome = StartOn(ResolveStartupOptions(hooks_.Startup, settings_));
   return outcome == Outcome::EndProgram ? outcome : Outcome::Done;
 }
 
 Outcome Presenter::StartOn(const StartupOptions& given) {
   StartupOptions options = given;
-  options.Choose = hooks_.chooseInstallation
-                       ? hooks_.chooseInstallation
+  options.Choose = hooks_.ChooseInstallation
+                       ? hooks_.ChooseInstallation
                        : [this](const std::vector<Installation>& found) { return view_.ChooseInstallation(found); };
   StartupResult result;
   std::vector<SlotLook> looks;
@@ -125,18 +125,17 @@ Outcome Presenter::StartOn(const StartupOptions& given) {
     // A new start on a game keeps only the picture.
     ProgramState fresh;
     fresh.LoadedImage = std::move(state_.LoadedImage);
-    fresh.WorkImage = std::move(state_.WorkImage);
     fresh.LoadedPictureName = std::move(state_.LoadedPictureName);
     state_ = std::move(fresh);
     view_.SetTitle(WindowTitle());
     result = StartUp(state_, *this, options);
     // What each slot holds, read while the archives start-up read are open.
-    if (result.outcome == Outcome::Done) looks = ReadLooks();
-    return result.outcome;
+    if (result.Outcome == Outcome::Done) looks = ReadLooks();
+    return result.Outcome;
   };
   Outcome outcome = Execute(startUp);
   // No game found: the player may point at it, and the start is made on that folder.
-  while (outcome == Outcome::EndProgram && result.gameNotFound) {
+  while (outcome == Outcome::EndProgram && result.GameNotFound) {
     if (ShowMessage(text::kChooseGameFolder, text::kProgramTitle, MessageIcon::Question, MessageButtons::YesNo) !=
         MessageAnswer::Yes) {
       break;
@@ -159,16 +158,15 @@ Outcome Presenter::StartOn(const StartupOptions& given) {
 std::optional<std::string> Presenter::ChooseGameFolder() {
   for (;;) {
     const std::string start = state_.Game.MechPath.empty() ? std::string() : state_.Game.NativeGamePath("");
-    const auto folder =
-        hooks_.chooseFolder ? hooks_.chooseFolder() : view_.AskForFolder(text::kGameFolderTitle, start);
+    const auto folder = hooks_.ChooseFolder ? hooks_.ChooseFolder() : view_.AskForFolder(text::kGameFolderTitle, start);
     if (!folder || folder->empty()) return std::nullopt;
     const MissingArchives missing = ArchivesMissingIn(*folder);
     if (!missing.Any()) {
-      settings_.gameFolder = *folder;
+      settings_.GameFolder = *folder;
       settingsFile_.Save(settings_, *this);
       return folder;
     }
-    ShowMessage(text::NotAGameFolder(*folder, missing.textures, missing.props), text::kProgramTitle,
+    ShowMessage(text::NotAGameFolder(*folder, missing.Textures, missing.Props), text::kProgramTitle,
                 MessageIcon::Critical, MessageButtons::Ok);
   }
 }
@@ -196,9 +194,9 @@ std::vector<SlotLook> Presenter::ReadLooks() {
 
 void Presenter::ShowLooks(const std::vector<SlotLook>& looks) {
   for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
-    const auto look = std::find_if(looks.begin(), looks.end(), [slot](const SlotLook& l) { return l.slot == slot; });
-    if (look != looks.end() && look->preview) {
-      const ImageBuffer icon = SkinMenuIcon(*look->preview, look->changed.value_or(false));
+    const auto look = std::find_if(looks.begin(), looks.end(), [slot](const SlotLook& l) { return l.Slot == slot; });
+    if (look != looks.end() && look->Preview) {
+      const ImageBuffer icon = SkinMenuIcon(*look->Preview, look->Changed.value_or(false));
       view_.SetSkinItemIcon(slot, &icon);
     } else {
       view_.SetSkinItemIcon(slot, nullptr);
@@ -216,19 +214,19 @@ std::string Presenter::ShowAndStartTestAids(const std::string& picture) {
 void Presenter::mnufileopen_Click() {
   // The dialog starts where the last picture was, while that folder is there.
   std::string start;
-  if (settings_.pictureFolder) {
+  if (settings_.PictureFolder) {
     std::error_code ec;
-    if (std::filesystem::is_directory(FsPath(*settings_.pictureFolder), ec)) start = *settings_.pictureFolder;
+    if (std::filesystem::is_directory(FsPath(*settings_.PictureFolder), ec)) start = *settings_.PictureFolder;
   }
   const auto path =
-      hooks_.choosePicture ? hooks_.choosePicture() : view_.AskForPicture(text::kOpenTitle, kOpenFilters, start);
+      hooks_.ChoosePicture ? hooks_.ChoosePicture() : view_.AskForPicture(text::kOpenTitle, kOpenFilters, start);
   if (path && !path->empty()) OpenPictureFile(*path);
 }
 
 void Presenter::OpenPictureFile(const std::string& nativePath) {
   const std::string folder = FromFsPath(FsPath(nativePath).parent_path());
-  if (!folder.empty() && settings_.pictureFolder != folder) {
-    settings_.pictureFolder = folder;
+  if (!folder.empty() && settings_.PictureFolder != folder) {
+    settings_.PictureFolder = folder;
     settingsFile_.Save(settings_, *this);
   }
   Run([&] {
@@ -247,8 +245,8 @@ void Presenter::DropFiles(const std::vector<std::string>& nativePaths) {
 }
 
 void Presenter::mnueditSmooth_Click() {
-  settings_.smoothLevels = !settings_.smoothLevels;
-  view_.SetSmoothLevelsChecked(settings_.smoothLevels);
+  settings_.SmoothLevels = !settings_.SmoothLevels;
+  view_.SetSmoothLevelsChecked(settings_.SmoothLevels);
   settingsFile_.Save(settings_, *this);
 }
 
@@ -256,7 +254,7 @@ void Presenter::mnufileexit_Click() { EndProgram(0); }
 
 void Presenter::mnueditInsert_Click() {
   RunAndRefresh([&] {
-    return InsertIntoSelectedSlot(state_, *this, settings_.smoothLevels ? LevelFilter::Box : LevelFilter::Nearest);
+    return InsertIntoSelectedSlot(state_, *this, settings_.SmoothLevels ? LevelFilter::Box : LevelFilter::Nearest);
   });
 }
 
@@ -294,7 +292,7 @@ Outcome Presenter::Execute(const std::function<Outcome()>& command) {
     outcome = command();
   } catch (const QuorlinError& e) {
     SetBusy(false);
-    ShowMessage(text::ErrorReport(e.number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
+    ShowMessage(text::ErrorReport(e.Number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
                 MessageButtons::Ok);
     outcome = Outcome::EndProgram;
   } catch (const std::exception& e) {
@@ -329,7 +327,7 @@ void Presenter::EndProgram(int status) {
 
 MessageAnswer Presenter::ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
                                      MessageButtons buttons) {
-  if (hooks_.answerMessage) return hooks_.answerMessage(text, title, icon, buttons);
+  if (hooks_.AnswerMessage) return hooks_.AnswerMessage(text, title, icon, buttons);
   return view_.ShowMessage(text, title, icon, buttons);
 }
 
@@ -348,8 +346,8 @@ void Presenter::CannotWrite(const std::string& explanation) {
   const std::string question = explanation + "\n\n" + text::kProtectedFolder + " " + text::kRestartAsAdministrator;
   if (ShowMessage(question, text::kProgramTitle, MessageIcon::Critical, MessageButtons::YesNo) == MessageAnswer::Yes) {
     const Launch launch = ThisProgram();
-    if (hooks_.launchAsAdministrator) {
-      hooks_.launchAsAdministrator(launch);
+    if (hooks_.LaunchAsAdministrator) {
+      hooks_.LaunchAsAdministrator(launch);
       handedOver_ = true;
     } else {
       handedOver_ = LaunchAsAdministrator(launch);
@@ -374,7 +372,7 @@ void Presenter::ShowWindow() {
   view_.Show();
   if (!shown_) {
     shown_ = true;
-    if (hooks_.firstShown) hooks_.firstShown();
+    if (hooks_.FirstShown) hooks_.FirstShown();
   }
 }
 

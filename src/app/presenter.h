@@ -15,8 +15,8 @@ namespace quorlin {
 
 // One entry of the Open dialog's filter list: what it shows, and its patterns.
 struct FileFilter {
-  std::string label;     // "All Formats (*.bmp *.tga *.jpg *.png)"
-  std::string patterns;  // "*.bmp;*.tga;*.jpg;*.png"
+  std::string Label;     // "All Formats (*.bmp *.tga *.jpg *.png)"
+  std::string Patterns;  // "*.bmp;*.tga;*.jpg;*.png"
 };
 
 // What a toolkit's main window does for the presenter. What each menu item does,
@@ -68,23 +68,23 @@ struct WindowHooks {
   // Answers a message box instead of showing it.
   std::function<MessageAnswer(const std::string& text, const std::string& title, MessageIcon icon,
                               MessageButtons buttons)>
-      answerMessage;
+      AnswerMessage;
   // Chooses the picture instead of the Open dialog; nothing means Cancel.
-  std::function<std::optional<std::string>()> choosePicture;
+  std::function<std::optional<std::string>()> ChoosePicture;
   // Chooses the game folder instead of the folder dialog; nothing means Cancel.
-  std::function<std::optional<std::string>()> chooseFolder;
+  std::function<std::optional<std::string>()> ChooseFolder;
   // The settings file to use instead of the user's own (settings.json in the user's
   // settings folder).
-  std::string settingsFile;
+  std::string SettingsFile;
   // Called when the window is shown for the first time.
-  std::function<void()> firstShown;
+  std::function<void()> FirstShown;
   // Windows: starts the program again as administrator instead of asking Windows
   // to (the test aids record what would have been started).
-  std::function<void(const Launch& launch)> launchAsAdministrator;
+  std::function<void(const Launch& launch)> LaunchAsAdministrator;
   // Chooses among several installations instead of the window's list.
-  std::function<std::optional<size_t>(const std::vector<Installation>& found)> chooseInstallation;
+  std::function<std::optional<size_t>(const std::vector<Installation>& found)> ChooseInstallation;
   // Where start-up looks for the game.
-  StartupOptions startup;
+  StartupOptions Startup;
 };
 
 // The test aids of the window programs, switched on by environment variables that
@@ -109,8 +109,8 @@ WindowHooks HooksFromEnvironment();
 
 // What the window program is given: quorlin [--game DIR | --prefix DIR] [PICTURE].
 struct WindowArguments {
-  StartupOptions startup;
-  std::string picture;  // opened once start-up is done, as File > Open would
+  StartupOptions Startup;
+  std::string Picture;  // opened once start-up is done, as File > Open would
 };
 // Reads the arguments after the program's name; false, with the usage, for others.
 bool ParseWindowArguments(const std::vector<std::string>& args, WindowArguments& out, std::string& usage);

@@ -6,7 +6,6 @@
 #include "archive/archive_file.h"
 #include "archive/skin_index.h"
 #include "image/image_buffer.h"
-#include "image/targa.h"
 #include "platform/game_location.h"
 #include "base/front_end.h"
 
@@ -20,10 +19,8 @@ struct ProgramState {
   SkinIndex Index;
   int16_t SelectedSlot = 0;
   ImageBuffer LoadedImage;
-  ImageBuffer WorkImage;
   // The file name (without its folder) of the picture LoadedImage came from.
   std::string LoadedPictureName;
-  TgaHeader LastTgaHeader;
   // The archives and backups open for the command under way, with their directories.
   mutable OpenArchives Archives;
   // The step Insert Skin has reached; only the failure report shows it.

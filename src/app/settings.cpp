@@ -40,13 +40,13 @@ std::optional<Settings> ParseSettings(std::string_view text) {
   const auto json = ParseObject(text);
   if (!json) return std::nullopt;
   Settings settings;
-  if (!ReadFolder(*json, kGameFolder, settings.gameFolder) ||
-      !ReadFolder(*json, kPictureFolder, settings.pictureFolder)) {
+  if (!ReadFolder(*json, kGameFolder, settings.GameFolder) ||
+      !ReadFolder(*json, kPictureFolder, settings.PictureFolder)) {
     return std::nullopt;
   }
   if (const auto it = json->find(kSmoothLevels); it != json->end()) {
     if (!it->is_boolean()) return std::nullopt;
-    settings.smoothLevels = it->get<bool>();
+    settings.SmoothLevels = it->get<bool>();
   }
   return settings;
 }
@@ -60,9 +60,9 @@ std::string EncodeSettings(const Settings& settings, std::string_view previous) 
       json.erase(key);
     }
   };
-  put(kGameFolder, settings.gameFolder);
-  put(kPictureFolder, settings.pictureFolder);
-  json[kSmoothLevels] = settings.smoothLevels;
+  put(kGameFolder, settings.GameFolder);
+  put(kPictureFolder, settings.PictureFolder);
+  json[kSmoothLevels] = settings.SmoothLevels;
   // Strict: a folder name that is not UTF-8 cannot be written as JSON text.
   return json.dump(2) + "\n";
 }
@@ -90,7 +90,7 @@ Settings SettingsFile::Load(FrontEnd& ui) {
     Notice(ui, text::SettingsPassedOver(path_, "it is damaged"));
   } catch (const QuorlinError& e) {
     // No settings file yet is no news.
-    if (e.number() != kErrFileNotFound && e.number() != kErrPathNotFound) {
+    if (e.Number() != kErrFileNotFound && e.Number() != kErrPathNotFound) {
       Notice(ui, text::SettingsPassedOver(path_, e.what()));
     }
   }

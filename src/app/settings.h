@@ -14,9 +14,9 @@ namespace quorlin {
 // Every key may be missing; keys of other names are kept as they are when the file
 // is written again.
 struct Settings {
-  std::optional<std::string> gameFolder;     // the game folder chosen in the window (native)
-  std::optional<std::string> pictureFolder;  // the folder of the last picture opened (native)
-  bool smoothLevels = false;                 // Edit > Smooth Texture Levels
+  std::optional<std::string> GameFolder;     // the game folder chosen in the window (native)
+  std::optional<std::string> PictureFolder;  // the folder of the last picture opened (native)
+  bool SmoothLevels = false;                 // Edit > Smooth Texture Levels
   bool operator==(const Settings&) const = default;
 };
 

@@ -68,66 +68,65 @@ void CommitSlotChange(ProgramState& state, FrontEnd& ui, int slot, Journal& jour
                       const std::vector<std::string>& dropped, const std::string& statusText = {}) {
   std::vector<std::vector<uint8_t>> versions;
   const SlotDigest was = DigestOf(current);
-  journal.drop = dropped;
+  journal.Drop = dropped;
   if (was != DigestOf(after)) {
     versions.push_back(KeepVersion(
         journal, HistoryFolder(state.Game), slot,
         EncodeVersion({slot, static_cast<int64_t>(std::time(nullptr)), SourceOf(known, slot, was), current}), dropped));
   }
   std::vector<ArchiveFile*> files;
-  for (const auto& [name, length] : journal.archives) {
-    files.push_back(archives[name == kTexturesArchive ? ArchiveKind::Textures : ArchiveKind::Props].file);
+  for (const auto& [name, length] : journal.Archives) {
+    files.push_back(archives[name == kTexturesArchive ? ArchiveKind::Textures : ArchiveKind::Props].File);
   }
   int shown = -1;
   if (!statusText.empty()) ui.SetStatus(statusText, true);
   CommitJournal(state.Game, journal, files, versions, [&](size_t i) {
-    const int archive = journal.writes[i].archive;
-    if (statusText.empty() && archive != shown) ui.SetStatus(text::Restoring(journal.archives[archive].first), true);
+    const int archive = journal.Writes[i].Archive;
+    if (statusText.empty() && archive != shown) ui.SetStatus(text::Restoring(journal.Archives[archive].first), true);
     shown = archive;
   });
 }
 
 Outcome Report(FrontEnd& ui, const QuorlinError& e) {
-  ui.ShowMessage(text::ErrorReport(e.number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
-                    MessageButtons::Ok);
+  ui.ShowMessage(text::ErrorReport(e.Number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
+                 MessageButtons::Ok);
   return Outcome::Refused;
 }
 
 }  // namespace
 
 std::optional<bool> KnownDigests::Differs(int slot) const {
-  if (!game || !backups) return std::nullopt;
-  return game->bySlot[slot] != backups->bySlot[slot];
+  if (!Game || !Backups) return std::nullopt;
+  return Game->BySlot[slot] != Backups->BySlot[slot];
 }
 
 KnownDigests ReadKnownDigests(const ProgramState& state) {
   KnownDigests known;
-  known.state = LoadSlotState(state.Game);
+  known.State = LoadSlotState(state.Game);
   bool retaken = false;
   const auto [textures, props] = GameIdentities(state);
-  if (textures.file != 0 && props.file != 0) {
-    if (TakenOf(known.state.game, textures, props) &&
-        known.state.game->positions == PositionsChecksum(state.Index)) {
-      known.game = known.state.game;
+  if (textures.File != 0 && props.File != 0) {
+    if (TakenOf(known.State.Game, textures, props) && known.State.Game->Positions == PositionsChecksum(state.Index)) {
+      known.Game = known.State.Game;
     } else {
-      known.game = TakeDigests(OpenGameArchives(state.Archives, state.Game), state.Index);
+      known.Game = TakeDigests(OpenGameArchives(state.Archives, state.Game), state.Index);
       retaken = true;
     }
   }
   const auto [texturesBackup, propsBackup] = BackupIdentities(state);
-  if (texturesBackup.file != 0 && propsBackup.file != 0) {
-    if (TakenOf(known.state.backups, texturesBackup, propsBackup)) {
-      known.backups = known.state.backups;
+  if (texturesBackup.File != 0 && propsBackup.File != 0) {
+    if (TakenOf(known.State.Backups, texturesBackup, propsBackup)) {
+      known.Backups = known.State.Backups;
     } else {
       const ArchivePair backups = OpenBackups(state.Archives, state.Game);
-      known.backups = TakeDigests(backups, IndexByName(backups));
+      known.Backups = TakeDigests(backups, IndexByName(backups));
       retaken = true;
     }
   }
   if (retaken) {
-    known.state.game = known.game;
-    known.state.backups = known.backups;
-    SaveSlotState(state.Game, known.state);
+    known.State.Game = known.Game;
+    known.State.Backups = known.Backups;
+    SaveSlotState(state.Game, known.State);
   }
   return known;
 }
@@ -137,8 +136,8 @@ std::vector<SlotStatus> ReadSlotStatus(const ProgramState& state) {
   const KnownDigests known = ReadKnownDigests(state);
   std::vector<SlotStatus> rows;
   for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
-    rows.push_back({slot, Prepared(*archives.textures.dir, state.Index, ArchiveKind::Textures, slot),
-                    Prepared(*archives.props.dir, state.Index, ArchiveKind::Props, slot), known.Differs(slot)});
+    rows.push_back({slot, Prepared(*archives.Textures.Dir, state.Index, ArchiveKind::Textures, slot),
+                    Prepared(*archives.Props.Dir, state.Index, ArchiveKind::Props, slot), known.Differs(slot)});
   }
   return rows;
 }
@@ -150,13 +149,13 @@ std::vector<SlotLook> ReadSlotLooks(const ProgramState& state) {
   for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
     SlotLook look{slot, std::nullopt, known.Differs(slot)};
     const SlotPlaces places = LocateSlot(archives, state.Index, slot);
-    const EntryPlace& lobby = places.entries[kLobbyEntry];
+    const EntryPlace& lobby = places.Entries[kLobbyEntry];
     try {
-      if (lobby.Found() && lobby.length == kRequiredLobbyLength) {
+      if (lobby.Found() && lobby.Length == kRequiredLobbyLength) {
         ImageBuffer preview;
         TgaHeader header;
-        DecodeTGA(archives.props.file->ReadAt(lobby.offset, lobby.length), preview, header, kPropsArchive);
-        if (preview.Width == kLobbySide && preview.Height == kLobbySide) look.preview = std::move(preview);
+        DecodeTGA(archives.Props.File->ReadAt(lobby.Offset, lobby.Length), preview, header, kPropsArchive);
+        if (preview.Width == kLobbySide && preview.Height == kLobbySide) look.Preview = std::move(preview);
       }
     } catch (const QuorlinError&) {
       // not a picture the menu can show: no icon
@@ -177,9 +176,9 @@ Outcome ExtractSlot(ProgramState& state, FrontEnd& ui, int slot, const std::stri
       const std::string suffix = e == kLobbyEntry ? "lobby" : std::to_string(e);
       const std::string what = "The entry for skin " + std::to_string(slot) + " (" + suffix + ") in " +
                                ArchiveName(EntryArchive(e));
-      const EntryPlace& place = places.entries[static_cast<size_t>(e)];
+      const EntryPlace& place = places.Entries[static_cast<size_t>(e)];
       if (!place.Found()) throw QuorlinError(kErrInputPastEnd, what + " lies outside the file");
-      const auto bytes = archives[EntryArchive(e)].file->ReadAt(place.offset, place.length);
+      const auto bytes = archives[EntryArchive(e)].File->ReadAt(place.Offset, place.Length);
       const std::string base = FromFsPath(FsPath(outDir) / ("skin" + std::to_string(slot) + "_" + suffix));
       if (png) {
         ImageBuffer image;
@@ -205,7 +204,7 @@ Outcome RestoreSlot(ProgramState& state, FrontEnd& ui, int slot) {
   if (const Outcome ready = ConfirmRestore(state, ui, lock); ready != Outcome::Done) return ready;
 
   Journal journal;
-  journal.what = "restore of slot " + std::to_string(slot);
+  journal.What = "restore of slot " + std::to_string(slot);
   try {
     // Every check first: both backups there, the slot prepared in the archives,
     // each entry inside both files and of the same length in both; and both
@@ -225,7 +224,7 @@ Outcome RestoreSlot(ProgramState& state, FrontEnd& ui, int slot) {
     const ArchivePair archives = OpenGameArchives(state.Archives, state.Game, ArchiveFile::Open::ReadWrite);
     const ArchivePair backups = OpenBackups(state.Archives, state.Game);
     for (const ArchiveKind kind : {ArchiveKind::Textures, ArchiveKind::Props}) {
-      if (!Prepared(*archives[kind].dir, state.Index, kind, slot)) {
+      if (!Prepared(*archives[kind].Dir, state.Index, kind, slot)) {
         ui.ShowMessage(text::kZandelRequired,
                           kind == ArchiveKind::Textures ? text::kTexturesNotPatched : text::kPropsNotPatched,
                           MessageIcon::None, MessageButtons::Ok);
@@ -235,15 +234,15 @@ Outcome RestoreSlot(ProgramState& state, FrontEnd& ui, int slot) {
     const SlotPlaces places = LocateSlot(archives, state.Index, slot);
     const SlotPlaces inBackups = LocateSlot(backups, IndexByName(backups), slot);
     for (int e = 0; e < kSlotEntryCount; ++e) {
-      const EntryPlace& target = places.entries[static_cast<size_t>(e)];
-      const EntryPlace& source = inBackups.entries[static_cast<size_t>(e)];
+      const EntryPlace& target = places.Entries[static_cast<size_t>(e)];
+      const EntryPlace& source = inBackups.Entries[static_cast<size_t>(e)];
       const std::string relative = ArchiveName(EntryArchive(e));
       if (!target.Found()) {
         throw QuorlinError(kErrInputPastEnd,
-                           "Input past end of file: entry " + std::string(target.name) + " of " + relative);
+                           "Input past end of file: entry " + std::string(target.Name) + " of " + relative);
       }
-      if (!source.Found() || source.length != target.length) {
-        throw QuorlinError(kErrBadRecord, "The backup " + relative + "b has no entry like " + std::string(target.name));
+      if (!source.Found() || source.Length != target.Length) {
+        throw QuorlinError(kErrBadRecord, "The backup " + relative + "b has no entry like " + std::string(target.Name));
       }
     }
     const SlotBytes original = ReadSlot(backups, inBackups);
@@ -276,36 +275,36 @@ Outcome UndoLastChange(ProgramState& state, FrontEnd& ui, int slot) {
     }
     const KeptVersion& newest = versions.front();
     VersionFault fault = VersionFault::None;
-    const std::optional<SlotVersion> version = DecodeVersion(ReadWholeFile(newest.path), fault);
+    const std::optional<SlotVersion> version = DecodeVersion(ReadWholeFile(newest.Path), fault);
     if (!version) {
-      return refuse(text::VersionUnusable(newest.path, fault == VersionFault::Cut ? text::kVersionCut
-                                                                                  : text::kVersionDamaged));
+      return refuse(
+          text::VersionUnusable(newest.Path, fault == VersionFault::Cut ? text::kVersionCut : text::kVersionDamaged));
     }
-    if (version->slot != slot) return refuse(text::VersionUnusable(newest.path, text::VersionOfOtherSlot(slot)));
+    if (version->Slot != slot) return refuse(text::VersionUnusable(newest.Path, text::VersionOfOtherSlot(slot)));
     if (!state.Game.Exists(kTexturesArchive) || !state.Game.Exists(kPropsArchive)) {
       return refuse(text::kPathInvalid);
     }
     const ArchivePair archives = OpenGameArchives(state.Archives, state.Game, ArchiveFile::Open::ReadWrite);
     const SlotPlaces places = LocateSlot(archives, state.Index, slot);
     for (int e = 0; e < kSlotEntryCount; ++e) {
-      const auto& kept = version->entries[static_cast<size_t>(e)];
-      const EntryPlace& place = places.entries[static_cast<size_t>(e)];
-      if (kept && (!place.Found() || place.length != kept->size())) {
+      const auto& kept = version->Entries[static_cast<size_t>(e)];
+      const EntryPlace& place = places.Entries[static_cast<size_t>(e)];
+      if (kept && (!place.Found() || place.Length != kept->size())) {
         return refuse(
-            text::VersionUnusable(newest.path, text::VersionForOtherEntries(slot, ArchiveName(EntryArchive(e)))));
+            text::VersionUnusable(newest.Path, text::VersionForOtherEntries(slot, ArchiveName(EntryArchive(e)))));
       }
     }
     const SlotBytes current = ReadSlot(archives, places);
     Journal journal;
-    journal.what = "undo of slot " + std::to_string(slot);
-    PlanSlotWrites(journal, archives, places, version->entries);
+    journal.What = "undo of slot " + std::to_string(slot);
+    PlanSlotWrites(journal, archives, places, version->Entries);
     const SlotState known = LoadSlotState(state.Game);
     const auto before = GameIdentities(state);
-    const SlotBytes after = Changed(current, version->entries);
+    const SlotBytes after = Changed(current, version->Entries);
     CommitSlotChange(state, ui, slot, journal, archives, current, after, known,
-                     {FromFsPath(FsPath(newest.path).filename())}, text::UndoingSlot(slot));
+                     {FromFsPath(FsPath(newest.Path).filename())}, text::UndoingSlot(slot));
     SlotState recorded = known;
-    Record(state, recorded, slot, after, version->picture, before);
+    Record(state, recorded, slot, after, version->Picture, before);
   } catch (const QuorlinError& e) {
     return Report(ui, e);
   }
@@ -318,22 +317,22 @@ std::vector<VersionInfo> ListSlotHistory(const ProgramState& state, int slot) {
   std::vector<VersionInfo> list;
   for (const KeptVersion& kept : ListVersions(HistoryFolder(state.Game), slot)) {
     VersionInfo info;
-    info.number = kept.number;
-    info.path = kept.path;
+    info.Number = kept.Number;
+    info.Path = kept.Path;
     VersionFault fault = VersionFault::None;
     std::optional<SlotVersion> version;
     try {
-      version = DecodeVersion(ReadWholeFile(kept.path), fault);
+      version = DecodeVersion(ReadWholeFile(kept.Path), fault);
     } catch (const QuorlinError& e) {
-      info.fault = std::string("cannot be read (") + e.what() + ")";
+      info.Fault = std::string("cannot be read (") + e.what() + ")";
     }
-    if (version && version->slot != slot) info.fault = text::VersionOfOtherSlot(slot);
-    if (version && info.fault.empty()) {
-      info.time = version->time;
-      info.picture = version->picture;
-      if (known.backups) info.original = DigestOf(version->entries) == known.backups->bySlot[slot];
-    } else if (info.fault.empty()) {
-      info.fault = fault == VersionFault::Cut ? text::kVersionCut : text::kVersionDamaged;
+    if (version && version->Slot != slot) info.Fault = text::VersionOfOtherSlot(slot);
+    if (version && info.Fault.empty()) {
+      info.Time = version->Time;
+      info.Picture = version->Picture;
+      if (known.Backups) info.Original = DigestOf(version->Entries) == known.Backups->BySlot[slot];
+    } else if (info.Fault.empty()) {
+      info.Fault = fault == VersionFault::Cut ? text::kVersionCut : text::kVersionDamaged;
     }
     list.push_back(std::move(info));
   }

@@ -14,8 +14,8 @@ namespace quorlin {
 // where a file is missing): from the slot state while the files are the ones it was
 // taken of, else taken anew and the state written back.
 struct KnownDigests {
-  SlotState state;
-  std::optional<PairDigests> game, backups;
+  SlotState State;
+  std::optional<PairDigests> Game, Backups;
   // Whether a slot's contents differ from its backup; unknown without both backups.
   std::optional<bool> Differs(int slot) const;
 };
@@ -23,12 +23,12 @@ KnownDigests ReadKnownDigests(const ProgramState& state);
 
 // What the command line reports of one slot.
 struct SlotStatus {
-  int slot = 0;
-  bool texturesPrepared = false;
-  bool propsPrepared = false;
+  int Slot = 0;
+  bool TexturesPrepared = false;
+  bool PropsPrepared = false;
   // Whether the slot's seven entries differ from the same entries in the backups;
   // unknown while either backup is missing.
-  std::optional<bool> differsFromBackup;
+  std::optional<bool> DiffersFromBackup;
 };
 
 // Status of slots 9..37.
@@ -38,9 +38,9 @@ std::vector<SlotStatus> ReadSlotStatus(const ProgramState& state);
 // entry cannot be read as a 32x32 24-bit Targa image) and whether it differs from
 // its backup (unknown without backups).
 struct SlotLook {
-  int slot = 0;
-  std::optional<ImageBuffer> preview;
-  std::optional<bool> changed;
+  int Slot = 0;
+  std::optional<ImageBuffer> Preview;
+  std::optional<bool> Changed;
 };
 std::vector<SlotLook> ReadSlotLooks(const ProgramState& state);
 
@@ -66,13 +66,13 @@ Outcome UndoLastChange(ProgramState& state, FrontEnd& ui, int slot);
 
 // The versions kept of a slot, newest first.
 struct VersionInfo {
-  int number = 0;
-  std::string path;  // native
-  int64_t time = 0;
-  std::string picture;
+  int Number = 0;
+  std::string Path;  // native
+  int64_t Time = 0;
+  std::string Picture;
   // Whether it holds what the backups hold; unknown without both backups.
-  std::optional<bool> original;
-  std::string fault;  // why it cannot be used ("is cut short", ...); empty when it can
+  std::optional<bool> Original;
+  std::string Fault;  // why it cannot be used ("is cut short", ...); empty when it can
 };
 std::vector<VersionInfo> ListSlotHistory(const ProgramState& state, int slot);
 

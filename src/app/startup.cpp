@@ -54,7 +54,7 @@ std::optional<std::pair<GameKeyValues, std::string>> FindGame(const StartupOptio
 #else
   const auto found = FindInstallations(options.HomeFolder, LookIn(options));
   std::vector<Installation> usable;
-  std::copy_if(found.begin(), found.end(), std::back_inserter(usable), [](const auto& i) { return i.textures; });
+  std::copy_if(found.begin(), found.end(), std::back_inserter(usable), [](const auto& i) { return i.Textures; });
   // With no usable one, the first found still says where the game was meant to be.
   if (usable.empty() && !found.empty()) usable.push_back(found.front());
   size_t pick = 0;
@@ -64,7 +64,7 @@ std::optional<std::pair<GameKeyValues, std::string>> FindGame(const StartupOptio
     pick = *chosen;
   }
   if (usable.empty()) return std::pair{GameKeyValues{}, std::string()};
-  return std::pair{GameKeyValues{usable[pick].mechPath, usable[pick].cdPath}, usable[pick].prefix};
+  return std::pair{GameKeyValues{usable[pick].MechPath, usable[pick].CDPath}, usable[pick].Prefix};
 #endif
 }
 
@@ -76,7 +76,7 @@ bool SkinIndexChanged(const ProgramState& state) {
 }  // namespace
 
 StartupOptions ResolveStartupOptions(StartupOptions given, const Settings& settings) {
-  given.RememberedGame = settings.gameFolder;
+  given.RememberedGame = settings.GameFolder;
   given.HomeFolder = HomeFolder();
   given.EnvironmentPrefix = EnvironmentValue("WINEPREFIX");
   return given;
@@ -126,20 +126,20 @@ std::vector<Installation> ListInstallations(const StartupOptions& options) {
   std::vector<Installation> found;
   if (options.RememberedGame) {
     Installation chosen;
-    chosen.launcher = Launcher::Chosen;
-    chosen.mechPath = chosen.cdPath = chosen.game = *options.RememberedGame;
-    chosen.textures = !ArchivesMissingIn(chosen.game).textures;
+    chosen.Launcher = Launcher::Chosen;
+    chosen.MechPath = chosen.CDPath = chosen.Game = *options.RememberedGame;
+    chosen.Textures = !ArchivesMissingIn(chosen.Game).Textures;
     found.push_back(chosen);
   }
 #ifdef _WIN32
   const GameKeyValues key = ReadGameKey(OpenGameKey().get());
   if (!key.MechPath.empty() && !key.CDPath.empty()) {
     Installation registered;
-    registered.launcher = Launcher::Registry;
-    registered.mechPath = key.MechPath;
-    registered.cdPath = key.CDPath;
-    registered.game = key.MechPath;
-    registered.textures = !ArchivesMissingIn(key.MechPath).textures;
+    registered.Launcher = Launcher::Registry;
+    registered.MechPath = key.MechPath;
+    registered.CDPath = key.CDPath;
+    registered.Game = key.MechPath;
+    registered.Textures = !ArchivesMissingIn(key.MechPath).Textures;
     found.push_back(registered);
   }
 #else
@@ -213,7 +213,7 @@ StartupResult StartUp(ProgramState& state, FrontEnd& ui, const StartupOptions& o
     }
     if (SkinIndexChanged(state) && !reindex(text::kIndexChanged)) return ended;
   } catch (const QuorlinError& e) {
-    Tell(ui, text::ErrorReport(e.number(), e.what()), MessageIcon::Critical);
+    Tell(ui, text::ErrorReport(e.Number(), e.what()), MessageIcon::Critical);
     return ended;
   } catch (const std::bad_alloc&) {
     Tell(ui, text::ErrorReport(kErrOutOfMemory, "Out of memory"), MessageIcon::Critical);

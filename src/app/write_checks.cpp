@@ -26,7 +26,7 @@ Outcome PrepareToWrite(const GameLocation& game, FrontEnd& ui, FolderLock& lock,
     refusal = WriteRefusal{HistoryFolder(game), "this user may not change the slot history in it"};
   }
   if (!refusal) return Outcome::Done;
-  ui.CannotWrite(text::CannotWrite(refusal->folder, refusal->reason));
+  ui.CannotWrite(text::CannotWrite(refusal->Folder, refusal->Reason));
   return Outcome::EndProgram;
 }
 

@@ -7,7 +7,7 @@ NativeFile ArchiveFile::OpenFile(const std::string& path, Open open, std::option
   try {
     return NativeFile(path, NativeFile::Access::ReadWrite);
   } catch (const QuorlinError& e) {
-    if (open != Open::ReadWriteIfAllowed || e.number() != kErrPermissionDenied) throw;
+    if (open != Open::ReadWriteIfAllowed || e.Number() != kErrPermissionDenied) throw;
     refusal = e;
   }
   return NativeFile(path, NativeFile::Access::Read);
@@ -40,7 +40,7 @@ ArchiveFile& OpenArchives::Get(const std::string& nativePath, ArchiveFile::Open 
     // over it), and that file must be open at least as asked.
     const FileIdentity named = IdentityOf(nativePath);
     const FileIdentity held = kept->Native().Identity();
-    const bool sameFile = named.device == held.device && named.file == held.file && named.file != 0;
+    const bool sameFile = named.Device == held.Device && named.File == held.File && named.File != 0;
     const bool enough =
         open == ArchiveFile::Open::Read ||
         (open == ArchiveFile::Open::ReadWrite ? kept->Writable() : kept->OpenedFor() != ArchiveFile::Open::Read);

@@ -58,26 +58,26 @@ uint64_t Checksum64(std::span<const uint8_t> bytes) {
 }
 
 std::vector<uint8_t> EncodeJournal(const Journal& journal) {
-  size_t size = 64 + journal.what.size();
-  for (const auto& w : journal.writes) size += 13 + w.bytes.size();
+  size_t size = 64 + journal.What.size();
+  for (const auto& w : journal.Writes) size += 13 + w.Bytes.size();
   std::vector<uint8_t> out(kMagic, kMagic + sizeof kMagic);
   out.reserve(size);
-  PutText(out, journal.what);
-  out.push_back(static_cast<uint8_t>(journal.archives.size()));
-  for (const auto& [name, length] : journal.archives) {
+  PutText(out, journal.What);
+  out.push_back(static_cast<uint8_t>(journal.Archives.size()));
+  for (const auto& [name, length] : journal.Archives) {
     PutText(out, name);
     PutU64(out, length);
   }
-  PutU32(out, static_cast<uint32_t>(journal.writes.size()));
-  for (const auto& w : journal.writes) {
-    out.push_back(w.archive);
-    PutU64(out, w.position);
-    PutU32(out, static_cast<uint32_t>(w.bytes.size()));
-    out.insert(out.end(), w.bytes.begin(), w.bytes.end());
+  PutU32(out, static_cast<uint32_t>(journal.Writes.size()));
+  for (const auto& w : journal.Writes) {
+    out.push_back(w.Archive);
+    PutU64(out, w.Position);
+    PutU32(out, static_cast<uint32_t>(w.Bytes.size()));
+    out.insert(out.end(), w.Bytes.begin(), w.Bytes.end());
   }
-  out.push_back(static_cast<uint8_t>(journal.restores.size()));
-  out.insert(out.end(), journal.restores.begin(), journal.restores.end());
-  for (const auto* names : {&journal.keep, &journal.drop}) {
+  out.push_back(static_cast<uint8_t>(journal.Restores.size()));
+  out.insert(out.end(), journal.Restores.begin(), journal.Restores.end());
+  for (const auto* names : {&journal.Keep, &journal.Drop}) {
     out.push_back(static_cast<uint8_t>(names->size()));
     for (const std::string& name : *names) PutText(out, name);
   }
@@ -98,27 +98,27 @@ std::optional<Journal> DecodeJournal(std::span<const uint8_t> bytes) {
       return std::string(chars.begin(), chars.end());
     };
     Journal journal;
-    journal.what = text();
+    journal.What = text();
     for (int n = in.U8(); n > 0; --n) {
       std::string name = text();
       const uint64_t length = in.U64();
       if (!KnownArchive(name)) return {};
-      journal.archives.emplace_back(std::move(name), length);
+      journal.Archives.emplace_back(std::move(name), length);
     }
     for (uint32_t writes = in.U32(); writes > 0; --writes) {
       Journal::Write w;
-      w.archive = in.U8();
-      w.position = in.U64();
+      w.Archive = in.U8();
+      w.Position = in.U64();
       const auto data = in.Take(in.U32());
-      if (w.archive >= journal.archives.size()) return {};
-      w.bytes.assign(data.begin(), data.end());
-      journal.writes.push_back(std::move(w));
+      if (w.Archive >= journal.Archives.size()) return {};
+      w.Bytes.assign(data.begin(), data.end());
+      journal.Writes.push_back(std::move(w));
     }
     for (int n = in.U8(); n > 0; --n) {
-      journal.restores.push_back(in.U8());
-      if (journal.restores.back() >= journal.archives.size()) return {};
+      journal.Restores.push_back(in.U8());
+      if (journal.Restores.back() >= journal.Archives.size()) return {};
     }
-    for (auto* names : {&journal.keep, &journal.drop}) {
+    for (auto* names : {&journal.Keep, &journal.Drop}) {
       for (int n = history ? in.U8() : 0; n > 0; --n) {
         names->push_back(text());
         if (!ParseVersionFileName(names->back())) return {};  // nothing but a version file of ours
@@ -151,13 +151,13 @@ std::string InHistory(const GameLocation& game, const std::string& versionName) 
 }
 
 void RemovePending(const GameLocation& game, const Journal& journal) {
-  for (const std::string& name : journal.keep) std::remove(PendingVersionPath(game, name).c_str());
+  for (const std::string& name : journal.Keep) std::remove(PendingVersionPath(game, name).c_str());
 }
 
 }  // namespace
 
 void SyncHistoryFolder(const GameLocation& game, const Journal& journal) {
-  if (!journal.keep.empty() || !journal.drop.empty()) SyncFolderOf(InHistory(game, "any"));
+  if (!journal.Keep.empty() || !journal.Drop.empty()) SyncFolderOf(InHistory(game, "any"));
 }
 
 void WriteJournal(const GameLocation& game, const Journal& journal, const std::vector<std::vector<uint8_t>>& versions) {
@@ -166,8 +166,8 @@ void WriteJournal(const GameLocation& game, const Journal& journal, const std::v
     std::vector<NativeFile> files;
     // Each file's writing begins as soon as it is handed over, so that the flushes
     // below wait for little more than the slowest of them.
-    for (size_t i = 0; i < journal.keep.size(); ++i) {
-      files.emplace_back(PendingVersionPath(game, journal.keep[i]), NativeFile::Access::Create);
+    for (size_t i = 0; i < journal.Keep.size(); ++i) {
+      files.emplace_back(PendingVersionPath(game, journal.Keep[i]), NativeFile::Access::Create);
       files.back().WriteAt(0, versions.at(i));
       files.back().StartWriting();
     }
@@ -188,12 +188,12 @@ void WriteJournal(const GameLocation& game, const Journal& journal, const std::v
 }
 
 void SettleHistory(const GameLocation& game, const Journal& journal) {
-  if (journal.keep.empty() && journal.drop.empty()) return;
+  if (journal.Keep.empty() && journal.Drop.empty()) return;
   std::error_code ec;
   std::filesystem::create_directories(FsPath(HistoryFolder(game)), ec);
   if (ec) throw ErrorFromErrno(ec.value(), "Cannot create the folder", HistoryFolder(game));
-  for (const std::string& name : journal.drop) RemoveFile(InHistory(game, name));
-  for (const std::string& name : journal.keep) {
+  for (const std::string& name : journal.Drop) RemoveFile(InHistory(game, name));
+  for (const std::string& name : journal.Keep) {
     const std::string pending = PendingVersionPath(game, name);
     if (NativeFileExists(pending)) RenameOver(pending, InHistory(game, name));
   }
@@ -220,28 +220,28 @@ std::vector<std::string> Leftovers(const GameLocation& game) {
 void Finish(const GameLocation& game, const Journal& journal) {
   SettleHistory(game, journal);
   // Only the archives written into are opened: one copied back whole may be missing.
-  std::vector<std::optional<ArchiveFile>> files(journal.archives.size());
-  for (const auto& w : journal.writes) {
-    auto& file = files[w.archive];
-    if (!file) file.emplace(game.NativeGamePath(journal.archives[w.archive].first), ArchiveFile::Open::ReadWrite);
-    file->WriteAt(w.position, w.bytes);
+  std::vector<std::optional<ArchiveFile>> files(journal.Archives.size());
+  for (const auto& w : journal.Writes) {
+    auto& file = files[w.Archive];
+    if (!file) file.emplace(game.NativeGamePath(journal.Archives[w.Archive].first), ArchiveFile::Open::ReadWrite);
+    file->WriteAt(w.Position, w.Bytes);
   }
   for (auto& file : files) {
     if (file) file->Sync();
   }
-  for (const uint8_t r : journal.restores) RestoreArchive(game, journal.archives[r].first);
+  for (const uint8_t r : journal.Restores) RestoreArchive(game, journal.Archives[r].first);
   SyncHistoryFolder(game, journal);
 }
 
 // Why a journal cannot be used for these archives, or nothing when it can: the
 // archives it writes into must still have the lengths they had.
 std::optional<std::string> Mismatch(const GameLocation& game, const Journal& journal) {
-  for (size_t i = 0; i < journal.archives.size(); ++i) {
-    const bool written = std::any_of(journal.writes.begin(), journal.writes.end(),
-                                     [i](const Journal::Write& w) { return w.archive == i; });
-    const std::string path = game.NativeGamePath(journal.archives[i].first);
-    if (written && (!NativeFileExists(path) || NativeFileSize(path) != journal.archives[i].second)) {
-      return journal.archives[i].first;
+  for (size_t i = 0; i < journal.Archives.size(); ++i) {
+    const bool written = std::any_of(journal.Writes.begin(), journal.Writes.end(),
+                                     [i](const Journal::Write& w) { return w.Archive == i; });
+    const std::string path = game.NativeGamePath(journal.Archives[i].first);
+    if (written && (!NativeFileExists(path) || NativeFileSize(path) != journal.Archives[i].second)) {
+      return journal.Archives[i].first;
     }
   }
   return std::nullopt;
@@ -265,9 +265,9 @@ void CommitJournal(const GameLocation& game, const Journal& journal, const std::
   try {
     WriteJournal(game, journal, versions);
     SettleHistory(game, journal);
-    for (size_t i = 0; i < journal.writes.size(); ++i) {
+    for (size_t i = 0; i < journal.Writes.size(); ++i) {
       if (beforeWrite) beforeWrite(i);
-      archives[journal.writes[i].archive]->WriteAt(journal.writes[i].position, journal.writes[i].bytes);
+      archives[journal.Writes[i].Archive]->WriteAt(journal.Writes[i].Position, journal.Writes[i].Bytes);
     }
     for (ArchiveFile* archive : archives) archive->Sync();
     SyncHistoryFolder(game, journal);
@@ -276,7 +276,7 @@ void CommitJournal(const GameLocation& game, const Journal& journal, const std::
       RemovePending(game, journal);
       throw;
     }
-    throw QuorlinError(e.number(), std::string(e.what()) + " (" + kJournalFile +
+    throw QuorlinError(e.Number(), std::string(e.what()) + " (" + kJournalFile +
                                        " keeps the rest; it is finished when Quorlin next starts)");
   }
   ForgetJournal(path);
@@ -299,7 +299,7 @@ Recovery RecoverJournal(const GameLocation& game) {
       if (found) changed = Mismatch(game, *found);
       // The versions a journal that is to be finished keeps are not left over.
       if (found && !changed) {
-        for (const std::string& name : found->keep) std::erase(leftovers, PendingVersionPath(game, name));
+        for (const std::string& name : found->Keep) std::erase(leftovers, PendingVersionPath(game, name));
       }
     }
     for (const std::string& file : leftovers) {
@@ -311,10 +311,10 @@ Recovery RecoverJournal(const GameLocation& game) {
       recovery.Journal = Recovery::Found::Damaged;
     } else if (changed) {
       recovery.Journal = Recovery::Found::NoLongerFits;
-      recovery.What = found->what;
+      recovery.What = found->What;
       recovery.Archive = *changed;
     } else {
-      recovery.What = found->what;
+      recovery.What = found->What;
       Finish(game, *found);
       recovery.Journal = Recovery::Found::Finished;
     }

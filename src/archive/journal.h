@@ -30,18 +30,18 @@ namespace quorlin {
 // file names of the slot history (no folders).
 struct Journal {
   struct Write {
-    uint8_t archive = 0;  // index into archives
-    uint64_t position = 0;
-    std::vector<uint8_t> bytes;
+    uint8_t Archive = 0;  // index into archives
+    uint64_t Position = 0;
+    std::vector<uint8_t> Bytes;
   };
-  std::string what;
-  std::vector<std::pair<std::string, uint64_t>> archives;  // relative name, length when written
-  std::vector<Write> writes;
-  std::vector<uint8_t> restores;  // archives to copy back from their backups
+  std::string What;
+  std::vector<std::pair<std::string, uint64_t>> Archives;  // relative name, length when written
+  std::vector<Write> Writes;
+  std::vector<uint8_t> Restores;  // archives to copy back from their backups
   // Versions written beside the journal (as PendingVersionPath names them) before
   // it, moved into the history folder once it is complete.
-  std::vector<std::string> keep;
-  std::vector<std::string> drop;  // versions removed from the history folder
+  std::vector<std::string> Keep;
+  std::vector<std::string> Drop;  // versions removed from the history folder
 };
 
 inline constexpr const char* kJournalFile = "resource\\quorlin.journal";  // as the user is told of it

@@ -24,7 +24,7 @@ uint32_t PreparedLength(int entry) {
 }
 
 bool SlotPlaces::Complete() const {
-  return std::all_of(entries.begin(), entries.end(), [](const EntryPlace& e) { return e.Found(); });
+  return std::all_of(Entries.begin(), Entries.end(), [](const EntryPlace& e) { return e.Found(); });
 }
 
 OpenArchive NotThere() {
@@ -54,19 +54,19 @@ SlotPlaces LocateSlot(const ArchivePair& pair, const SkinIndex& index, int slot)
     throw QuorlinError(kErrSubscriptOutOfRange, "Subscript out of range (slot " + std::to_string(slot) + ")");
   }
   SlotPlaces places;
-  places.slot = slot;
+  places.Slot = slot;
   for (int e = 0; e < kSlotEntryCount; ++e) {
     const OpenArchive& a = pair[EntryArchive(e)];
-    EntryPlace& place = places.entries[static_cast<size_t>(e)];
-    place.position = e == kLobbyEntry ? index.PropsSkinIndex[static_cast<size_t>(slot)]
+    EntryPlace& place = places.Entries[static_cast<size_t>(e)];
+    place.Position = e == kLobbyEntry ? index.PropsSkinIndex[static_cast<size_t>(slot)]
                                       : index.TexturesSkinIndex[static_cast<size_t>(slot)][static_cast<size_t>(e)];
-    if (!a.file || place.position < 0 || static_cast<size_t>(place.position) >= a.dir->Directory.size()) continue;
-    const DirEntry& entry = a.dir->Directory[static_cast<size_t>(place.position)];
-    place.offset = ArchiveDirectory::DataPosition(a.dir->Header, entry);
-    place.length = entry.DataLength;
-    place.name = entry.Name;
-    place.status = EntryInsideFile(a.dir->Header, entry, a.length) ? EntryPlace::Status::Found
-                                                                   : EntryPlace::Status::OutsideFile;
+    if (!a.File || place.Position < 0 || static_cast<size_t>(place.Position) >= a.Dir->Directory.size()) continue;
+    const DirEntry& entry = a.Dir->Directory[static_cast<size_t>(place.Position)];
+    place.Offset = ArchiveDirectory::DataPosition(a.Dir->Header, entry);
+    place.Length = entry.DataLength;
+    place.Name = entry.Name;
+    place.Status =
+        EntryInsideFile(a.Dir->Header, entry, a.Length) ? EntryPlace::PlaceStatus::Found : EntryPlace::PlaceStatus::OutsideFile;
   }
   return places;
 }
@@ -75,16 +75,16 @@ SkinIndex IndexByName(const ArchivePair& pair) {
   SkinIndex index;
   for (auto& levels : index.TexturesSkinIndex) levels.fill(-1);
   index.PropsSkinIndex.fill(-1);
-  IndexTextures(*pair.textures.dir, index, nullptr);
-  IndexProps(*pair.props.dir, index, nullptr);
+  IndexTextures(*pair.Textures.Dir, index, nullptr);
+  IndexProps(*pair.Props.Dir, index, nullptr);
   return index;
 }
 
 SlotBytes ReadSlot(const ArchivePair& pair, const SlotPlaces& places) {
   SlotBytes bytes;
   for (int e = 0; e < kSlotEntryCount; ++e) {
-    const EntryPlace& place = places.entries[static_cast<size_t>(e)];
-    if (place.Found()) bytes[static_cast<size_t>(e)] = pair[EntryArchive(e)].file->ReadAt(place.offset, place.length);
+    const EntryPlace& place = places.Entries[static_cast<size_t>(e)];
+    if (place.Found()) bytes[static_cast<size_t>(e)] = pair[EntryArchive(e)].File->ReadAt(place.Offset, place.Length);
   }
   return bytes;
 }
@@ -132,13 +132,13 @@ SlotDigest DigestInPlace(const ArchivePair& pair, const SlotPlaces& places, std:
   XXH3_state_t state;
   XXH3_128bits_reset(&state);
   for (int e = 0; e < kSlotEntryCount; ++e) {
-    const EntryPlace& place = places.entries[static_cast<size_t>(e)];
-    DigestEntryHead(state, place.Found(), place.Found() ? place.length : 0);
+    const EntryPlace& place = places.Entries[static_cast<size_t>(e)];
+    DigestEntryHead(state, place.Found(), place.Found() ? place.Length : 0);
     if (!place.Found()) continue;
-    ArchiveFile& file = *pair[EntryArchive(e)].file;
-    for (uint64_t done = 0; done < place.length;) {
-      const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, place.length - done));
-      if (file.ReadAt(place.offset + done, buffer.data(), n) != n) {
+    ArchiveFile& file = *pair[EntryArchive(e)].File;
+    for (uint64_t done = 0; done < place.Length;) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, place.Length - done));
+      if (file.ReadAt(place.Offset + done, buffer.data(), n) != n) {
         throw QuorlinError(kErrInputPastEnd, "Input past end of file " + file.Path());
       }
       XXH3_128bits_update(&state, buffer.data(), n);
@@ -150,26 +150,26 @@ SlotDigest DigestInPlace(const ArchivePair& pair, const SlotPlaces& places, std:
 
 uint8_t JournalArchive(Journal& journal, ArchiveKind archive, uint64_t length) {
   const std::string name = ArchiveName(archive);
-  for (size_t i = 0; i < journal.archives.size(); ++i) {
-    if (journal.archives[i].first == name) return static_cast<uint8_t>(i);
+  for (size_t i = 0; i < journal.Archives.size(); ++i) {
+    if (journal.Archives[i].first == name) return static_cast<uint8_t>(i);
   }
-  journal.archives.emplace_back(name, length);
-  return static_cast<uint8_t>(journal.archives.size() - 1);
+  journal.Archives.emplace_back(name, length);
+  return static_cast<uint8_t>(journal.Archives.size() - 1);
 }
 
 void PlanSlotWrites(Journal& journal, const ArchivePair& pair, const SlotPlaces& places, const SlotBytes& bytes) {
   for (int e = 0; e < kSlotEntryCount; ++e) {
-    const EntryPlace& place = places.entries[static_cast<size_t>(e)];
+    const EntryPlace& place = places.Entries[static_cast<size_t>(e)];
     const auto& entry = bytes[static_cast<size_t>(e)];
     if (!entry) continue;
     const std::string archive = ArchiveName(EntryArchive(e));
     if (!place.Found()) {
       throw QuorlinError(kErrInputPastEnd, "Input past end of file: entry " + std::to_string(e) + " of skin " +
-                                               std::to_string(places.slot) + " lies outside " + archive);
+                                               std::to_string(places.Slot) + " lies outside " + archive);
     }
-    if (entry->size() != place.length) {
-      throw QuorlinError(kErrBadRecord, "Entry " + std::string(place.name) + " of " + archive + " holds " +
-                                            std::to_string(place.length) + " bytes, not " +
+    if (entry->size() != place.Length) {
+      throw QuorlinError(kErrBadRecord, "Entry " + std::string(place.Name) + " of " + archive + " holds " +
+                                            std::to_string(place.Length) + " bytes, not " +
                                             std::to_string(entry->size()));
     }
   }
@@ -177,8 +177,8 @@ void PlanSlotWrites(Journal& journal, const ArchivePair& pair, const SlotPlaces&
     const auto& entry = bytes[static_cast<size_t>(e)];
     if (!entry) continue;
     const ArchiveKind kind = EntryArchive(e);
-    journal.writes.push_back({JournalArchive(journal, kind, pair[kind].length),
-                              places.entries[static_cast<size_t>(e)].offset, *entry});
+    journal.Writes.push_back(
+        {JournalArchive(journal, kind, pair[kind].Length), places.Entries[static_cast<size_t>(e)].Offset, *entry});
   }
 }
 

@@ -33,9 +33,9 @@ uint32_t PreparedLength(int entry);
 // One archive or backup open for a command, with its directory and length. No file
 // when it is not there: its directory is then empty and nothing is found in it.
 struct OpenArchive {
-  ArchiveFile* file = nullptr;
-  const ArchiveDirectory* dir = nullptr;
-  uint64_t length = 0;
+  ArchiveFile* File = nullptr;
+  const ArchiveDirectory* Dir = nullptr;
+  uint64_t Length = 0;
 };
 OpenArchive OpenArchiveAt(OpenArchives& files, const std::string& nativePath,
                           ArchiveFile::Open mode = ArchiveFile::Open::Read);
@@ -45,8 +45,8 @@ OpenArchive NotThere();
 
 // The game's two archives, or their two backups.
 struct ArchivePair {
-  OpenArchive textures, props;
-  const OpenArchive& operator[](ArchiveKind kind) const { return kind == ArchiveKind::Textures ? textures : props; }
+  OpenArchive Textures, Props;
+  const OpenArchive& operator[](ArchiveKind kind) const { return kind == ArchiveKind::Textures ? Textures : Props; }
 };
 ArchivePair OpenGameArchives(OpenArchives& files, const GameLocation& game,
                              ArchiveFile::Open mode = ArchiveFile::Open::Read);
@@ -54,18 +54,18 @@ ArchivePair OpenBackups(OpenArchives& files, const GameLocation& game);
 
 // Where one of a slot's entries lies in its archive.
 struct EntryPlace {
-  enum class Status : uint8_t { Found, OutsideDirectory, OutsideFile };
-  Status status = Status::OutsideDirectory;
-  int16_t position = -1;
-  uint64_t offset = 0;    // DataBase + DataOffset
-  uint32_t length = 0;    // DataLength
-  std::string_view name;  // as stored; points into the archive's directory
-  bool Found() const { return status == Status::Found; }
+  enum class PlaceStatus : uint8_t { Found, OutsideDirectory, OutsideFile };
+  PlaceStatus Status = PlaceStatus::OutsideDirectory;
+  int16_t Position = -1;
+  uint64_t Offset = 0;    // DataBase + DataOffset
+  uint32_t Length = 0;    // DataLength
+  std::string_view Name;  // as stored; points into the archive's directory
+  bool Found() const { return Status == PlaceStatus::Found; }
 };
 
 struct SlotPlaces {
-  int slot = 0;
-  std::array<EntryPlace, kSlotEntryCount> entries;
+  int Slot = 0;
+  std::array<EntryPlace, kSlotEntryCount> Entries;
   bool Complete() const;
 };
 
@@ -85,7 +85,7 @@ SlotBytes ReadSlot(const ArchivePair& pair, const SlotPlaces& places);
 // A 128-bit digest of a slot's contents: each entry's length and bytes in order, an
 // entry not found counted as such. Equal digests mean equal contents.
 struct SlotDigest {
-  uint64_t low = 0, high = 0;
+  uint64_t Low = 0, High = 0;
   bool operator==(const SlotDigest&) const = default;
 };
 // The same over entries held elsewhere (in a version file being made, say).

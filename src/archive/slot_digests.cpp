@@ -11,27 +11,27 @@ namespace {
 constexpr char kMagic[8] = {'Q', 'R', 'L', 'N', 'S', 'L', 'T', '1'};
 
 void PutIdentity(std::vector<uint8_t>& out, const FileIdentity& id) {
-  for (const uint64_t v : {id.device, id.file, id.size, static_cast<uint64_t>(id.modified),
-                           static_cast<uint64_t>(id.changed)}) {
+  for (const uint64_t v :
+       {id.Device, id.File, id.Size, static_cast<uint64_t>(id.Modified), static_cast<uint64_t>(id.Changed)}) {
     PutU64(out, v);
   }
 }
 
 FileIdentity ReadIdentity(ByteReader& in) {
   FileIdentity id;
-  id.device = in.U64(), id.file = in.U64(), id.size = in.U64();
-  id.modified = static_cast<int64_t>(in.U64()), id.changed = static_cast<int64_t>(in.U64());
+  id.Device = in.U64(), id.File = in.U64(), id.Size = in.U64();
+  id.Modified = static_cast<int64_t>(in.U64()), id.Changed = static_cast<int64_t>(in.U64());
   return id;
 }
 
 void PutDigest(std::vector<uint8_t>& out, const SlotDigest& d) {
-  PutU64(out, d.low);
-  PutU64(out, d.high);
+  PutU64(out, d.Low);
+  PutU64(out, d.High);
 }
 
 SlotDigest ReadDigest(ByteReader& in) {
   SlotDigest d;
-  d.low = in.U64(), d.high = in.U64();
+  d.Low = in.U64(), d.High = in.U64();
   return d;
 }
 
@@ -39,20 +39,20 @@ SlotDigest ReadDigest(ByteReader& in) {
 
 std::vector<uint8_t> EncodeSlotState(const SlotState& state) {
   std::vector<uint8_t> out(kMagic, kMagic + sizeof kMagic);
-  for (const auto* pair : {&state.game, &state.backups}) {
+  for (const auto* pair : {&state.Game, &state.Backups}) {
     out.push_back(pair->has_value());
     if (!*pair) continue;
-    PutIdentity(out, (*pair)->textures);
-    PutIdentity(out, (*pair)->props);
-    PutU64(out, (*pair)->positions);
-    for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) PutDigest(out, (*pair)->bySlot[slot]);
+    PutIdentity(out, (*pair)->Textures);
+    PutIdentity(out, (*pair)->Props);
+    PutU64(out, (*pair)->Positions);
+    for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) PutDigest(out, (*pair)->BySlot[slot]);
   }
   for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
-    const SlotSource& source = state.sources[slot];
-    PutDigest(out, source.contents);
-    const size_t n = std::min<size_t>(source.picture.size(), 0xFFFF);
+    const SlotSource& source = state.Sources[slot];
+    PutDigest(out, source.Contents);
+    const size_t n = std::min<size_t>(source.Picture.size(), 0xFFFF);
     PutU16(out, static_cast<uint16_t>(n));
-    out.insert(out.end(), source.picture.begin(), source.picture.begin() + static_cast<std::ptrdiff_t>(n));
+    out.insert(out.end(), source.Picture.begin(), source.Picture.begin() + static_cast<std::ptrdiff_t>(n));
   }
   PutU64(out, FileChecksum(out));
   return out;
@@ -65,20 +65,20 @@ std::optional<SlotState> DecodeSlotState(std::span<const uint8_t> bytes) {
   try {
     ByteReader in(body.subspan(sizeof kMagic));
     SlotState state;
-    for (auto* pair : {&state.game, &state.backups}) {
+    for (auto* pair : {&state.Game, &state.Backups}) {
       const uint8_t known = in.U8();
       if (known > 1) return {};
       if (!known) continue;
       PairDigests& d = pair->emplace();
-      d.textures = ReadIdentity(in);
-      d.props = ReadIdentity(in);
-      d.positions = in.U64();
-      for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) d.bySlot[slot] = ReadDigest(in);
+      d.Textures = ReadIdentity(in);
+      d.Props = ReadIdentity(in);
+      d.Positions = in.U64();
+      for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) d.BySlot[slot] = ReadDigest(in);
     }
     for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
-      state.sources[slot].contents = ReadDigest(in);
+      state.Sources[slot].Contents = ReadDigest(in);
       const auto name = in.Take(in.U16());
-      state.sources[slot].picture.assign(name.begin(), name.end());
+      state.Sources[slot].Picture.assign(name.begin(), name.end());
     }
     if (in.Position() != in.Size()) return {};
     return state;
@@ -97,17 +97,17 @@ uint64_t PositionsChecksum(const SkinIndex& index) {
 }
 
 bool TakenOf(const std::optional<PairDigests>& known, const FileIdentity& textures, const FileIdentity& props) {
-  return known && textures.file != 0 && props.file != 0 && known->textures == textures && known->props == props;
+  return known && textures.File != 0 && props.File != 0 && known->Textures == textures && known->Props == props;
 }
 
 PairDigests TakeDigests(const ArchivePair& pair, const SkinIndex& index) {
   PairDigests now;
-  now.textures = pair.textures.file->Native().Identity();
-  now.props = pair.props.file->Native().Identity();
-  now.positions = PositionsChecksum(index);
+  now.Textures = pair.Textures.File->Native().Identity();
+  now.Props = pair.Props.File->Native().Identity();
+  now.Positions = PositionsChecksum(index);
   std::vector<uint8_t> buffer;
   for (int slot = kFirstMenuSlot; slot <= kLastMenuSlot; ++slot) {
-    now.bySlot[slot] = DigestInPlace(pair, LocateSlot(pair, index, slot), buffer);
+    now.BySlot[slot] = DigestInPlace(pair, LocateSlot(pair, index, slot), buffer);
   }
   return now;
 }
@@ -134,19 +134,19 @@ void RecordSlotChange(SlotState& state, int slot, const SlotDigest& now, const s
                       const std::pair<FileIdentity, FileIdentity>& before,
                       const std::pair<FileIdentity, FileIdentity>& after) {
   if (slot < kFirstMenuSlot || slot > kLastMenuSlot) return;
-  if (state.game && state.game->textures == before.first && state.game->props == before.second) {
-    state.game->textures = after.first;
-    state.game->props = after.second;
-    state.game->bySlot[slot] = now;
+  if (state.Game && state.Game->Textures == before.first && state.Game->Props == before.second) {
+    state.Game->Textures = after.first;
+    state.Game->Props = after.second;
+    state.Game->BySlot[slot] = now;
   } else {
-    state.game.reset();
+    state.Game.reset();
   }
-  state.sources[slot] = {now, picture};
+  state.Sources[slot] = {now, picture};
 }
 
 std::string SourceOf(const SlotState& state, int slot, const SlotDigest& contents) {
-  if (slot < kFirstMenuSlot || slot > kLastMenuSlot || state.sources[slot].contents != contents) return {};
-  return state.sources[slot].picture;
+  if (slot < kFirstMenuSlot || slot > kLastMenuSlot || state.Sources[slot].Contents != contents) return {};
+  return state.Sources[slot].Picture;
 }
 
 }  // namespace quorlin

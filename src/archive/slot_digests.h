@@ -31,22 +31,22 @@ namespace quorlin {
 //      picture name
 //   end - 8  u64 FileChecksum of everything before it
 struct PairDigests {
-  FileIdentity textures, props;
-  uint64_t positions = 0;  // FileChecksum of the entry positions the digests were taken at
-  std::array<SlotDigest, kSlotCount + 1> bySlot{};
+  FileIdentity Textures, Props;
+  uint64_t Positions = 0;  // FileChecksum of the entry positions the digests were taken at
+  std::array<SlotDigest, kSlotCount + 1> BySlot{};
   bool operator==(const PairDigests&) const = default;
 };
 
 // The picture whose insert made a slot's contents, while the slot holds them.
 struct SlotSource {
-  SlotDigest contents;
-  std::string picture;
+  SlotDigest Contents;
+  std::string Picture;
   bool operator==(const SlotSource&) const = default;
 };
 
 struct SlotState {
-  std::optional<PairDigests> game, backups;
-  std::array<SlotSource, kSlotCount + 1> sources{};
+  std::optional<PairDigests> Game, Backups;
+  std::array<SlotSource, kSlotCount + 1> Sources{};
   bool operator==(const SlotState&) const = default;
 };
 

@@ -22,21 +22,21 @@ VersionFile::VersionFile(int slot, int64_t time) : bytes_(kMagic, kMagic + sizeo
 
 void VersionFile::AddEntries(const ArchivePair& pair, const SlotPlaces& places) {
   size_t total = bytes_.size() + 1 + 5 * kSlotEntryCount + 64 + 8;
-  for (const EntryPlace& place : places.entries) total += place.Found() ? place.length : 0;
+  for (const EntryPlace& place : places.Entries) total += place.Found() ? place.Length : 0;
   bytes_.reserve(total);
   bytes_.push_back(static_cast<uint8_t>(kSlotEntryCount));
   for (int e = 0; e < kSlotEntryCount; ++e) {
-    const EntryPlace& place = places.entries[static_cast<size_t>(e)];
+    const EntryPlace& place = places.Entries[static_cast<size_t>(e)];
     bytes_.push_back(place.Found() ? 1 : 0);
-    PutU32(bytes_, place.Found() ? place.length : 0);
+    PutU32(bytes_, place.Found() ? place.Length : 0);
     if (!place.Found()) continue;
     const size_t at = bytes_.size();
-    bytes_.resize(at + place.length);
-    ArchiveFile& file = *pair[EntryArchive(e)].file;
-    if (file.ReadAt(place.offset, bytes_.data() + at, place.length) != place.length) {
+    bytes_.resize(at + place.Length);
+    ArchiveFile& file = *pair[EntryArchive(e)].File;
+    if (file.ReadAt(place.Offset, bytes_.data() + at, place.Length) != place.Length) {
       throw QuorlinError(kErrInputPastEnd, "Input past end of file " + file.Path());
     }
-    at_[static_cast<size_t>(e)] = std::pair{at, static_cast<size_t>(place.length)};
+    at_[static_cast<size_t>(e)] = std::pair{at, static_cast<size_t>(place.Length)};
   }
 }
 
@@ -68,9 +68,9 @@ std::vector<uint8_t> VersionFile::Finish(const std::string& picture) && {
 }
 
 std::vector<uint8_t> EncodeVersion(const SlotVersion& version) {
-  VersionFile file(version.slot, version.time);
-  file.AddEntries(version.entries);
-  return std::move(file).Finish(version.picture);
+  VersionFile file(version.Slot, version.Time);
+  file.AddEntries(version.Entries);
+  return std::move(file).Finish(version.Picture);
 }
 
 std::optional<SlotVersion> DecodeVersion(std::span<const uint8_t> bytes, VersionFault& fault) {
@@ -82,13 +82,13 @@ std::optional<SlotVersion> DecodeVersion(std::span<const uint8_t> bytes, Version
   size_t end = 0;
   try {
     ByteReader in(bytes.subspan(sizeof kMagic));
-    version.slot = in.U8();
-    version.time = static_cast<int64_t>(in.U64());
+    version.Slot = in.U8();
+    version.Time = static_cast<int64_t>(in.U64());
     if (in.U8() != kSlotEntryCount) {
       fault = VersionFault::Damaged;
       return {};
     }
-    for (auto& entry : version.entries) {
+    for (auto& entry : version.Entries) {
       const uint8_t present = in.U8();
       const auto data = in.Take(in.U32());
       if (present > 1 || (!present && !data.empty())) {
@@ -98,7 +98,7 @@ std::optional<SlotVersion> DecodeVersion(std::span<const uint8_t> bytes, Version
       if (present) entry.emplace(data.begin(), data.end());
     }
     const auto name = in.Take(in.U16());
-    version.picture.assign(name.begin(), name.end());
+    version.Picture.assign(name.begin(), name.end());
     end = sizeof kMagic + in.Position();
   } catch (const QuorlinError&) {
     return {};
@@ -135,25 +135,25 @@ std::vector<KeptVersion> ListVersions(const std::string& nativeHistoryFolder, in
     const auto parsed = ParseVersionFileName(FromFsPath(it->path().filename()));
     if (parsed && parsed->first == slot) found.push_back({parsed->second, FromFsPath(it->path())});
   }
-  std::sort(found.begin(), found.end(), [](const KeptVersion& a, const KeptVersion& b) { return a.number > b.number; });
+  std::sort(found.begin(), found.end(), [](const KeptVersion& a, const KeptVersion& b) { return a.Number > b.Number; });
   return found;
 }
 
 int NextVersionNumber(const std::vector<KeptVersion>& versions) {
-  return versions.empty() ? 1 : versions.front().number + 1;
+  return versions.empty() ? 1 : versions.front().Number + 1;
 }
 
 std::vector<uint8_t> KeepVersion(Journal& journal, const std::string& nativeHistoryFolder, int slot,
                                  std::vector<uint8_t> version, const std::vector<std::string>& dropped) {
   std::vector<KeptVersion> kept = ListVersions(nativeHistoryFolder, slot);
   const int number = NextVersionNumber(kept);
-  const auto name = [](const KeptVersion& v) { return FromFsPath(FsPath(v.path).filename()); };
+  const auto name = [](const KeptVersion& v) { return FromFsPath(FsPath(v.Path).filename()); };
   std::erase_if(kept, [&](const KeptVersion& v) {
     return std::find(dropped.begin(), dropped.end(), name(v)) != dropped.end();
   });
   // With the new one, no more than kMaxVersionsPerSlot remain: the oldest go first.
-  for (size_t i = kMaxVersionsPerSlot - 1; i < kept.size(); ++i) journal.drop.push_back(name(kept[i]));
-  journal.keep.push_back(VersionFileName(slot, number));
+  for (size_t i = kMaxVersionsPerSlot - 1; i < kept.size(); ++i) journal.Drop.push_back(name(kept[i]));
+  journal.Keep.push_back(VersionFileName(slot, number));
   return version;
 }
 

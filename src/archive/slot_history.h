@@ -23,10 +23,10 @@ namespace quorlin {
 //       made these contents, empty when none is known)
 //   end-8  u64 FileChecksum of everything before it
 struct SlotVersion {
-  int slot = 0;
-  int64_t time = 0;
-  std::string picture;
-  SlotBytes entries;
+  int Slot = 0;
+  int64_t Time = 0;
+  std::string Picture;
+  SlotBytes Entries;
 };
 
 inline constexpr const char* kHistoryFolder = "quorlin-history";
@@ -66,8 +66,8 @@ std::optional<std::pair<int, int>> ParseVersionFileName(const std::string& name)
 
 // The versions kept of a slot in a history folder (native path), newest first.
 struct KeptVersion {
-  int number = 0;
-  std::string path;  // native
+  int Number = 0;
+  std::string Path;  // native
 };
 std::vector<KeptVersion> ListVersions(const std::string& nativeHistoryFolder, int slot);
 

@@ -28,7 +28,7 @@ inline constexpr int kErrBadFileFormat = 321;  // a picture or a file of ours th
 class QuorlinError : public std::runtime_error {
  public:
   QuorlinError(int number, const std::string& description) : std::runtime_error(description), number_(number) {}
-  int number() const { return number_; }
+  int Number() const { return number_; }
 
  private:
   int number_;

@@ -37,18 +37,18 @@ class Terminal : public FrontEnd {
                             MessageButtons buttons) override {
     const std::string line = title == text::kProgramTitle ? text : title + ": " + text;
     if (buttons != MessageButtons::YesNo) {
-      streams_.err << line << '\n' << std::flush;
+      streams_.Err << line << '\n' << std::flush;
       return MessageAnswer::Ok;
     }
     if (assumeYes_) {
-      streams_.err << line << " yes\n" << std::flush;
+      streams_.Err << line << " yes\n" << std::flush;
       return MessageAnswer::Yes;
     }
-    streams_.err << line << " [y/N] " << std::flush;
+    streams_.Err << line << " [y/N] " << std::flush;
     // Only an explicit yes answers yes: an empty line, the end of input or any other
     // text is No.
     std::string answer;
-    std::getline(streams_.in, answer);
+    std::getline(streams_.In, answer);
     answer = LowerAscii(TrimSpaces(answer));
     return answer == "y" || answer == "yes" ? MessageAnswer::Yes : MessageAnswer::No;
   }
@@ -56,12 +56,12 @@ class Terminal : public FrontEnd {
   void SetBusy(bool) override {}
   void CannotWrite(const std::string& explanation) override {
 #ifdef _WIN32
-    streams_.err << explanation << "\n" << text::kProtectedFolder << ' ' << text::kAdministratorPrompt << '\n';
+    streams_.Err << explanation << "\n" << text::kProtectedFolder << ' ' << text::kAdministratorPrompt << '\n';
 #else
-    streams_.err << explanation << "\n" << text::kGiveWritePermission << '\n';
+    streams_.Err << explanation << "\n" << text::kGiveWritePermission << '\n';
 #endif
   }
-  void Notice(const std::string& text) override { streams_.err << text << '\n' << std::flush; }
+  void Notice(const std::string& text) override { streams_.Err << text << '\n' << std::flush; }
 
  private:
   std::ostream& status_;
@@ -71,102 +71,100 @@ class Terminal : public FrontEnd {
 
 // Everything the command line can be given; each subcommand reads its own part.
 struct CliOptions {
-  std::string gameDir, prefix;  // where the game is (both empty: as the window finds it)
-  bool json = false;            // games, status, history
-  bool rebuild = false;         // index
-  int slot = 0;                 // insert, restore (0: every slot), extract, history, undo
-  std::string picture;          // insert
-  std::string filter = "nearest";
-  bool fit = false;  // a larger square picture scaled down to 512x512
-  bool yes = false;   // restore, undo
-  std::string outDir;  // extract
-  bool png = false;
+  std::string GameDir, Prefix;  // where the game is (both empty: as the window finds it)
+  bool Json = false;            // games, status, history
+  bool Rebuild = false;         // index
+  int Slot = 0;                 // insert, restore (0: every slot), extract, history, undo
+  std::string Picture;          // insert
+  std::string Filter = "nearest";
+  bool Fit = false;    // a larger square picture scaled down to 512x512
+  bool Yes = false;    // restore, undo
+  std::string OutDir;  // extract
+  bool Png = false;
 };
 
 // What a subcommand works with once start-up has run.
 struct Command {
-  const CliOptions& options;
-  const CliStreams& streams;
-  const PictureCodecs& codecs;
-  Terminal& ui;
-  ProgramState& state;
+  const CliOptions& Options;
+  const CliStreams& Streams;
+  const PictureCodecs& Codecs;
+  Terminal& Ui;
+  ProgramState& State;
 };
 
 int ExitCode(Outcome outcome) { return outcome == Outcome::Done ? 0 : 1; }
 
 int Status(Command& c) {
-  const auto rows = ReadSlotStatus(c.state);
-  std::ostream& out = c.streams.out;
-  if (!c.options.json) {
-    out << "game: " << c.state.Game.MechPath << '\n';
+  const auto rows = ReadSlotStatus(c.State);
+  std::ostream& out = c.Streams.Out;
+  if (!c.Options.Json) {
+    out << "game: " << c.State.Game.MechPath << '\n';
     out << "slot  textures      props         differs from backup\n";
     for (const SlotStatus& r : rows) {
-      out << std::left << std::setw(6) << r.slot << std::setw(14)
-          << (r.texturesPrepared ? "prepared" : "not prepared") << std::setw(14)
-          << (r.propsPrepared ? "prepared" : "not prepared")
-          << (r.differsFromBackup ? (*r.differsFromBackup ? "yes" : "no") : "unknown (no backup)") << '\n';
+      out << std::left << std::setw(6) << r.Slot << std::setw(14) << (r.TexturesPrepared ? "prepared" : "not prepared")
+          << std::setw(14) << (r.PropsPrepared ? "prepared" : "not prepared")
+          << (r.DiffersFromBackup ? (*r.DiffersFromBackup ? "yes" : "no") : "unknown (no backup)") << '\n';
     }
     return 0;
   }
   nlohmann::json slots = nlohmann::json::array();
   for (const SlotStatus& r : rows) {
-    slots.push_back({{"slot", r.slot},
-                     {"textures_prepared", r.texturesPrepared},
-                     {"props_prepared", r.propsPrepared},
+    slots.push_back({{"slot", r.Slot},
+                     {"textures_prepared", r.TexturesPrepared},
+                     {"props_prepared", r.PropsPrepared},
                      {"differs_from_backup",
-                      r.differsFromBackup ? nlohmann::json(*r.differsFromBackup) : nlohmann::json(nullptr)}});
+                      r.DiffersFromBackup ? nlohmann::json(*r.DiffersFromBackup) : nlohmann::json(nullptr)}});
   }
   // The native file behind each archive and backup (on Windows perhaps a VirtualStore copy).
   nlohmann::json files;
   for (const std::string file : {kTexturesArchive, kPropsArchive}) {
-    files[file] = c.state.Game.NativeGamePath(file);
-    files[file + "b"] = c.state.Game.NativeGamePath(file + "b");
+    files[file] = c.State.Game.NativeGamePath(file);
+    files[file + "b"] = c.State.Game.NativeGamePath(file + "b");
   }
-  out << nlohmann::json{{"game", c.state.Game.MechPath}, {"files", files}, {"slots", slots}}.dump(2) << '\n';
+  out << nlohmann::json{{"game", c.State.Game.MechPath}, {"files", files}, {"slots", slots}}.dump(2) << '\n';
   return 0;
 }
 
 int Index(Command& c) {
-  if (c.options.rebuild) {
+  if (c.Options.Rebuild) {
     FolderLock lock;
-    if (PrepareToWrite(c.state.Game, c.ui, lock, {kTexturesIndexFile, kPropsIndexFile}) != Outcome::Done) return 1;
-    c.ui.SetStatus(text::kIndexing, true);
-    BuildSkinIndex(c.state, c.ui);
-    SaveSkinIndex(c.state);
-    c.ui.SetStatus(text::kReady, true);
+    if (PrepareToWrite(c.State.Game, c.Ui, lock, {kTexturesIndexFile, kPropsIndexFile}) != Outcome::Done) return 1;
+    c.Ui.SetStatus(text::kIndexing, true);
+    BuildSkinIndex(c.State, c.Ui);
+    SaveSkinIndex(c.State);
+    c.Ui.SetStatus(text::kReady, true);
   }
-  std::ostream& out = c.streams.out;
+  std::ostream& out = c.Streams.Out;
   out << "slot  textures levels 0..5                 props\n";
   for (int s = 1; s <= kSlotCount; ++s) {
     out << std::left << std::setw(6) << s;
-    for (int l = 0; l < kLevelCount; ++l) out << std::setw(7) << c.state.Index.TexturesSkinIndex[s][l];
-    out << c.state.Index.PropsSkinIndex[s] << '\n';
+    for (int l = 0; l < kLevelCount; ++l) out << std::setw(7) << c.State.Index.TexturesSkinIndex[s][l];
+    out << c.State.Index.PropsSkinIndex[s] << '\n';
   }
   return 0;
 }
 
 int Insert(Command& c) {
-  if (const Outcome opened = OpenPicture(c.state, c.ui, c.options.picture, c.codecs.decode,
-                                         c.options.fit ? ScaleDown::Always : ScaleDown::Never);
+  if (const Outcome opened = OpenPicture(c.State, c.Ui, c.Options.Picture, c.Codecs.Decode,
+                                         c.Options.Fit ? ScaleDown::Always : ScaleDown::Never);
       opened != Outcome::Done) {
     return ExitCode(opened);
   }
-  SelectSlot(c.state, static_cast<int16_t>(c.options.slot));
+  SelectSlot(c.State, static_cast<int16_t>(c.Options.Slot));
   return ExitCode(
-      InsertIntoSelectedSlot(c.state, c.ui, c.options.filter == "box" ? LevelFilter::Box : LevelFilter::Nearest));
+      InsertIntoSelectedSlot(c.State, c.Ui, c.Options.Filter == "box" ? LevelFilter::Box : LevelFilter::Nearest));
 }
 
 int Restore(Command& c) {
-  return ExitCode(c.options.slot != 0 ? RestoreSlot(c.state, c.ui, c.options.slot)
-                                      : RestoreOriginals(c.state, c.ui));
+  return ExitCode(c.Options.Slot != 0 ? RestoreSlot(c.State, c.Ui, c.Options.Slot) : RestoreOriginals(c.State, c.Ui));
 }
 
 int Extract(Command& c) {
   return ExitCode(
-      ExtractSlot(c.state, c.ui, c.options.slot, c.options.outDir, c.options.png ? c.codecs.writePng : PngWriter()));
+      ExtractSlot(c.State, c.Ui, c.Options.Slot, c.Options.OutDir, c.Options.Png ? c.Codecs.WritePng : PngWriter()));
 }
 
-int Undo(Command& c) { return ExitCode(UndoLastChange(c.state, c.ui, c.options.slot)); }
+int Undo(Command& c) { return ExitCode(UndoLastChange(c.State, c.Ui, c.Options.Slot)); }
 
 // A time kept in a version: local time for reading, UTC in ISO 8601 for JSON.
 std::string FormatTime(int64_t seconds, bool utc) {
@@ -183,34 +181,34 @@ std::string FormatTime(int64_t seconds, bool utc) {
 }
 
 int History(Command& c) {
-  const auto versions = ListSlotHistory(c.state, c.options.slot);
-  std::ostream& out = c.streams.out;
-  if (c.options.json) {
+  const auto versions = ListSlotHistory(c.State, c.Options.Slot);
+  std::ostream& out = c.Streams.Out;
+  if (c.Options.Json) {
     nlohmann::json list = nlohmann::json::array();
     for (const VersionInfo& v : versions) {
-      const bool usable = v.fault.empty();
-      list.push_back({{"version", v.number},
-                      {"file", v.path},
-                      {"time", usable ? nlohmann::json(FormatTime(v.time, true)) : nlohmann::json(nullptr)},
-                      {"picture", usable && !v.picture.empty() ? nlohmann::json(v.picture) : nlohmann::json(nullptr)},
-                      {"original", v.original ? nlohmann::json(*v.original) : nlohmann::json(nullptr)},
-                      {"damaged", usable ? nlohmann::json(nullptr) : nlohmann::json(v.fault)}});
+      const bool usable = v.Fault.empty();
+      list.push_back({{"version", v.Number},
+                      {"file", v.Path},
+                      {"time", usable ? nlohmann::json(FormatTime(v.Time, true)) : nlohmann::json(nullptr)},
+                      {"picture", usable && !v.Picture.empty() ? nlohmann::json(v.Picture) : nlohmann::json(nullptr)},
+                      {"original", v.Original ? nlohmann::json(*v.Original) : nlohmann::json(nullptr)},
+                      {"damaged", usable ? nlohmann::json(nullptr) : nlohmann::json(v.Fault)}});
     }
-    out << nlohmann::json{{"slot", c.options.slot}, {"versions", list}}.dump(2) << '\n';
+    out << nlohmann::json{{"slot", c.Options.Slot}, {"versions", list}}.dump(2) << '\n';
     return 0;
   }
-  out << "slot " << c.options.slot << ": " << versions.size() << (versions.size() == 1 ? " version" : " versions")
+  out << "slot " << c.Options.Slot << ": " << versions.size() << (versions.size() == 1 ? " version" : " versions")
       << " kept, newest first\n";
   if (versions.empty()) return 0;
   out << "version  kept                 original  picture\n";
   for (const VersionInfo& v : versions) {
-    out << std::left << std::setw(9) << v.number;
-    if (!v.fault.empty()) {
-      out << "(this file " << v.fault << ")\n";
+    out << std::left << std::setw(9) << v.Number;
+    if (!v.Fault.empty()) {
+      out << "(this file " << v.Fault << ")\n";
       continue;
     }
-    out << std::setw(21) << FormatTime(v.time, false) << std::setw(10)
-        << (v.original ? (*v.original ? "yes" : "no") : "unknown") << v.picture << '\n';
+    out << std::setw(21) << FormatTime(v.Time, false) << std::setw(10)
+        << (v.Original ? (*v.Original ? "yes" : "no") : "unknown") << v.Picture << '\n';
   }
   return 0;
 }
@@ -219,18 +217,18 @@ int History(Command& c) {
 int Games(const CliOptions& options, const CliStreams& streams, const StartupOptions& startup) {
   const std::vector<Installation> found = ListInstallations(startup);
   nlohmann::json list = nlohmann::json::array();
-  if (found.empty() && !options.json) streams.out << "No installation of the game was found.\n";
+  if (found.empty() && !options.Json) streams.Out << "No installation of the game was found.\n";
   for (const Installation& i : found) {
-    if (!options.json) {
-      streams.out << LauncherName(i.launcher) << "  " << (i.prefix.empty() ? "-" : i.prefix) << "  " << i.game
-                  << (i.textures ? "" : "  (no textures.mw4)") << '\n';
+    if (!options.Json) {
+      streams.Out << LauncherName(i.Launcher) << "  " << (i.Prefix.empty() ? "-" : i.Prefix) << "  " << i.Game
+                  << (i.Textures ? "" : "  (no textures.mw4)") << '\n';
     }
-    list.push_back({{"launcher", LauncherName(i.launcher)},
-                    {"prefix", i.prefix.empty() ? nlohmann::json(nullptr) : nlohmann::json(i.prefix)},
-                    {"game", i.game},
-                    {"textures", i.textures}});
+    list.push_back({{"launcher", LauncherName(i.Launcher)},
+                    {"prefix", i.Prefix.empty() ? nlohmann::json(nullptr) : nlohmann::json(i.Prefix)},
+                    {"game", i.Game},
+                    {"textures", i.Textures}});
   }
-  if (options.json) streams.out << nlohmann::json{{"installations", list}}.dump(2) << '\n';
+  if (options.Json) streams.Out << nlohmann::json{{"installations", list}}.dump(2) << '\n';
   return 0;
 }
 
@@ -247,9 +245,9 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, cons
 
   CliOptions o;
   [[maybe_unused]] CLI::Option* game =
-      app.add_option("--game", o.gameDir, "The game's installation folder (the one holding resource)");
+      app.add_option("--game", o.GameDir, "The game's installation folder (the one holding resource)");
 #ifndef _WIN32
-  app.add_option("--prefix", o.prefix, "The Wine prefix the game is installed in")->excludes(game);
+  app.add_option("--prefix", o.Prefix, "The Wine prefix the game is installed in")->excludes(game);
 #endif
   using Run = int (*)(Command&);
   std::map<CLI::App*, Run> commands;
@@ -260,69 +258,69 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, cons
   };
 
   CLI::App* games = app.add_subcommand("games", "List the installations of the game that can be used");
-  games->add_flag("--json", o.json, "Print a JSON document");
+  games->add_flag("--json", o.Json, "Print a JSON document");
   add("status", "Show, per slot 9..37, whether the archives are prepared", Status)
-      ->add_flag("--json", o.json, "Print a JSON document");
+      ->add_flag("--json", o.Json, "Print a JSON document");
   add("index", "Show the skin index (building it when needed)", Index)
-      ->add_flag("--rebuild", o.rebuild, "Build and save the index anew");
+      ->add_flag("--rebuild", o.Rebuild, "Build and save the index anew");
 
   CLI::App* insert = add("insert", "Insert a 512x512 picture into a skin slot", Insert);
-  AddSlot(insert, o.slot)->required();
-  insert->add_option("--filter", o.filter, "How smaller levels are made: nearest (as the window) or box")
+  AddSlot(insert, o.Slot)->required();
+  insert->add_option("--filter", o.Filter, "How smaller levels are made: nearest (as the window) or box")
       ->check(CLI::IsMember({"nearest", "box"}));
-  insert->add_flag("--fit", o.fit, "Scale a larger square picture (up to 4096x4096) down to 512x512");
-  insert->add_option("PICTURE", o.picture, "Bitmap, JPEG, PNG or uncompressed 24-bit Targa file")->required();
+  insert->add_flag("--fit", o.Fit, "Scale a larger square picture (up to 4096x4096) down to 512x512");
+  insert->add_option("PICTURE", o.Picture, "Bitmap, JPEG, PNG or uncompressed 24-bit Targa file")->required();
 
   CLI::App* restore = add("restore", "Copy the backups back over the archives", Restore);
-  restore->add_flag("--yes", o.yes, "Do not ask before restoring");
-  AddSlot(restore, o.slot, "Restore only this slot's entries, in place");
+  restore->add_flag("--yes", o.Yes, "Do not ask before restoring");
+  AddSlot(restore, o.Slot, "Restore only this slot's entries, in place");
 
   CLI::App* extract = add("extract", "Write a slot's stored entries to files", Extract);
-  AddSlot(extract, o.slot)->required();
-  extract->add_option("--out", o.outDir, "Folder to write into")->required();
-  extract->add_flag("--png", o.png, "Write PNG files instead of the stored Targa bytes");
+  AddSlot(extract, o.Slot)->required();
+  extract->add_option("--out", o.OutDir, "Folder to write into")->required();
+  extract->add_flag("--png", o.Png, "Write PNG files instead of the stored Targa bytes");
 
   CLI::App* history = add("history", "List the versions kept of a slot, newest first", History);
-  AddSlot(history, o.slot)->required();
-  history->add_flag("--json", o.json, "Print a JSON document");
+  AddSlot(history, o.Slot)->required();
+  history->add_flag("--json", o.Json, "Print a JSON document");
 
   CLI::App* undo = add("undo", "Bring a slot back to its newest kept version", Undo);
-  AddSlot(undo, o.slot)->required();
-  undo->add_flag("--yes", o.yes, "Do not ask before writing");
+  AddSlot(undo, o.Slot)->required();
+  undo->add_flag("--yes", o.Yes, "Do not ask before writing");
 
   try {
     app.parse(static_cast<int>(argv.size()), argv.data());
   } catch (const CLI::ParseError& e) {
-    const int code = app.exit(e, streams.out, streams.err);
+    const int code = app.exit(e, streams.Out, streams.Err);
     return code == 0 ? 0 : 2;
   }
   for (CLI::App* asking : {restore, undo}) {
-    if (*asking && !o.yes && !streams.inIsTerminal) {
-      streams.err << asking->get_name() << " asks before it overwrites the archives: without a terminal, pass --yes\n";
+    if (*asking && !o.Yes && !streams.InIsTerminal) {
+      streams.Err << asking->get_name() << " asks before it overwrites the archives: without a terminal, pass --yes\n";
       return 2;
     }
   }
 
   // With --json standard output holds the document alone.
-  const bool document = o.json && !*games;
-  Terminal ui(document ? streams.err : streams.out, streams, o.yes);
+  const bool document = o.Json && !*games;
+  Terminal ui(document ? streams.Err : streams.Out, streams, o.Yes);
   // Where the game is: as given, else as the window finds it, the folder chosen there
   // first (the command line only reads the settings, never writes them).
   StartupOptions given;
-  if (!o.gameDir.empty()) given.GameDir = o.gameDir;
-  if (!o.prefix.empty()) given.WinePrefix = o.prefix;
+  if (!o.GameDir.empty()) given.GameDir = o.GameDir;
+  if (!o.Prefix.empty()) given.WinePrefix = o.Prefix;
   StartupOptions startup = ResolveStartupOptions(given, SettingsFile().Load(ui));
   // Several installations: the command line does not guess which one is meant.
   startup.Choose = [&](const std::vector<Installation>& found) -> std::optional<size_t> {
-    streams.err << "The game is installed in several Wine prefixes; choose one with --prefix DIR (or --game DIR):\n";
+    streams.Err << "The game is installed in several Wine prefixes; choose one with --prefix DIR (or --game DIR):\n";
     for (const Installation& i : found)
-      streams.err << "  " << i.prefix << "  (" << LauncherName(i.launcher) << ": " << i.game << ")\n";
+      streams.Err << "  " << i.Prefix << "  (" << LauncherName(i.Launcher) << ": " << i.Game << ")\n";
     return std::nullopt;
   };
   if (*games) return Games(o, streams, startup);
 
   ProgramState state;
-  if (const Outcome started = StartUp(state, ui, startup).outcome; started != Outcome::Done) return ExitCode(started);
+  if (const Outcome started = StartUp(state, ui, startup).Outcome; started != Outcome::Done) return ExitCode(started);
   Command command{o, streams, codecs, ui, state};
   try {
     for (const auto& [subcommand, run] : commands) {
@@ -330,7 +328,7 @@ int RunCli(const std::vector<const char*>& argv, const CliStreams& streams, cons
     }
     return 2;
   } catch (const QuorlinError& e) {
-    streams.err << text::ErrorReport(e.number(), e.what()) << '\n';
+    streams.Err << text::ErrorReport(e.Number(), e.what()) << '\n';
     return 1;
   }
 }

@@ -8,10 +8,10 @@
 namespace quorlin {
 
 struct CliStreams {
-  std::ostream& out;
-  std::ostream& err;
-  std::istream& in;
-  bool inIsTerminal = false;
+  std::ostream& Out;
+  std::ostream& Err;
+  std::istream& In;
+  bool InIsTerminal = false;
 };
 
 // Runs quorlin-cli with these arguments (argv[0] first). Returns the exit status:

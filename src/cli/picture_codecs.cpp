@@ -26,9 +26,9 @@ namespace quorlin {
 namespace {
 
 struct Module {
-  QuorlinDecodePictureFunction decode = nullptr;
-  QuorlinSavePngFunction save = nullptr;
-  std::string error;
+  QuorlinDecodePictureFunction Decode = nullptr;
+  QuorlinSavePngFunction Save = nullptr;
+  std::string Error;
 };
 
 // The module beside the program (the build tree), else in the installed module
@@ -50,12 +50,12 @@ const Module& Loaded() {
     const std::string path = ModulePath();
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle) {
-      m.decode = reinterpret_cast<QuorlinDecodePictureFunction>(::dlsym(handle, "QuorlinDecodePicture"));
-      m.save = reinterpret_cast<QuorlinSavePngFunction>(::dlsym(handle, "QuorlinSavePng"));
+      m.Decode = reinterpret_cast<QuorlinDecodePictureFunction>(::dlsym(handle, "QuorlinDecodePicture"));
+      m.Save = reinterpret_cast<QuorlinSavePngFunction>(::dlsym(handle, "QuorlinSavePng"));
     }
-    if (!m.decode || !m.save) {
+    if (!m.Decode || !m.Save) {
       const char* why = ::dlerror();
-      m.error = "the picture decoder " + path + " could not be loaded" + (why ? std::string(": ") + why : "");
+      m.Error = "the picture decoder " + path + " could not be loaded" + (why ? std::string(": ") + why : "");
     }
     return m;
   }();
@@ -64,18 +64,18 @@ const Module& Loaded() {
 
 // A failure the module reports, as the error it stands for.
 [[noreturn]] void Throw(const QuorlinPictureResult& result) {
-  if (result.tooLarge) throw PictureTooLarge(result.width, result.height);
-  throw QuorlinError(result.error, result.reason);
+  if (result.TooLarge) throw PictureTooLarge(result.Width, result.Height);
+  throw QuorlinError(result.Error, result.Reason);
 }
 
 }  // namespace
 
 PictureCodecs ProgramPictureCodecs() {
   return {[](const std::string& path, ImageBuffer& image) {
-            if (!Loaded().decode) throw QuorlinError(kErrBadFileFormat, "Cannot read " + path + ": " + Loaded().error);
+            if (!Loaded().Decode) throw QuorlinError(kErrBadFileFormat, "Cannot read " + path + ": " + Loaded().Error);
             ImageBuffer decoded;
             QuorlinPictureResult result{};
-            Loaded().decode(
+            Loaded().Decode(
                 path.c_str(),
                 [](void* context, int32_t width, int32_t height, size_t bytes) -> uint8_t* {
                   auto& out = *static_cast<ImageBuffer*>(context);
@@ -88,17 +88,17 @@ PictureCodecs ProgramPictureCodecs() {
                   return out.Pixels.data();
                 },
                 &decoded, &result);
-            if (result.error) Throw(result);
+            if (result.Error) Throw(result);
             image = std::move(decoded);
           },
           [](const std::string& path, const ImageBuffer& image) {
-            if (!Loaded().save) throw QuorlinError(kErrPathFileAccess, "Cannot write " + path + ": " + Loaded().error);
+            if (!Loaded().Save) throw QuorlinError(kErrPathFileAccess, "Cannot write " + path + ": " + Loaded().Error);
             if (image.Pixels.size() < PixelBytes(image.Width, image.Height)) {
               throw QuorlinError(kErrPathFileAccess, "Cannot write " + path + ": no 24-bit image");
             }
             QuorlinPictureResult result{};
-            Loaded().save(path.c_str(), image.Width, image.Height, image.Pixels.data(), &result);
-            if (result.error) Throw(result);
+            Loaded().Save(path.c_str(), image.Width, image.Height, image.Pixels.data(), &result);
+            if (result.Error) Throw(result);
           }};
 }
 

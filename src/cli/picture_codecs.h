@@ -8,8 +8,8 @@ namespace quorlin {
 // The picture codecs of the command line: the decoder insert reads a bitmap, JPEG
 // or PNG file with, and the PNG writer of extract --png.
 struct PictureCodecs {
-  PictureDecoder decode;
-  PngWriter writePng;
+  PictureDecoder Decode;
+  PngWriter WritePng;
 };
 
 // The program's own codecs. On Linux they live in libquorlin-picture.so beside the

@@ -282,7 +282,7 @@ std::optional<std::string> frmQuorlin::AskForPicture(const std::string& title, c
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   QStringList labels;
-  for (const FileFilter& f : filters) labels << Text(f.label);
+  for (const FileFilter& f : filters) labels << Text(f.Label);
   dialog.setNameFilters(labels);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return QFile::encodeName(QDir::toNativeSeparators(dialog.selectedFiles().constFirst())).toStdString();
@@ -323,8 +323,8 @@ std::optional<size_t> frmQuorlin::ChooseInstallation(const std::vector<Installat
   list->setHeaderLabels({tr("Launcher"), tr("Prefix"), tr("Game folder")});
   list->setRootIsDecorated(false);
   for (const Installation& i : found) {
-    new QTreeWidgetItem(list, {QString::fromLatin1(LauncherName(i.launcher)), QString::fromLocal8Bit(i.prefix.c_str()),
-                               QString::fromLocal8Bit(i.game.c_str())});
+    new QTreeWidgetItem(list, {QString::fromLatin1(LauncherName(i.Launcher)), QString::fromLocal8Bit(i.Prefix.c_str()),
+                               QString::fromLocal8Bit(i.Game.c_str())});
   }
   list->setCurrentItem(list->topLevelItem(0));
   for (int column = 0; column < 3; ++column) list->resizeColumnToContents(column);

@@ -19,13 +19,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   quorlin::WindowHooks hooks = quorlin::HooksFromEnvironment();
-  hooks.startup = given.startup;
+  hooks.Startup = given.Startup;
   quorlin::gui::frmQuorlin window(hooks);
   quorlin::Presenter& presenter = window.GetPresenter();
   // Start-up runs before the window is first shown; a missing game ends the
   // program without it.
   if (presenter.Form_Load() == quorlin::Outcome::EndProgram) return presenter.ExitStatus();
-  quorlin::gui::StartTestAids(window, presenter.ShowAndStartTestAids(given.picture));
+  quorlin::gui::StartTestAids(window, presenter.ShowAndStartTestAids(given.Picture));
   const int code = app.exec();
   return code != 0 ? code : presenter.ExitStatus();
 }

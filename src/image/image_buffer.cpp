@@ -27,13 +27,6 @@ void FlipImage(ImageBuffer& image) {
   std::copy(flipped.begin(), flipped.end(), image.Pixels.begin());
 }
 
-void CopyImage(const ImageBuffer& source, ImageBuffer& destination) {
-  destination.BitsPerPixel = source.BitsPerPixel;
-  destination.Height = source.Height;
-  destination.Width = source.Width;
-  destination.Pixels = source.Pixels;
-}
-
 namespace {
 
 // round(index * ratio), halves to even, clamped to [0, last].

@@ -27,9 +27,6 @@ size_t PixelBytes(int64_t width, int64_t height);
 // Reverses the order of the rows in place.
 void FlipImage(ImageBuffer& image);
 
-// Makes destination an exact, independent copy of source.
-void CopyImage(const ImageBuffer& source, ImageBuffer& destination);
-
 // Nearest-neighbour resampling into out (newWidth * newHeight * 3 bytes), the
 // source left as it is: output (x, y) takes input (round(x * W / W2),
 // round(y * H / H2)), rounding halves to even, positions past the last column or

@@ -22,9 +22,9 @@ class PictureTooLarge : public QuorlinError {
  public:
   PictureTooLarge(int64_t w, int64_t h)
       : QuorlinError(kErrOutOfMemory, "picture too large: " + std::to_string(w) + " x " + std::to_string(h)),
-        width(w),
-        height(h) {}
-  int64_t width, height;
+        Width(w),
+        Height(h) {}
+  int64_t Width, Height;
 };
 
 // Throws PictureTooLarge unless LoadableSize.

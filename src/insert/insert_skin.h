@@ -19,19 +19,19 @@ enum class LevelFilter { Nearest, Box };
 // skin index, the slot, the picture (BitsPerPixel 0: none loaded), and the step it
 // has reached, which only the failure report shows.
 struct InsertJob {
-  const GameLocation& game;
-  OpenArchives& archives;
-  const SkinIndex& index;
-  int slot;
-  const ImageBuffer& picture;
-  std::string& lastStep;
-  LevelFilter filter = LevelFilter::Nearest;
-  std::string pictureName;  // the picture file's name, kept with the slot's history
+  const GameLocation& Game;
+  OpenArchives& Archives;
+  const SkinIndex& Index;
+  int Slot;
+  const ImageBuffer& Picture;
+  std::string& LastStep;
+  LevelFilter Filter = LevelFilter::Nearest;
+  std::string PictureName;  // the picture file's name, kept with the slot's history
   // What the program around it does and tells the user about: the lock and the checks
   // before writing (Done to go on), and an archive's backup (false: the user was told
   // why it failed, and the command stops).
-  std::function<Outcome()> prepareToWrite;
-  std::function<bool(const std::string& relativeArchive)> backUp;
+  std::function<Outcome()> PrepareToWrite;
+  std::function<bool(const std::string& relativeArchive)> BackUp;
 };
 
 // Edit > Insert Skin: backs each archive up once, checks the slot is prepared in

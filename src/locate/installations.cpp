@@ -81,14 +81,14 @@ class Search {
       const GameKeyValues values = ReadGameKey(key.get());
       if (values.MechPath.empty() || values.CDPath.empty()) return;
       Installation found;
-      found.launcher = launcher;
-      found.prefix = prefix.string();
-      found.mechPath = values.MechPath;
-      found.cdPath = values.CDPath;
+      found.Launcher = launcher;
+      found.Prefix = prefix.string();
+      found.MechPath = values.MechPath;
+      found.CDPath = values.CDPath;
       GameLocation location;
-      location.Set(found.mechPath);
-      found.game = MapToNative(found.mechPath, found.prefix);
-      found.textures = NativeFileExists(MapToNative(location.GamePath(kTexturesArchive), found.prefix));
+      location.Set(found.MechPath);
+      found.Game = MapToNative(found.MechPath, found.Prefix);
+      found.Textures = NativeFileExists(MapToNative(location.GamePath(kTexturesArchive), found.Prefix));
       installations_.push_back(std::move(found));
     } catch (const std::exception&) {
       // An unreadable prefix is passed over like one without the game.

@@ -19,12 +19,12 @@ inline const char* LauncherName(Launcher launcher) {
 
 // The game as one Wine prefix's registry knows it.
 struct Installation {
-  Launcher launcher = Launcher::Wine;
-  std::string prefix;     // the prefix folder, native, as found (not resolved); empty without one
-  std::string mechPath;   // "EXE Path" as stored: Windows form, untrimmed
-  std::string cdPath;     // "CDPath" as ReadRegistryValue gives it (a dword as its decimal number)
-  std::string game;       // "EXE Path" mapped through the prefix to a native folder
-  bool textures = false;  // resource\textures.mw4 is there, tested as start-up tests it
+  quorlin::Launcher Launcher = quorlin::Launcher::Wine;
+  std::string Prefix;     // the prefix folder, native, as found (not resolved); empty without one
+  std::string MechPath;   // "EXE Path" as stored: Windows form, untrimmed
+  std::string CDPath;     // "CDPath" as ReadRegistryValue gives it (a dword as its decimal number)
+  std::string Game;       // "EXE Path" mapped through the prefix to a native folder
+  bool Textures = false;  // resource\textures.mw4 is there, tested as start-up tests it
 };
 
 // Finds the game in the Wine prefixes of the user whose home folder is `home`.

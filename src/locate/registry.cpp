@@ -23,8 +23,8 @@ long MemoryRegistryKey::Query(const std::string& valueName, uint32_t* type, uint
   const auto it = values_.find(LowerAscii(valueName));
   if (it == values_.end()) return kRegFileNotFound;
   const Value& value = it->second;
-  if (type) *type = value.type;
-  const auto needed = static_cast<uint32_t>(value.data.size());
+  if (type) *type = value.Type;
+  const auto needed = static_cast<uint32_t>(value.Data.size());
   if (data == nullptr) {
     if (size) *size = needed;
     return kRegSuccess;
@@ -33,7 +33,7 @@ long MemoryRegistryKey::Query(const std::string& valueName, uint32_t* type, uint
     if (size) *size = needed;
     return kRegMoreData;
   }
-  if (needed) std::memcpy(data, value.data.data(), needed);
+  if (needed) std::memcpy(data, value.Data.data(), needed);
   *size = needed;
   return kRegSuccess;
 }

@@ -35,8 +35,8 @@ class RegistryKey {
 class MemoryRegistryKey : public RegistryKey {
  public:
   struct Value {
-    uint32_t type = 0;
-    std::vector<uint8_t> data;
+    uint32_t Type = 0;
+    std::vector<uint8_t> Data;
   };
   void Set(const std::string& name, uint32_t type, std::vector<uint8_t> data);
   long Query(const std::string& valueName, uint32_t* type, uint8_t* data, uint32_t* size) const override;

@@ -100,13 +100,13 @@ bool ReadKeys(VdfTokens& tokens, std::vector<VdfNode>& out, int depth) {
     if (token == Token::Close) return depth > 0;
     if (token != Token::Text) return false;
     VdfNode node;
-    node.key = std::move(text);
+    node.Key = std::move(text);
     token = tokens.Next(text);
     if (token == Token::Text) {
-      node.value = std::move(text);
+      node.Value = std::move(text);
     } else if (token == Token::Open && depth < kVdfMaxDepth) {
-      node.block = true;
-      if (!ReadKeys(tokens, node.children, depth + 1)) return false;
+      node.Block = true;
+      if (!ReadKeys(tokens, node.Children, depth + 1)) return false;
     } else {
       return false;
     }
@@ -136,16 +136,16 @@ std::vector<std::string> SteamLibraryFolders(std::string_view text) {
   const auto keys = ParseVdf(text);
   if (!keys) return folders;
   for (const VdfNode& top : *keys) {
-    if (!top.block || LowerAscii(top.key) != "libraryfolders") continue;
-    for (const VdfNode& library : top.children) {
-      if (!IsNumber(library.key)) continue;
-      if (!library.block) {
-        if (!library.value.empty()) folders.push_back(library.value);
+    if (!top.Block || LowerAscii(top.Key) != "libraryfolders") continue;
+    for (const VdfNode& library : top.Children) {
+      if (!IsNumber(library.Key)) continue;
+      if (!library.Block) {
+        if (!library.Value.empty()) folders.push_back(library.Value);
         continue;
       }
-      for (const VdfNode& field : library.children) {
-        if (!field.block && LowerAscii(field.key) == "path") {
-          if (!field.value.empty()) folders.push_back(field.value);
+      for (const VdfNode& field : library.Children) {
+        if (!field.Block && LowerAscii(field.Key) == "path") {
+          if (!field.Value.empty()) folders.push_back(field.Value);
           break;
         }
       }

@@ -10,10 +10,10 @@ namespace quorlin {
 // One key of Valve's KeyValues text (the .vdf files Steam keeps its settings in):
 // either a value or a block of further keys.
 struct VdfNode {
-  std::string key;
-  std::string value;  // empty for a block
-  bool block = false;
-  std::vector<VdfNode> children;  // a block's keys, in file order
+  std::string Key;
+  std::string Value;  // empty for a block
+  bool Block = false;
+  std::vector<VdfNode> Children;  // a block's keys, in file order
 
   bool operator==(const VdfNode&) const = default;
 };

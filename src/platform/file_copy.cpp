@@ -66,8 +66,8 @@ class Fd {
   }
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() {
+  int Get() const { return fd_; }
+  int Release() {
     const int fd = fd_;
     fd_ = -1;
     return fd;
@@ -102,15 +102,15 @@ ssize_t CopyChunk(int in, int out, size_t n) {
 
 void CopyWholeFile(const std::string& source, const std::string& destination, const CopyProgress& progress) {
   Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-  if (in.get() < 0) throw ErrorFromErrno(errno, "Cannot open", source);
+  if (in.Get() < 0) throw ErrorFromErrno(errno, "Cannot open", source);
   struct stat st {};
-  if (::fstat(in.get(), &st) != 0) throw ErrorFromErrno(errno, "Cannot read", source);
+  if (::fstat(in.Get(), &st) != 0) throw ErrorFromErrno(errno, "Cannot read", source);
   if (!S_ISREG(st.st_mode)) throw QuorlinError(kErrBadFileName, "Not an ordinary file: " + source);
   const auto total = static_cast<uint64_t>(st.st_size);
 
   std::string temp = destination + kTemporaryMark + "XXXXXX";
   Fd out(::mkstemp(temp.data()));
-  if (out.get() < 0) throw ErrorFromErrno(errno, "Cannot create a file beside", destination);
+  if (out.Get() < 0) throw ErrorFromErrno(errno, "Cannot create a file beside", destination);
   auto fail = [&](int err, const std::string& what, const std::string& path) {
     ::unlink(temp.c_str());
     return ErrorFromErrno(err, what, path);
@@ -118,7 +118,7 @@ void CopyWholeFile(const std::string& source, const std::string& destination, co
   // The copy is an ordinary file whatever the source's mode: the owner may write it.
   const mode_t mask = ::umask(0);
   ::umask(mask);
-  ::fchmod(out.get(), 0666 & ~mask);
+  ::fchmod(out.Get(), 0666 & ~mask);
 
   uint64_t copied = 0;
   if (progress && !progress(0, total)) {
@@ -126,7 +126,7 @@ void CopyWholeFile(const std::string& source, const std::string& destination, co
     throw QuorlinError(kErrPathFileAccess, "Copying " + source + " was cancelled");
   }
   while (copied < total) {
-    const ssize_t done = CopyChunk(in.get(), out.get(), static_cast<size_t>(std::min(kChunk, total - copied)));
+    const ssize_t done = CopyChunk(in.Get(), out.Get(), static_cast<size_t>(std::min(kChunk, total - copied)));
     if (done < 0) {
       if (errno == EINTR) continue;
       throw fail(errno, "Cannot copy " + source + " to", destination);
@@ -141,8 +141,8 @@ void CopyWholeFile(const std::string& source, const std::string& destination, co
       throw QuorlinError(kErrPathFileAccess, "Copying " + source + " was cancelled");
     }
   }
-  if (::fsync(out.get()) != 0) throw fail(errno, "Cannot flush the copy of", destination);
-  if (::close(out.release()) != 0) throw fail(errno, "Cannot write", destination);
+  if (::fsync(out.Get()) != 0) throw fail(errno, "Cannot flush the copy of", destination);
+  if (::close(out.Release()) != 0) throw fail(errno, "Cannot write", destination);
   if (::rename(temp.c_str(), destination.c_str()) != 0) throw fail(errno, "Cannot replace", destination);
   SyncFolderOf(destination);
 }

@@ -28,8 +28,8 @@ bool LaunchAsAdministrator(const Launch& launch) {
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_NOASYNC;
   info.lpVerb = "runas";
-  info.lpFile = launch.program.c_str();
-  info.lpParameters = launch.arguments.c_str();
+  info.lpFile = launch.Program.c_str();
+  info.lpParameters = launch.Arguments.c_str();
   info.nShow = SW_SHOWNORMAL;
   return ShellExecuteExA(&info) != FALSE;
 }

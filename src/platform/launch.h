@@ -6,8 +6,8 @@ namespace quorlin {
 
 // A program to start and its command line's arguments.
 struct Launch {
-  std::string program;
-  std::string arguments;  // as the command line has them, quoted where they were
+  std::string Program;
+  std::string Arguments;  // as the command line has them, quoted where they were
 };
 
 #ifdef _WIN32

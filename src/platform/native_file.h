@@ -11,8 +11,8 @@ namespace quorlin {
 // modification time and the time its inode (Windows: its metadata) last changed,
 // which programs that put a file's modification time back cannot set.
 struct FileIdentity {
-  uint64_t device = 0, file = 0, size = 0;
-  int64_t modified = 0, changed = 0;
+  uint64_t Device = 0, File = 0, Size = 0;
+  int64_t Modified = 0, Changed = 0;
   bool operator==(const FileIdentity&) const = default;
 };
 

@@ -37,8 +37,8 @@ bool IsVirtualStoreCopy(const std::string& nativePath);
 // folder: nothing when it can. A folder is tried once, by creating and removing a
 // file of ours in it; a file by opening it for writing without changing it.
 struct WriteRefusal {
-  std::string folder;  // the folder concerned (the file's folder for a file)
-  std::string reason;  // what this user may not do there, in plain words
+  std::string Folder;  // the folder concerned (the file's folder for a file)
+  std::string Reason;  // what this user may not do there, in plain words
 };
 std::optional<WriteRefusal> CannotWrite(const std::vector<std::string>& nativePaths);
 

@@ -20,18 +20,17 @@ namespace quorlin::win {
 
 namespace {
 
-enum : UINT {
-  kOpen = 101,
-  kExit,
-  kInsert,
-  kRestore,
-  kCancel,
-  kGameFolder,
-  kRestoreSlot,
-  kUndo,
-  kSmooth,
-  kSkinBase = 1000
-};
+// The menu items' command ids.
+constexpr UINT kOpen = 101;
+constexpr UINT kExit = 102;
+constexpr UINT kInsert = 103;
+constexpr UINT kRestore = 104;
+constexpr UINT kCancel = 105;
+constexpr UINT kGameFolder = 106;
+constexpr UINT kRestoreSlot = 107;
+constexpr UINT kUndo = 108;
+constexpr UINT kSmooth = 109;
+constexpr UINT kSkinBase = 1000;  // + the slot
 constexpr const char* kClass = "frmQuorlin";
 constexpr const char* kPictureClass = "QuorlinPicture1";
 constexpr const char* kProgressClass = "QuorlinProgress";
@@ -424,7 +423,7 @@ void frmQuorlin::ShowPicture(const ImageBuffer* image) {
 std::optional<std::string> frmQuorlin::AskForPicture(const std::string& title, const std::vector<FileFilter>& filters,
                                                      const std::string& startFolder) {
   std::string filter;  // label, NUL, patterns, NUL, ..., NUL
-  for (const FileFilter& f : filters) filter += f.label + '\0' + f.patterns + '\0';
+  for (const FileFilter& f : filters) filter += f.Label + '\0' + f.Patterns + '\0';
   char path[MAX_PATH] = {};
   OPENFILENAMEA dialog{};
   dialog.lStructSize = sizeof dialog;

@@ -14,12 +14,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return 2;
   }
   quorlin::WindowHooks hooks = quorlin::HooksFromEnvironment();
-  hooks.startup = given.startup;
+  hooks.Startup = given.Startup;
   const auto window = quorlin::win::CreateMainWindow(instance, hooks);
   quorlin::Presenter& presenter = window->GetPresenter();
   // Start-up runs before the window is first shown; a missing game ends the
   // program without it.
   if (presenter.Form_Load() == quorlin::Outcome::EndProgram) return presenter.ExitStatus();
-  quorlin::win::StartTestAids(*window, presenter.ShowAndStartTestAids(given.picture));
+  quorlin::win::StartTestAids(*window, presenter.ShowAndStartTestAids(given.Picture));
   return window->Run();
 }

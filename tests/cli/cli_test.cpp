@@ -43,9 +43,9 @@ CliRun Cli(const Args& args, const std::string& input = "", bool terminal = fals
 // Slots 9, 12 and 37 prepared, but slot 37's lobby preview; the sample pictures beside.
 sample::GameOptions CliGame(uint32_t seed = 1) {
   auto options = test::SmallGame({9, 12, 37});
-  options.writePictures = true;
-  options.unpreparedProps = {37};
-  options.seed = seed;
+  options.WritePictures = true;
+  options.UnpreparedProps = {37};
+  options.Seed = seed;
   return options;
 }
 
@@ -148,18 +148,18 @@ TEST_F(CliTest, StatusMarksTheSlotHoldingAChangedByte) {
                                                        {false, 12, 6, -1},
                                                        {true, 9, 6, 0}};
   for (const auto& [inBackup, slot, level, at] : cases) {
-    const sample::Placed& place = level == 6 ? g.layout.props.at(ExpectedLobbyName(slot))
-                                             : g.layout.textures.at(ExpectedTextureName(slot, level));
+    const sample::Placed& place = level == 6 ? g.layout.Props.at(ExpectedLobbyName(slot))
+                                             : g.layout.Textures.at(ExpectedTextureName(slot, level));
     auto changed = level == 6 ? props : textures;
-    changed.at(place.offset + static_cast<uint64_t>(at < 0 ? place.length + at : at)) ^= 0xFF;
+    changed.at(place.Offset + static_cast<uint64_t>(at < 0 ? place.Length + at : at)) ^= 0xFF;
     EXPECT_EQ(differing(level == 6 ? textures : changed, level == 6 ? changed : props, inBackup), std::set{slot})
         << slot << "/" << level << " at " << at;
   }
   // Slot 9's and slot 12's largest levels trade places in the backup's records.
-  const sample::Placed &nine = g.layout.textures.at(ExpectedTextureName(9, 0)),
-                       &twelve = g.layout.textures.at(ExpectedTextureName(12, 0));
+  const sample::Placed &nine = g.layout.Textures.at(ExpectedTextureName(9, 0)),
+                       &twelve = g.layout.Textures.at(ExpectedTextureName(12, 0));
   auto swapped = textures;
-  std::swap_ranges(&swapped.at(nine.record + 16), &swapped.at(nine.record + 20), &swapped.at(twelve.record + 16));
+  std::swap_ranges(&swapped.at(nine.Record + 16), &swapped.at(nine.Record + 20), &swapped.at(twelve.Record + 16));
   EXPECT_EQ(differing(swapped, props, true), (std::set<int>{9, 12}));
   // Backups of another layout, whose prepared slots hold what the archives hold: only
   // the slots of random contents differ, with both backups foreign or just one.
@@ -192,9 +192,9 @@ TEST_F(CliTest, RefusalsExitWithOneAndIndexPrintsThePositions) {
   for (int slot = 1; slot <= 37; ++slot) {
     index << std::setw(6) << slot;
     for (int level = 0; level < 6; ++level) {
-      index << std::setw(7) << g.layout.textures.at(ExpectedTextureName(slot, level)).position;
+      index << std::setw(7) << g.layout.Textures.at(ExpectedTextureName(slot, level)).Position;
     }
-    index << g.layout.props.at(ExpectedLobbyName(slot)).position << '\n';
+    index << g.layout.Props.at(ExpectedLobbyName(slot)).Position << '\n';
   }
   EXPECT_EQ(Run({"index", "--rebuild"}).out, index.str());
   FolderLock other;  // while another copy writes, --rebuild is refused before it starts
@@ -345,8 +345,8 @@ TEST_F(CliTest, InsertFitScalesALargerSquarePictureDownInLinearLight) {
   for (int level = 0; level < 7; ++level) {
     const int side = level < 6 ? 512 >> level : 32;
     const auto want = test::LevelTarga(reference, side);
-    const auto got = test::At(level < 6 ? now : props, level < 6 ? g.layout.textures.at(ExpectedTextureName(12, level))
-                                                                 : g.layout.props.at(ExpectedLobbyName(12)));
+    const auto got = test::At(level < 6 ? now : props, level < 6 ? g.layout.Textures.at(ExpectedTextureName(12, level))
+                                                                 : g.layout.Props.at(ExpectedLobbyName(12)));
     ASSERT_EQ(got.size(), want.size());
     EXPECT_TRUE(std::equal(got.begin(), got.begin() + 18, want.begin())) << "level " << level;
     for (size_t i = 18; i < want.size(); ++i) ASSERT_LE(std::abs(got[i] - want[i]), 1) << "level " << level << " byte " << i;
@@ -370,7 +370,7 @@ TEST_F(CliTest, EachKindOfTextGoesToItsStreamAndAFailureEndsWithOne) {
   const CliRun extract = Run({"extract", "--slot", "12", "--out", g.dir / "in-the-way/out"});
   EXPECT_EQ(std::tuple(extract.code, extract.out), std::tuple(1, ""));
   EXPECT_EQ(extract.err.rfind("Error 76\nCannot create " + g.dir / "in-the-way/out", 0), 0u) << extract.err;
-  fs::resize_file(g.Textures(), g.layout.textures.at(ExpectedTextureName(12, 0)).offset);
+  fs::resize_file(g.Textures(), g.layout.Textures.at(ExpectedTextureName(12, 0)).Offset);
   EXPECT_EQ(Run({"extract", "--slot", "12", "--out", g.dir / "out"}).all(),
             std::tuple(1, "", "Error 62\nThe entry for skin 12 (0) in resource\\textures.mw4 lies outside the file\n"));
   fs::remove(g.Resource("props.inx"));

@@ -88,13 +88,13 @@ TEST(ArchiveDirectory, AFileWhoseDirectoryTakesSeveralReadsIsReadWhole) {
   }
   const auto built = sample::BuildArchive(entries, {});
   test::TempDir tmp;
-  sample::WriteFile(tmp / "big.mw4", built.bytes);
+  sample::WriteFile(tmp / "big.mw4", built.Bytes);
   const auto dir = ReadArchiveDirectoryNative(tmp / "big.mw4");
   ASSERT_EQ(dir.Directory.size(), entries.size() + 1);
   for (size_t i = 0; i < entries.size(); ++i) {
-    const DirEntry& e = dir.Directory[static_cast<size_t>(built.places[i].position)];
-    ASSERT_TRUE(e.Name == entries[i].name && e.DataLength == 1 &&
-                dir.Header.DataBase + e.DataOffset == built.places[i].offset)
+    const DirEntry& e = dir.Directory[static_cast<size_t>(built.Places[i].Position)];
+    ASSERT_TRUE(e.Name == entries[i].Name && e.DataLength == 1 &&
+                dir.Header.DataBase + e.DataOffset == built.Places[i].Offset)
         << i;
   }
 }
@@ -120,12 +120,12 @@ TEST(SkinIndex, ANameStoredTwiceIsIndexedAtItsLowerPosition) {
       {"textures\\skin00.tga", {1}}, {"other", {2}}, {"TEXTURES\\SKIN00.TGA ", {3}}, {lobby, {4}}, {lobby, {5}}};
   for (uint32_t seed = 1; seed <= 6; ++seed) {  // the duplicates in every order
     const auto built = sample::BuildArchive(entries, {seed});
-    const auto dir = ParseArchiveDirectory(built.bytes);
+    const auto dir = ParseArchiveDirectory(built.Bytes);
     SkinIndex index;
     IndexTextures(dir, index, nullptr);
     IndexProps(dir, index, nullptr);
-    EXPECT_EQ(index.TexturesSkinIndex[1][0], std::min(built.places[0].position, built.places[2].position)) << seed;
-    EXPECT_EQ(index.PropsSkinIndex[1], std::min(built.places[3].position, built.places[4].position)) << seed;
+    EXPECT_EQ(index.TexturesSkinIndex[1][0], std::min(built.Places[0].Position, built.Places[2].Position)) << seed;
+    EXPECT_EQ(index.PropsSkinIndex[1], std::min(built.Places[3].Position, built.Places[4].Position)) << seed;
   }
 }
 

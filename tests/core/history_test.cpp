@@ -63,9 +63,9 @@ struct HistoryGame : test::TestGame {
     const auto textures = ReadBytes(Textures()), props = ReadBytes(Props());
     std::vector<std::vector<uint8_t>> entries;
     for (int level = 0; level < 6; ++level) {
-      entries.push_back(test::At(textures, layout.textures.at(ExpectedTextureName(slot, level))));
+      entries.push_back(test::At(textures, layout.Textures.at(ExpectedTextureName(slot, level))));
     }
-    entries.push_back(test::At(props, layout.props.at(ExpectedLobbyName(slot))));
+    entries.push_back(test::At(props, layout.Props.at(ExpectedLobbyName(slot))));
     return entries;
   }
   Outcome InsertPicture(int slot, const ImageBuffer& picture, const std::string& name) {
@@ -131,8 +131,8 @@ TEST(SlotHistory, AnInsertItsUndoAndTheUndosUndoGiveBackTheExactBytesEachTime) {
   // The list, newest first: the original is known for the original.
   const auto list = ListSlotHistory(g.state, 12);
   ASSERT_EQ(list.size(), 2u);
-  EXPECT_TRUE(list[0].number == 5 && list[0].picture == "b.bmp" && list[0].original == false);
-  EXPECT_TRUE(list[1].number == 1 && list[1].picture.empty() && list[1].original == true);
+  EXPECT_TRUE(list[0].Number == 5 && list[0].Picture == "b.bmp" && list[0].Original == false);
+  EXPECT_TRUE(list[1].Number == 1 && list[1].Picture.empty() && list[1].Original == true);
   EXPECT_EQ(g.Slot(9), HistoryGame().Slot(9));  // no other slot touched
 
   // The same picture again changes nothing and keeps nothing.
@@ -228,8 +228,8 @@ TEST(SlotDigests, DiffersFromBackupFollowsEveryChange) {
   const auto differing = [&g] {
     std::set<int> slots;
     for (const SlotStatus& s : ReadSlotStatus(g.state)) {
-      EXPECT_TRUE(s.differsFromBackup.has_value()) << s.slot;
-      if (s.differsFromBackup.value_or(false)) slots.insert(s.slot);
+      EXPECT_TRUE(s.DiffersFromBackup.has_value()) << s.Slot;
+      if (s.DiffersFromBackup.value_or(false)) slots.insert(s.Slot);
     }
     g.state.Archives.Close();
     return slots;
@@ -243,7 +243,7 @@ TEST(SlotDigests, DiffersFromBackupFollowsEveryChange) {
 
   // One byte of slot 12's lobby preview put back as the backup has it, by another
   // program that keeps the file's modification time.
-  const auto place = g.layout.props.at(ExpectedLobbyName(12));
+  const auto place = g.layout.Props.at(ExpectedLobbyName(12));
   auto props = ReadBytes(g.Props());
   const auto when = fs::last_write_time(g.Props());
   test::Put(props, place, test::At(ReadBytes(g.Props() + "b"), place));
@@ -253,7 +253,7 @@ TEST(SlotDigests, DiffersFromBackupFollowsEveryChange) {
   EXPECT_EQ(differing(), (std::set<int>{9, 12})) << "six texture levels still differ";
   auto textures = ReadBytes(g.Textures());
   for (int level = 0; level < 6; ++level) {
-    const auto& at = g.layout.textures.at(ExpectedTextureName(12, level));
+    const auto& at = g.layout.Textures.at(ExpectedTextureName(12, level));
     test::Put(textures, at, test::At(ReadBytes(g.Textures() + "b"), at));
   }
   sample::WriteFile(g.Textures(), textures);
@@ -264,7 +264,7 @@ TEST(SlotDigests, DiffersFromBackupFollowsEveryChange) {
     EXPECT_EQ(differing(), std::set<int>{9});
   }
   fs::remove(g.Props() + "b");
-  for (const SlotStatus& s : ReadSlotStatus(g.state)) EXPECT_FALSE(s.differsFromBackup.has_value());
+  for (const SlotStatus& s : ReadSlotStatus(g.state)) EXPECT_FALSE(s.DiffersFromBackup.has_value());
 }
 
 }  // namespace

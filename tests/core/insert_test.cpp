@@ -17,8 +17,8 @@ using test::TestGame;
 
 sample::GameOptions InsertGame() {
   auto options = test::SmallGame({9, 10, 12, 37});
-  options.unpreparedTextures = {10};
-  options.unpreparedProps = {37};
+  options.UnpreparedTextures = {10};
+  options.UnpreparedProps = {37};
   return options;
 }
 
@@ -66,7 +66,7 @@ TEST(InsertSkin, AnEntryMayEndAtTheEndOfTheFile) {  // one byte past: refused be
   auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
   g.LoadPicture(test::PositionPicture());
   EXPECT_EQ(g.Insert(12), Outcome::Done);
-  g.layout.textures[ExpectedTextureName(12, 5)].offset = textures.size() - 786;
+  g.layout.Textures[ExpectedTextureName(12, 5)].Offset = textures.size() - 786;
   g.Inserted(textures, props, 12, g.state.LoadedImage);
   EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
 }
@@ -93,7 +93,7 @@ TEST(InsertSkin, RefusalsAndFailuresLeaveTheArchivesAsTheyMustBe) {
       {"props archive missing", 12, [](TestGame& g) { fs::remove(g.Props()); }, Outcome::EndProgram,
        "Mechwarrior path is invalid!", "Quorlin", MessageIcon::Critical, "", true, true, false},
       {"index position just past the directory", 12,
-       [](TestGame& g) { g.state.Index.TexturesSkinIndex[12][2] = static_cast<int16_t>(g.layout.texturesRecords + 1); },
+       [](TestGame& g) { g.state.Index.TexturesSkinIndex[12][2] = static_cast<int16_t>(g.layout.TexturesRecords + 1); },
        Outcome::EndProgram, "Error 9\nSubscript out of range", "Quorlin", MessageIcon::None, "Before Check Patch",
        false, true, false},
       {"level 5 of another length", 12, [](TestGame& g) { g.SetRecord(5, 12, 787); }, Outcome::Refused, zandel,

@@ -42,9 +42,9 @@ class FakeHome {
     for (const Installation& i : found) {
       std::error_code ec;
       lines.push_back(
-          std::string(LauncherName(i.launcher)) + " " + fs::path(i.prefix).lexically_relative(home()).string() + " " +
-          fs::canonical(i.game, ec).string() + (i.textures ? " textures" : " none") +
-          (i.mechPath == kMechPath ? "" : " " + i.mechPath) + (i.cdPath == "D:\\" ? "" : " cd=" + i.cdPath));
+          std::string(LauncherName(i.Launcher)) + " " + fs::path(i.Prefix).lexically_relative(home()).string() + " " +
+          fs::canonical(i.Game, ec).string() + (i.Textures ? " textures" : " none") +
+          (i.MechPath == kMechPath ? "" : " " + i.MechPath) + (i.CDPath == "D:\\" ? "" : " cd=" + i.CDPath));
     }
     return lines;
   }

@@ -28,11 +28,11 @@ TEST(Journal, ReadsBackWhatWasWrittenAndNothingDamagedOrForeign) {
   const auto bytes = EncodeJournal(j);
   ASSERT_NE(bytes.size() % 8, 0u);
   const auto back = DecodeJournal(bytes);
-  ASSERT_TRUE(back && back->writes.size() == 2);
-  EXPECT_TRUE(back->what == j.what && back->archives == j.archives && back->restores == j.restores &&
-              back->keep == j.keep && back->drop == j.drop);
-  EXPECT_TRUE(back->writes[1].position == 0x100000007 && back->writes[1].archive == 1 &&
-              back->writes[0].bytes == j.writes[0].bytes);
+  ASSERT_TRUE(back && back->Writes.size() == 2);
+  EXPECT_TRUE(back->What == j.What && back->Archives == j.Archives && back->Restores == j.Restores &&
+              back->Keep == j.Keep && back->Drop == j.Drop);
+  EXPECT_TRUE(back->Writes[1].Position == 0x100000007 && back->Writes[1].Archive == 1 &&
+              back->Writes[0].Bytes == j.Writes[0].Bytes);
   for (size_t i = 0; i < bytes.size() * 2; ++i) {  // each byte with its lowest bit, then bit 4, flipped
     auto damaged = bytes;
     damaged[i / 2] ^= i % 2 ? 0x10 : 0x01;
@@ -40,8 +40,8 @@ TEST(Journal, ReadsBackWhatWasWrittenAndNothingDamagedOrForeign) {
     EXPECT_FALSE(DecodeJournal(std::span<const uint8_t>(bytes).first(i / 2))) << "cut at " << i / 2;
   }
   // No third archive to restore or to write into, and only the two archives may ever be written.
-  for (auto change : {+[](Journal& k) { k.restores = {2}; }, +[](Journal& k) { k.writes[0].archive = 2; },
-                      +[](Journal& k) { k.archives[1].first = "resource\\other.mw4"; }}) {
+  for (auto change : {+[](Journal& k) { k.Restores = {2}; }, +[](Journal& k) { k.Writes[0].Archive = 2; },
+                      +[](Journal& k) { k.Archives[1].first = "resource\\other.mw4"; }}) {
     Journal k = j;
     change(k);
     EXPECT_FALSE(DecodeJournal(EncodeJournal(k)));
@@ -59,9 +59,9 @@ TEST(Journal, TheNextStartFinishesACompleteOneUnlessItsArchivesChanged) {
       "Insert Skin into slot 12", {{kTexturesArchive, textures.size()}, {kPropsArchive, props.size()}}, {}, {}, {}, {}};
   for (int level = 0; level < 7; ++level) {
     const auto& place =
-        level < 6 ? g.layout.textures.at(ExpectedTextureName(12, level)) : g.layout.props.at(ExpectedLobbyName(12));
-    journal.writes.push_back(
-        {level < 6 ? uint8_t{0} : uint8_t{1}, place.offset, test::LevelTarga(picture, level < 6 ? 512 >> level : 32)});
+        level < 6 ? g.layout.Textures.at(ExpectedTextureName(12, level)) : g.layout.Props.at(ExpectedLobbyName(12));
+    journal.Writes.push_back(
+        {level < 6 ? uint8_t{0} : uint8_t{1}, place.Offset, test::LevelTarga(picture, level < 6 ? 512 >> level : 32)});
   }
   const std::string finished = "The interrupted Insert Skin into slot 12 was finished from its journal.",
                     changed =

@@ -44,7 +44,7 @@ struct RecordingView : WindowView {
   }
   std::optional<std::string> AskForPicture(const std::string& text, const std::vector<FileFilter>& list,
                                            const std::string& start) override {
-    for (const FileFilter& f : list) filters.push_back(f.label + "=" + f.patterns);
+    for (const FileFilter& f : list) filters.push_back(f.Label + "=" + f.Patterns);
     startFolder = start;
     return dialog = text, chosen;
   }
@@ -57,7 +57,7 @@ struct RecordingView : WindowView {
   }
   void SetBusy(bool busy) override { busyChanges.push_back(busy); }
   std::optional<size_t> ChooseInstallation(const std::vector<Installation>& found) override {
-    for (const Installation& i : found) offered.push_back(i.prefix);
+    for (const Installation& i : found) offered.push_back(i.Prefix);
     return choice;
   }
 
@@ -81,7 +81,7 @@ struct PresenterTest : ::testing::Test {
   PresenterTest() : g(test::SmallGame({9, 12})) {}
   // A presenter over the game; without a decoder it opens plain bitmaps and Targa files only.
   Presenter& Make(PictureDecoder decoder = nullptr, WindowHooks hooks = {}) {
-    hooks.startup.GameDir = g.dir.str();
+    hooks.Startup.GameDir = g.dir.str();
     presenter = std::make_unique<Presenter>(view, std::move(decoder), std::move(hooks));
     return *presenter;
   }
@@ -99,7 +99,7 @@ struct PresenterTest : ::testing::Test {
 TEST_F(PresenterTest, StartUpThenTheMenusRunTheCommandsOnTheTickedSlot) {
   int firstShown = 0;
   WindowHooks hooks;
-  hooks.firstShown = [&] { ++firstShown; };
+  hooks.FirstShown = [&] { ++firstShown; };
   Presenter& p = Make(nullptr, hooks);
   ASSERT_EQ(p.Form_Load(), Outcome::Done);
   EXPECT_TRUE(view.title == "Quorlin [1.1.18]" && view.shown == 1 && firstShown == 1);
@@ -136,7 +136,7 @@ TEST_F(PresenterTest, StartUpThenTheMenusRunTheCommandsOnTheTickedSlot) {
   EXPECT_EQ(view.progress, (std::vector<std::string>{"Backing Up 0", "Backing Up 1000", "closed", "Backing Up 0",
                                                      "Backing Up 1000", "closed"}));
   const auto textures = ReadBytes(g.Textures());
-  const auto level0 = [&](int slot) { return g.layout.textures.at(ExpectedTextureName(slot, 0)); };
+  const auto level0 = [&](int slot) { return g.layout.Textures.at(ExpectedTextureName(slot, 0)); };
   EXPECT_EQ(test::At(textures, level0(12)), test::LevelTarga(picture, 512));
   EXPECT_EQ(test::At(textures, level0(9)), test::At(original, level0(9)));
 
@@ -201,7 +201,7 @@ TEST_F(PresenterTest, TheTestAidsAnswerMessagesInsteadOfTheView) {
   p.mnueditRestore_Click();  // answered No, as the aid says: nothing done, nothing said
   EXPECT_EQ(view.status, "Texture Loaded ready to insert");
   EXPECT_TRUE(view.ui.messages.empty() && ReadBytes(g.Textures()) == textures);
-  EXPECT_EQ(hooks.answerMessage("t", "T", MessageIcon::None, MessageButtons::Ok), MessageAnswer::Ok);
+  EXPECT_EQ(hooks.AnswerMessage("t", "T", MessageIcon::None, MessageButtons::Ok), MessageAnswer::Ok);
 }
 
 // The settings file a presenter test's hooks name, read as JSON by the test itself.
@@ -215,8 +215,8 @@ nlohmann::json ReadSettings(const std::string& path) {
 TEST_F(PresenterTest, WithNoGameFoundTheFolderIsChosenAndRememberedForTheNextStart) {
   test::TempDir other;
   WindowHooks hooks;
-  hooks.settingsFile = other / "settings.json";
-  hooks.startup.OpenKey = [] { return std::unique_ptr<RegistryKey>(); };  // no game key anywhere
+  hooks.SettingsFile = other / "settings.json";
+  hooks.Startup.OpenKey = [] { return std::unique_ptr<RegistryKey>(); };  // no game key anywhere
   const auto start = [&](std::deque<MessageAnswer> answers, std::deque<std::optional<std::string>> folders) {
     view = RecordingView{};
     view.ui.answers = std::move(answers);
@@ -261,7 +261,7 @@ TEST_F(PresenterTest, WithNoGameFoundTheFolderIsChosenAndRememberedForTheNextSta
 TEST_F(PresenterTest, AnotherGameFolderFromTheMenuKeepsThePicture) {
   test::TempDir settings;
   WindowHooks hooks;
-  hooks.settingsFile = settings / "settings.json";
+  hooks.SettingsFile = settings / "settings.json";
   Presenter& p = Make(nullptr, hooks);
   ASSERT_EQ(p.Form_Load(), Outcome::Done);
   const ImageBuffer picture = test::PositionPicture();
@@ -281,7 +281,7 @@ TEST_F(PresenterTest, AnotherGameFolderFromTheMenuKeepsThePicture) {
   EXPECT_EQ(ReadSettings(settings / "settings.json")["game_folder"], second.dir.str());
   p.skinl_Click(12);
   p.mnueditInsert_Click();
-  EXPECT_EQ(test::At(ReadBytes(second.Textures()), second.layout.textures.at(ExpectedTextureName(12, 0))),
+  EXPECT_EQ(test::At(ReadBytes(second.Textures()), second.layout.Textures.at(ExpectedTextureName(12, 0))),
             test::LevelTarga(picture, 512));
   EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), textures));
 }
@@ -291,7 +291,7 @@ TEST_F(PresenterTest, AnotherGameFolderFromTheMenuKeepsThePicture) {
 TEST_F(PresenterTest, TheSkinMenuShowsWhatEachSlotHoldsAfterEveryChange) {
   test::TempDir settings;
   WindowHooks hooks;
-  hooks.settingsFile = settings / "settings.json";
+  hooks.SettingsFile = settings / "settings.json";
   Presenter& p = Make(nullptr, hooks);
   ASSERT_EQ(p.Form_Load(), Outcome::Done);
   const auto solid = [](int slot) {  // the generator's untouched preview: one colour
@@ -327,9 +327,9 @@ TEST_F(PresenterTest, TheSkinMenuShowsWhatEachSlotHoldsAfterEveryChange) {
   p.mnueditSmooth_Click();
   EXPECT_TRUE(view.smooth && ReadSettings(settings / "settings.json")["smooth_levels"] == true);
   p.mnueditInsert_Click();
-  EXPECT_EQ(test::At(ReadBytes(g.Textures()), g.layout.textures.at(ExpectedTextureName(12, 1))),
+  EXPECT_EQ(test::At(ReadBytes(g.Textures()), g.layout.Textures.at(ExpectedTextureName(12, 1))),
             test::LevelTarga(picture, 256, true));
-  hooks.startup.GameDir = g.dir.str();
+  hooks.Startup.GameDir = g.dir.str();
   Presenter again(view, nullptr, hooks);  // remembered at the next start
   view.smooth = false;
   ASSERT_EQ(again.Form_Load(), Outcome::Done);
@@ -341,7 +341,7 @@ TEST_F(PresenterTest, TheSkinMenuShowsWhatEachSlotHoldsAfterEveryChange) {
 TEST_F(PresenterTest, ADroppedPictureIsOpenedAndTheOpenDialogStartsWhereItWas) {
   test::TempDir settings;
   WindowHooks hooks;
-  hooks.settingsFile = settings / "settings.json";
+  hooks.SettingsFile = settings / "settings.json";
   Presenter& p = Make(nullptr, hooks);
   ASSERT_EQ(p.Form_Load(), Outcome::Done);
   fs::create_directories(g.dir / "art");
@@ -378,7 +378,7 @@ TEST(WindowArguments, AGameOrAPrefixThenAPicture) {
     WindowArguments got;
     std::string usage;
     EXPECT_EQ(ParseWindowArguments(c.args, got, usage)
-                  ? got.startup.GameDir.value_or("") + "|" + got.startup.WinePrefix.value_or("") + "|" + got.picture
+                  ? got.Startup.GameDir.value_or("") + "|" + got.Startup.WinePrefix.value_or("") + "|" + got.Picture
                   : usage,
               c.parsed ? c.parsed : "Usage: quorlin [--game DIR | --prefix DIR] [PICTURE]");
   }

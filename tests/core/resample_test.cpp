@@ -221,7 +221,7 @@ TEST(ResampleInLinearLight, RefusesWhatItCannotScaleNamingTheSizes) {
       ScaleDownInLinearLight(c.image, c.side);
       ADD_FAILURE() << "scaled: " << c.message;
     } catch (const QuorlinError& e) {
-      EXPECT_EQ(e.number(), c.number) << c.message;
+      EXPECT_EQ(e.Number(), c.number) << c.message;
       EXPECT_STREQ(e.what(), c.message);
     }
   }
@@ -250,7 +250,7 @@ TEST(ResampleInLinearLightDeathTest, RunningOutOfMemoryIsReportedNotACrash) {
       const ImageBuffer scaled = ScaleDownInLinearLight(picture, 512);
       std::_Exit(scaled.Pixels.size() == 512u * 512 * 3 ? 0 : 4);
     } catch (const QuorlinError& e) {
-      const bool told = e.number() == kErrOutOfMemory &&
+      const bool told = e.Number() == kErrOutOfMemory &&
                         std::string(e.what()) == "Not enough memory to scale the 2048x2048 picture down to 512x512";
       std::_Exit(told ? 1 : 5);
     }

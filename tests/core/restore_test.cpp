@@ -104,8 +104,8 @@ TEST(RestoreToOriginal, RefusalsReportedArchivesRestoredOnlyWhereTheyCanBe) {
 // offsets, slot 12's entries holding another picture, or of other lengths.
 sample::SampleGame ForeignBackups(const test::TestGame& g, bool otherLengths) {
   auto options = test::SmallGame({9, 12});
-  options.seed = 77;
-  if (otherLengths) options.unpreparedTextures = {12};
+  options.Seed = 77;
+  if (otherLengths) options.UnpreparedTextures = {12};
   const test::TestGame other(options);
   auto textures = ReadBytes(other.Textures()), props = ReadBytes(other.Props());
   if (!otherLengths) other.Inserted(textures, props, 12, sample::SamplePicture());
@@ -154,10 +154,10 @@ TEST(RestoreSlot, PutsBackTheSlotsEntriesFoundInTheBackupsOwnDirectoryOrWritesNo
       const auto texturesBackup = ReadBytes(g.Textures() + "b"), propsBackup = ReadBytes(g.Props() + "b");
       for (int level = 0; level < 6; ++level) {
         const std::string name = ExpectedTextureName(12, level);
-        test::Put(textures, g.layout.textures.at(name), test::At(texturesBackup, backups.textures.at(name)));
+        test::Put(textures, g.layout.Textures.at(name), test::At(texturesBackup, backups.Textures.at(name)));
       }
       const std::string lobby = ExpectedLobbyName(12);
-      test::Put(props, g.layout.props.at(lobby), test::At(propsBackup, backups.props.at(lobby)));
+      test::Put(props, g.layout.Props.at(lobby), test::At(propsBackup, backups.Props.at(lobby)));
     }
     EXPECT_EQ(g.Restore(c.answer, 12), c.outcome);
     EXPECT_EQ(g.ui.messages.back().text.substr(0, c.message.size()), c.message);

@@ -24,12 +24,12 @@ void ExpectIndexFiles(const TestGame& g) {
   std::vector<uint8_t> textures, props;
   const auto put = [](std::vector<uint8_t>& out, const std::map<std::string, sample::Placed>& places,
                       const std::string& name) {
-    const int position = places.count(name) ? places.at(name).position : 0;
+    const int position = places.count(name) ? places.at(name).Position : 0;
     out.insert(out.end(), {static_cast<uint8_t>(position & 0xFF), static_cast<uint8_t>(position >> 8)});
   };
   for (int slot = 1; slot <= 37; ++slot) {
-    for (int level = 0; level < 6; ++level) put(textures, g.layout.textures, ExpectedTextureName(slot, level));
-    put(props, g.layout.props, ExpectedLobbyName(slot));
+    for (int level = 0; level < 6; ++level) put(textures, g.layout.Textures, ExpectedTextureName(slot, level));
+    put(props, g.layout.Props, ExpectedLobbyName(slot));
   }
   EXPECT_EQ(ReadBytes(g.Resource("textures.inx")), textures);
   EXPECT_EQ(ReadBytes(g.Resource("props.inx")), props);
@@ -37,7 +37,7 @@ void ExpectIndexFiles(const TestGame& g) {
 
 TEST(StartUp, AFreshGameIsIndexedOnceThenStartsQuietlyWithSlot9) {
   auto options = test::SmallGame();
-  options.mixedCaseNames = true;  // upper-case names with trailing spaces are found too
+  options.MixedCaseNames = true;  // upper-case names with trailing spaces are found too
   TestGame g(options);
   ASSERT_EQ(g.Start(), Outcome::Done);
   EXPECT_EQ(g.ui.events, (std::vector<std::string>{"show",
@@ -65,7 +65,7 @@ TEST(StartUp, RebuildsTheIndexWhenItIsMissingDamagedOrStale) {
     };
   };
   const auto level = [](int slot, int n) {
-    return [=](const sample::SampleGame& l) { return l.textures.at(ExpectedTextureName(slot, n)).position; };
+    return [=](const sample::SampleGame& l) { return l.Textures.at(ExpectedTextureName(slot, n)).Position; };
   };
   const struct {
     const char* name;
@@ -77,7 +77,7 @@ TEST(StartUp, RebuildsTheIndexWhenItIsMissingDamagedOrStale) {
       {"entries moved by a game patch",
        [](TestGame& g) {
          auto options = test::SmallGame();
-         options.seed = 77;
+         options.Seed = 77;
          g.layout = sample::WriteSampleGame(g.dir.str(), options);
        },
        kChanged},
@@ -86,11 +86,11 @@ TEST(StartUp, RebuildsTheIndexWhenItIsMissingDamagedOrStale) {
       {"a foreign index file", replace(std::vector<uint8_t>(444, 0xFF)), kChanged},
       {"slot 37 at -1", setValue("props.inx", 72, [](auto&) { return -1; }), kChanged},
       {"a position naming the empty record after the last",
-       setValue("props.inx", 0, [](auto& l) { return l.propsRecords; }), kChanged},
+       setValue("props.inx", 0, [](auto& l) { return l.PropsRecords; }), kChanged},
       {"level 1's position for level 0", setValue("textures.inx", 0, level(1, 1)), kChanged},
       {"slot 37's level 4 position for its level 5", setValue("textures.inx", 442, level(37, 4)), kChanged},
       {"slot 36's preview position for slot 37's",
-       setValue("props.inx", 72, [](auto& l) { return l.props.at(ExpectedLobbyName(36)).position; }), kChanged},
+       setValue("props.inx", 72, [](auto& l) { return l.Props.at(ExpectedLobbyName(36)).Position; }), kChanged},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -107,7 +107,7 @@ TEST(StartUp, RebuildsTheIndexWhenItIsMissingDamagedOrStale) {
 
 TEST(StartUp, AMissingEntryIsReportedAtEveryBuildAndKeepsTheIndexStale) {
   auto options = test::SmallGame();
-  options.dropNames = {"textures\\skin_3.tga"};
+  options.DropNames = {"textures\\skin_3.tga"};
   TestGame g(options);
   ASSERT_EQ(g.Start(), Outcome::Done);
   EXPECT_EQ(g.ui.MessageTexts(),
@@ -143,7 +143,7 @@ TEST(StartUp, WithoutAUsableKeyOrArchiveTheProgramEndsBeforeWritingAnything) {
       for (const auto& [name, type, bytes] : c.values) key->Set(name, type, bytes);
       return key;
     };
-    EXPECT_EQ(StartUp(g.state, g.ui, options).outcome, Outcome::EndProgram);
+    EXPECT_EQ(StartUp(g.state, g.ui, options).Outcome, Outcome::EndProgram);
     EXPECT_EQ(g.ui.events, (std::vector<std::string>{"message " + c.message}));
     EXPECT_EQ(g.ui.messages.at(0).icon, MessageIcon::Critical);
   }

@@ -46,8 +46,8 @@ TEST(ProgramTest, EndsWithOneBeforeShowingTheWindowWithoutTheGameAndWithZeroAfte
   // Two installations under the home: the aid lists them and chooses the second. The picture
   // given at start is opened without a message, and drawn: the grab holds its ring's colours.
   sample::GameOptions options;
-  options.preparedSlots = {9, 12};
-  options.fillerEntries = 20;
+  options.PreparedSlots = {9, 12};
+  options.FillerEntries = 20;
   for (const char* game : {"game", "other"}) sample::WriteSampleGame(temp / game, options);
   sample::WriteWinePrefix(temp / ".wine", temp / "game");
   const std::string other = temp / ".local/share/wineprefixes/other", screen = temp / "screen.bmp";

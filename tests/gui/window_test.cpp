@@ -104,9 +104,9 @@ TEST(QtWindow, APictureDroppedOnTheWindowIsOpened) {
   sample::WriteFile(dir / "skin.bmp", sample::EncodeBmp(picture));
   std::vector<std::string> messages;
   WindowHooks hooks;
-  hooks.startup.GameDir = dir / "game";
-  hooks.settingsFile = dir / "settings.json";
-  hooks.answerMessage = [&](const std::string& text, const std::string&, MessageIcon, MessageButtons) {
+  hooks.Startup.GameDir = dir / "game";
+  hooks.SettingsFile = dir / "settings.json";
+  hooks.AnswerMessage = [&](const std::string& text, const std::string&, MessageIcon, MessageButtons) {
     messages.push_back(text);
     return MessageAnswer::Ok;
   };

@@ -19,9 +19,9 @@ namespace quorlin::test {
 // Small generated games: a few prepared slots, a few dozen other entries.
 inline sample::GameOptions SmallGame(std::set<int> prepared = {9, 12, 37}) {
   sample::GameOptions options;
-  options.fillerEntries = 40;
-  options.preparedSlots = std::move(prepared);
-  options.writePictures = false;
+  options.FillerEntries = 40;
+  options.PreparedSlots = std::move(prepared);
+  options.WritePictures = false;
   return options;
 }
 
@@ -40,13 +40,13 @@ inline ::testing::AssertionResult SameBytes(const std::vector<uint8_t>& got, con
 
 // The bytes at a place the generator recorded, and that place overwritten.
 inline std::vector<uint8_t> At(const std::vector<uint8_t>& file, const sample::Placed& place) {
-  if (place.offset + place.length > file.size()) return {};
-  const auto begin = file.begin() + static_cast<std::ptrdiff_t>(place.offset);
-  return {begin, begin + place.length};
+  if (place.Offset + place.Length > file.size()) return {};
+  const auto begin = file.begin() + static_cast<std::ptrdiff_t>(place.Offset);
+  return {begin, begin + place.Length};
 }
 inline void Put(std::vector<uint8_t>& file, const sample::Placed& place, const std::vector<uint8_t>& bytes) {
-  ASSERT_EQ(bytes.size(), place.length);
-  std::copy(bytes.begin(), bytes.end(), file.begin() + static_cast<std::ptrdiff_t>(place.offset));
+  ASSERT_EQ(bytes.size(), place.Length);
+  std::copy(bytes.begin(), bytes.end(), file.begin() + static_cast<std::ptrdiff_t>(place.Offset));
 }
 
 // The bytes with some of them changed: {offset, new value} pairs.
@@ -156,7 +156,7 @@ struct TestGame {
     ui = RecordingFrontEnd{};
     StartupOptions options;
     options.GameDir = dir.str();
-    return StartUp(state, ui, options).outcome;
+    return StartUp(state, ui, options).Outcome;
   }
   // With the platform's separators, as the program prints paths.
   std::string Resource(const std::string& name) const {
@@ -165,10 +165,7 @@ struct TestGame {
   std::string Textures() const { return Resource("textures.mw4"); }
   std::string Props() const { return Resource("props.mw4"); }
   // A picture as a successful File > Open leaves it.
-  void LoadPicture(const ImageBuffer& picture) {
-    state.LoadedImage = picture;
-    CopyImage(state.LoadedImage, state.WorkImage);
-  }
+  void LoadPicture(const ImageBuffer& picture) { state.LoadedImage = picture; }
   // A command as the window runs it: files opened afresh, closed when it ends.
   template <typename Command>
   Outcome Run(Command command) {
@@ -186,9 +183,9 @@ struct TestGame {
   void Inserted(std::vector<uint8_t>& textures, std::vector<uint8_t>& props, int slot, const ImageBuffer& picture,
                 bool withProps = true, bool box = false) const {
     for (int level = 0; level < 6; ++level) {
-      Put(textures, layout.textures.at(ExpectedTextureName(slot, level)), LevelTarga(picture, 512 >> level, box));
+      Put(textures, layout.Textures.at(ExpectedTextureName(slot, level)), LevelTarga(picture, 512 >> level, box));
     }
-    if (withProps) Put(props, layout.props.at(ExpectedLobbyName(slot)), LevelTarga(picture, 32, box));
+    if (withProps) Put(props, layout.Props.at(ExpectedLobbyName(slot)), LevelTarga(picture, 32, box));
   }
   // Rewrites one 32-bit field (12: DataLength, 16: DataOffset) of the record of slot 12's level (6: its
   // lobby preview); DataOffset is set so that the entry ends pastEnd bytes past the end of the file.
@@ -196,10 +193,10 @@ struct TestGame {
     const std::string file = level == 6 ? Props() : Textures();
     auto bytes = ReadBytes(file);
     const auto& place =
-        level == 6 ? layout.props.at(ExpectedLobbyName(12)) : layout.textures.at(ExpectedTextureName(12, level));
+        level == 6 ? layout.Props.at(ExpectedLobbyName(12)) : layout.Textures.at(ExpectedTextureName(12, level));
     const uint32_t dataBase = bytes[12] | bytes[13] << 8 | bytes[14] << 16 | bytes[15] << 24;
-    if (field == 16) value = static_cast<uint32_t>(bytes.size() + pastEnd - place.length - dataBase);
-    for (int k = 0; k < 4; ++k) bytes[place.record + field + k] = static_cast<uint8_t>(value >> (8 * k));
+    if (field == 16) value = static_cast<uint32_t>(bytes.size() + pastEnd - place.Length - dataBase);
+    for (int k = 0; k < 4; ++k) bytes[place.Record + field + k] = static_cast<uint8_t>(value >> (8 * k));
     sample::WriteFile(file, bytes);
   }
 

@@ -58,7 +58,7 @@ TEST(WindowsRegistry, TheKeyIsReadFromThe32BitViewFirstThenThe64BitView) {
     for (const auto& [view, path] : c.keys) SetKey(view, path);
     g.state = ProgramState{};
     g.ui = test::RecordingFrontEnd{};
-    const Outcome outcome = StartUp(g.state, g.ui).outcome;
+    const Outcome outcome = StartUp(g.state, g.ui).Outcome;
     if (c.found.empty()) {
       EXPECT_EQ(outcome, Outcome::EndProgram);
       EXPECT_EQ(g.ui.MessageTexts(), std::vector<std::string>{"Problem getting Mechwarrior Path!"});

@@ -52,49 +52,49 @@ std::vector<uint8_t> EncodeDirEntry(const DirEntry& e, std::span<const uint8_t> 
 }
 
 BuiltArchive BuildArchive(const std::vector<EntrySpec>& entries, const ArchiveOptions& options) {
-  std::mt19937 rng(options.seed);
+  std::mt19937 rng(options.Seed);
   // Directory order: a permutation of the given order; data order: another one.
   std::vector<size_t> directoryOrder(entries.size());
   std::iota(directoryOrder.begin(), directoryOrder.end(), size_t{0});
-  if (options.shuffleDirectory) std::shuffle(directoryOrder.begin(), directoryOrder.end(), rng);
+  if (options.ShuffleDirectory) std::shuffle(directoryOrder.begin(), directoryOrder.end(), rng);
   std::vector<size_t> dataOrder = directoryOrder;
-  if (options.shuffleData) std::shuffle(dataOrder.begin(), dataOrder.end(), rng);
+  if (options.ShuffleData) std::shuffle(dataOrder.begin(), dataOrder.end(), rng);
 
   BuiltArchive built;
-  built.places.resize(entries.size());
+  built.Places.resize(entries.size());
   size_t directorySize = 0;
   for (size_t p = 0; p < directoryOrder.size(); ++p) {
     const EntrySpec& e = entries[directoryOrder[p]];
-    built.places[directoryOrder[p]].position = static_cast<int>(p);
-    directorySize += kDirEntryFixedSize + e.skip + e.name.size();
+    built.Places[directoryOrder[p]].Position = static_cast<int>(p);
+    directorySize += kDirEntryFixedSize + e.Skip + e.Name.size();
   }
   uint32_t next = 0;
   for (size_t i : dataOrder) {
-    built.places[i].offset = next;
-    built.places[i].length = static_cast<uint32_t>(entries[i].data.size());
-    next += built.places[i].length + static_cast<uint32_t>(rng() % 8);  // small gaps
+    built.Places[i].Offset = next;
+    built.Places[i].Length = static_cast<uint32_t>(entries[i].Data.size());
+    next += built.Places[i].Length + static_cast<uint32_t>(rng() % 8);  // small gaps
   }
 
   ArchiveHeader header;
   header.Tag = {'M', 'W', '4', 'A'};
   header.Unknown4 = 0x00010002;
   header.Unknown8 = static_cast<uint32_t>(entries.size());
-  header.DataBase = static_cast<uint32_t>(kArchiveHeaderSize + directorySize + options.dataBasePadding);
+  header.DataBase = static_cast<uint32_t>(kArchiveHeaderSize + directorySize + options.DataBasePadding);
   header.EntryCount = static_cast<int16_t>(entries.size() + 1);
   header.Unknown18 = 0xBEEF;
 
-  std::vector<uint8_t>& out = built.bytes;
+  std::vector<uint8_t>& out = built.Bytes;
   out = EncodeArchiveHeader(header);
   for (size_t i : directoryOrder) {
-    built.places[i].record = out.size();
+    built.Places[i].Record = out.size();
     DirEntry d;
     for (auto& b : d.Unknown0) b = static_cast<uint8_t>(rng());
-    d.DataLength = built.places[i].length;
-    d.DataOffset = static_cast<uint32_t>(built.places[i].offset);
+    d.DataLength = built.Places[i].Length;
+    d.DataOffset = static_cast<uint32_t>(built.Places[i].Offset);
     d.Unknown20 = {static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng())};
-    d.NameLength = static_cast<uint8_t>(entries[i].name.size());
-    d.Name = entries[i].name;
-    std::vector<uint8_t> skipped(entries[i].skip);
+    d.NameLength = static_cast<uint8_t>(entries[i].Name.size());
+    d.Name = entries[i].Name;
+    std::vector<uint8_t> skipped(entries[i].Skip);
     for (auto& b : skipped) b = static_cast<uint8_t>(rng());
     const auto record = EncodeDirEntry(d, skipped);
     out.insert(out.end(), record.begin(), record.end());
@@ -102,9 +102,9 @@ BuiltArchive BuildArchive(const std::vector<EntrySpec>& entries, const ArchiveOp
   out.resize(header.DataBase, 0xAA);
   out.resize(header.DataBase + static_cast<size_t>(next), 0x55);
   for (size_t i = 0; i < entries.size(); ++i) {
-    built.places[i].offset += header.DataBase;
-    std::copy(entries[i].data.begin(), entries[i].data.end(),
-              out.begin() + static_cast<std::ptrdiff_t>(built.places[i].offset));
+    built.Places[i].Offset += header.DataBase;
+    std::copy(entries[i].Data.begin(), entries[i].Data.end(),
+              out.begin() + static_cast<std::ptrdiff_t>(built.Places[i].Offset));
   }
   return built;
 }
@@ -273,9 +273,9 @@ std::vector<EntrySpec> Fillers(std::mt19937& rng, int count, const std::string& 
   std::vector<EntrySpec> entries;
   for (int i = 0; i < count; ++i) {
     EntrySpec e;
-    e.name = folder + "\\item" + std::to_string(i) + (i % 3 ? ".tga" : ".dds");
-    e.data = RandomBytes(rng, 16 + rng() % 1500);
-    e.skip = static_cast<uint16_t>(i % 5 == 0 ? 1 + rng() % 40 : 0);
+    e.Name = folder + "\\item" + std::to_string(i) + (i % 3 ? ".tga" : ".dds");
+    e.Data = RandomBytes(rng, 16 + rng() % 1500);
+    e.Skip = static_cast<uint16_t>(i % 5 == 0 ? 1 + rng() % 40 : 0);
     entries.push_back(std::move(e));
   }
   return entries;
@@ -284,13 +284,13 @@ std::vector<EntrySpec> Fillers(std::mt19937& rng, int count, const std::string& 
 }  // namespace
 
 SampleGame WriteSampleGame(const std::string& dir, const GameOptions& options) {
-  std::mt19937 rng(options.seed);
+  std::mt19937 rng(options.Seed);
   fs::create_directories(fs::path(dir) / "resource");
-  auto prepared = [&](int slot) { return options.preparedSlots.empty() || options.preparedSlots.count(slot) > 0; };
+  auto prepared = [&](int slot) { return options.PreparedSlots.empty() || options.PreparedSlots.count(slot) > 0; };
 
-  std::vector<EntrySpec> textures = Fillers(rng, options.fillerEntries, "textures");
+  std::vector<EntrySpec> textures = Fillers(rng, options.FillerEntries, "textures");
   std::vector<EntrySpec> props =
-      Fillers(rng, options.propsFillerEntries < 0 ? options.fillerEntries : options.propsFillerEntries,
+      Fillers(rng, options.PropsFillerEntries < 0 ? options.FillerEntries : options.PropsFillerEntries,
               "shellscripts\\graphics\\misc");
   // The expected name of each skin entry, by its index in the entry lists.
   std::map<size_t, std::string> textureNames;
@@ -299,47 +299,47 @@ SampleGame WriteSampleGame(const std::string& dir, const GameOptions& options) {
     const auto shade = static_cast<uint8_t>(slot * 6);
     for (int level = 0; level < kLevelCount; ++level) {
       const std::string name = ExpectedTextureName(slot, level);
-      if (options.dropNames.count(name)) continue;
+      if (options.DropNames.count(name)) continue;
       EntrySpec e;
-      e.name = StoredName(name, options.mixedCaseNames, rng);
-      if (prepared(slot) && !options.unpreparedTextures.count(slot)) {
-        e.data = SolidTarga(512 >> level, shade, static_cast<uint8_t>(255 - shade), static_cast<uint8_t>(level * 40));
+      e.Name = StoredName(name, options.MixedCaseNames, rng);
+      if (prepared(slot) && !options.UnpreparedTextures.count(slot)) {
+        e.Data = SolidTarga(512 >> level, shade, static_cast<uint8_t>(255 - shade), static_cast<uint8_t>(level * 40));
       } else {
         // What an unprepared entry looks like: a compressed image of another length.
-        e.data = RandomBytes(rng, RequiredTextureLength(level) / 6 + 1);
+        e.Data = RandomBytes(rng, RequiredTextureLength(level) / 6 + 1);
       }
-      e.skip = static_cast<uint16_t>(slot % 7 == 0 ? 3 + level : 0);
+      e.Skip = static_cast<uint16_t>(slot % 7 == 0 ? 3 + level : 0);
       textureNames[textures.size()] = name;
       textures.push_back(std::move(e));
     }
     const std::string lobby = ExpectedLobbyName(slot);
-    if (!options.dropNames.count(lobby)) {
+    if (!options.DropNames.count(lobby)) {
       EntrySpec e;
-      e.name = StoredName(lobby, options.mixedCaseNames, rng);
-      if (prepared(slot) && !options.unpreparedProps.count(slot)) {
-        e.data = SolidTarga(kLobbySide, static_cast<uint8_t>(255 - shade), shade, 128);
+      e.Name = StoredName(lobby, options.MixedCaseNames, rng);
+      if (prepared(slot) && !options.UnpreparedProps.count(slot)) {
+        e.Data = SolidTarga(kLobbySide, static_cast<uint8_t>(255 - shade), shade, 128);
       } else {
-        e.data = RandomBytes(rng, 1200);
+        e.Data = RandomBytes(rng, 1200);
       }
-      e.skip = static_cast<uint16_t>(slot % 5 == 0 ? 2 : 0);
+      e.Skip = static_cast<uint16_t>(slot % 5 == 0 ? 2 : 0);
       propsNames[props.size()] = lobby;
       props.push_back(std::move(e));
     }
   }
   SampleGame game;
   ArchiveOptions archive;
-  archive.seed = options.seed;
+  archive.Seed = options.Seed;
   const BuiltArchive builtTextures = BuildArchive(textures, archive);
-  archive.seed = options.seed + 1000;
+  archive.Seed = options.Seed + 1000;
   const BuiltArchive builtProps = BuildArchive(props, archive);
-  for (const auto& [i, name] : textureNames) game.textures[name] = builtTextures.places[i];
-  for (const auto& [i, name] : propsNames) game.props[name] = builtProps.places[i];
-  game.texturesRecords = static_cast<int>(textures.size());
-  game.propsRecords = static_cast<int>(props.size());
-  WriteFile((fs::path(dir) / "resource" / "textures.mw4").string(), builtTextures.bytes);
-  WriteFile((fs::path(dir) / "resource" / "props.mw4").string(), builtProps.bytes);
+  for (const auto& [i, name] : textureNames) game.Textures[name] = builtTextures.Places[i];
+  for (const auto& [i, name] : propsNames) game.Props[name] = builtProps.Places[i];
+  game.TexturesRecords = static_cast<int>(textures.size());
+  game.PropsRecords = static_cast<int>(props.size());
+  WriteFile((fs::path(dir) / "resource" / "textures.mw4").string(), builtTextures.Bytes);
+  WriteFile((fs::path(dir) / "resource" / "props.mw4").string(), builtProps.Bytes);
 
-  if (options.writePictures) {
+  if (options.WritePictures) {
     const ImageBuffer picture = SamplePicture();
     WriteFile((fs::path(dir) / "sample-skin.bmp").string(), EncodeBmp(picture));
     WriteFile((fs::path(dir) / "sample-skin.png").string(), EncodePng(picture));

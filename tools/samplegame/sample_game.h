@@ -22,30 +22,30 @@ std::vector<uint8_t> EncodeDirEntry(const DirEntry& entry, std::span<const uint8
 
 // One entry of a generated archive.
 struct EntrySpec {
-  std::string name;
-  std::vector<uint8_t> data;
-  uint16_t skip = 0;  // bytes between the fixed part of the record and the name
+  std::string Name;
+  std::vector<uint8_t> Data;
+  uint16_t Skip = 0;  // bytes between the fixed part of the record and the name
 };
 
 struct ArchiveOptions {
-  uint32_t seed = 1;
-  bool shuffleDirectory = true;   // directory order differs from the given order
-  bool shuffleData = true;        // data order differs from directory order
-  uint32_t dataBasePadding = 16;  // bytes between the directory and DataBase
+  uint32_t Seed = 1;
+  bool ShuffleDirectory = true;   // directory order differs from the given order
+  bool ShuffleData = true;        // data order differs from directory order
+  uint32_t DataBasePadding = 16;  // bytes between the directory and DataBase
 };
 
 // Where an entry went: its directory position, the file offset of its directory
 // record, and its data's place in the file.
 struct Placed {
-  int position = -1;
-  uint64_t record = 0;
-  uint64_t offset = 0;
-  uint32_t length = 0;
+  int Position = -1;
+  uint64_t Record = 0;
+  uint64_t Offset = 0;
+  uint32_t Length = 0;
 };
 
 struct BuiltArchive {
-  std::vector<uint8_t> bytes;
-  std::vector<Placed> places;  // places[i] belongs to entries[i] as given
+  std::vector<uint8_t> Bytes;
+  std::vector<Placed> Places;  // places[i] belongs to entries[i] as given
 };
 
 // Builds a whole archive: header, EntryCount = entries + 1, one record per entry
@@ -53,24 +53,24 @@ struct BuiltArchive {
 BuiltArchive BuildArchive(const std::vector<EntrySpec>& entries, const ArchiveOptions& options);
 
 struct GameOptions {
-  uint32_t seed = 1;
-  int fillerEntries = 300;           // other entries in each archive
-  int propsFillerEntries = -1;       // other entries in props.mw4 if not the same
-  std::set<int> preparedSlots;       // empty: every slot 1..37
-  std::set<int> unpreparedTextures;  // slots whose texture entries keep other lengths
-  std::set<int> unpreparedProps;     // slots whose lobby entry keeps another length
-  std::set<std::string> dropNames;   // expected names left out of the archives
-  bool mixedCaseNames = false;       // store some skin names upper-cased with spaces
-  bool writePictures = true;         // sample-skin.bmp, .png and .tga
+  uint32_t Seed = 1;
+  int FillerEntries = 300;           // other entries in each archive
+  int PropsFillerEntries = -1;       // other entries in props.mw4 if not the same
+  std::set<int> PreparedSlots;       // empty: every slot 1..37
+  std::set<int> UnpreparedTextures;  // slots whose texture entries keep other lengths
+  std::set<int> UnpreparedProps;     // slots whose lobby entry keeps another length
+  std::set<std::string> DropNames;   // expected names left out of the archives
+  bool MixedCaseNames = false;       // store some skin names upper-cased with spaces
+  bool WritePictures = true;         // sample-skin.bmp, .png and .tga
 };
 
 // Where every skin entry of a written game lies, keyed by its expected
 // (lower-case) name: what tests compare the archives against.
 struct SampleGame {
-  std::map<std::string, Placed> textures;
-  std::map<std::string, Placed> props;
-  int texturesRecords = 0;  // directory records in each archive (EntryCount - 1)
-  int propsRecords = 0;
+  std::map<std::string, Placed> Textures;
+  std::map<std::string, Placed> Props;
+  int TexturesRecords = 0;  // directory records in each archive (EntryCount - 1)
+  int PropsRecords = 0;
 };
 
 // Writes <dir>/resource/textures.mw4 and props.mw4 (and the sample pictures).

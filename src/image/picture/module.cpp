@@ -15,9 +15,9 @@
 namespace {
 
 void Fill(QuorlinPictureResult* result, int error, const std::string& reason) {
-  result->error = error;
-  std::strncpy(result->reason, reason.c_str(), sizeof result->reason - 1);
-  result->reason[sizeof result->reason - 1] = '\0';
+  result->Error = error;
+  std::strncpy(result->Reason, reason.c_str(), sizeof result->Reason - 1);
+  result->Reason[sizeof result->Reason - 1] = '\0';
 }
 
 template <typename Work>
@@ -26,12 +26,12 @@ void Guarded(const char* what, const char* nativePath, QuorlinPictureResult* res
   try {
     work();
   } catch (const quorlin::PictureTooLarge& e) {
-    Fill(result, e.number(), e.what());
-    result->tooLarge = 1;
-    result->width = e.width;
-    result->height = e.height;
+    Fill(result, e.Number(), e.what());
+    result->TooLarge = 1;
+    result->Width = e.Width;
+    result->Height = e.Height;
   } catch (const quorlin::QuorlinError& e) {
-    Fill(result, e.number(), e.what());
+    Fill(result, e.Number(), e.what());
   } catch (const std::bad_alloc&) {
     Fill(result, quorlin::kErrOutOfMemory, std::string(what) + nativePath + ": out of memory");
   } catch (const std::exception& e) {

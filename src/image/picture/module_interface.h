@@ -12,10 +12,10 @@ extern "C" {
 // How a call ended: error 0 when it did its work; otherwise the error's number and its
 // description, and for a picture whose size cannot make a skin, that size.
 struct QuorlinPictureResult {
-  int error;
-  int tooLarge;
-  int64_t width, height;
-  char reason[1024];
+  int Error;
+  int TooLarge;
+  int64_t Width, Height;
+  char Reason[1024];
 };
 
 // Asked once the picture's size is known: memory for width x height x 3 bytes of

@@ -26,7 +26,7 @@ class Com {
   Com& operator=(const Com&) = delete;
   T** operator&() { return &p_; }
   T* operator->() const { return p_; }
-  T* get() const { return p_; }
+  T* Get() const { return p_; }
 
  private:
   T* p_ = nullptr;
@@ -92,7 +92,7 @@ void DecodePictureInto(const std::string& nativePath, const PixelAllocator& allo
   if (SUCCEEDED(hr)) hr = decoder->GetFrame(0, &frame);
   if (SUCCEEDED(hr)) hr = frame->GetSize(&width, &height);
   if (SUCCEEDED(hr)) RequireLoadableSize(width, height);
-  if (SUCCEEDED(hr)) hr = WICConvertBitmapSource(GUID_WICPixelFormat24bppBGR, frame.get(), &bgr);
+  if (SUCCEEDED(hr)) hr = WICConvertBitmapSource(GUID_WICPixelFormat24bppBGR, frame.Get(), &bgr);
   if (SUCCEEDED(hr) && (width == 0 || height == 0)) hr = E_FAIL;
   if (FAILED(hr)) throw QuorlinError(kErrBadFileFormat, "Cannot read " + nativePath + ": " + Why(hr));
   // Decoded straight into the memory the picture is kept in.
@@ -117,7 +117,7 @@ void SavePng(const std::string& nativePath, const ImageBuffer& image) {
   if (SUCCEEDED(hr)) hr = factory->CreateStream(&stream);
   if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(Wide(nativePath).c_str(), GENERIC_WRITE);
   if (SUCCEEDED(hr)) hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder);
-  if (SUCCEEDED(hr)) hr = encoder->Initialize(stream.get(), WICBitmapEncoderNoCache);
+  if (SUCCEEDED(hr)) hr = encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache);
   if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(&frame, nullptr);
   if (SUCCEEDED(hr)) hr = frame->Initialize(nullptr);
   if (SUCCEEDED(hr)) hr = frame->SetSize(static_cast<UINT>(image.Width), static_cast<UINT>(image.Height));
