@@ -29,6 +29,10 @@
 #include "samplegame/sample_game.h"
 #include "support/temp_dir.h"
 
+#define STB_IMAGE_RESIZE_IMPLEMENTATION
+#define STB_IMAGE_RESIZE_STATIC
+#include <stb/stb_image_resize.h>
+
 using namespace quorlin;
 
 namespace {
@@ -295,10 +299,14 @@ ImageBuffer ScaleWith(Candidate candidate, const ImageBuffer& picture, int32_t s
     (candidate == kNearest ? ResizeImage : BoxResizeImage)(picture, side, side, out.Pixels.data());
     return out;
   }
-  return ScaleDownInLinearLight(picture, side,
-                                candidate == kBoxLinear        ? ScaleFilter::Box
-                                : candidate == kMitchellLinear ? ScaleFilter::Mitchell
-                                                               : ScaleFilter::CatmullRom);
+  if (candidate == kCatmullRomLinear) return ScaleDownInLinearLight(picture, side);
+  // The filters Quorlin does not use, through stb as the program calls it.
+  ImageBuffer out = Square(side, [](int, int, uint8_t*) {});
+  stbir_resize_uint8_generic(picture.Pixels.data(), picture.Width, picture.Height, 0, out.Pixels.data(), side, side, 0,
+                             3, STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP,
+                             candidate == kBoxLinear ? STBIR_FILTER_BOX : STBIR_FILTER_MITCHELL, STBIR_COLORSPACE_SRGB,
+                             nullptr);
+  return out;
 }
 
 // 1-pixel white and black lines across a picture: half of white's light.

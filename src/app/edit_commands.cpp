@@ -99,8 +99,7 @@ Outcome RestoreOriginals(ProgramState& state, FrontEnd& ui) {
     if (!journal.Restores.empty()) WriteJournal(state.Game, journal, versions);
   } catch (const QuorlinError& e) {
     state.Archives.Close();
-    ui.ShowMessage(text::RestoreNotStarted(e.what()), text::kProgramTitle, MessageIcon::Critical,
-                      MessageButtons::Ok);
+    ui.Tell(text::RestoreNotStarted(e.what()), MessageIcon::Critical);
     ui.SetStatus(text::kDone, true);
     return Outcome::Refused;
   }
@@ -108,7 +107,7 @@ Outcome RestoreOriginals(ProgramState& state, FrontEnd& ui) {
   for (const auto& a : archives) {
     const std::string relative = a.Archive;
     if (!state.Game.Exists(relative + "b")) {
-      ui.ShowMessage(a.MissingBackup, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+      ui.Tell(a.MissingBackup, MessageIcon::Critical);
       allRestored = false;
       continue;
     }
@@ -117,8 +116,7 @@ Outcome RestoreOriginals(ProgramState& state, FrontEnd& ui) {
       RestoreArchive(state.Game, relative, ProgressShown(ui, "Restoring"));
       anyRestored = true;
     } catch (const QuorlinError& e) {
-      ui.ShowMessage(text::RestoreFailed(relative, e.what()), text::kProgramTitle, MessageIcon::Critical,
-                        MessageButtons::Ok);
+      ui.Tell(text::RestoreFailed(relative, e.what()), MessageIcon::Critical);
       allRestored = false;
     }
   }
@@ -131,8 +129,7 @@ Outcome RestoreOriginals(ProgramState& state, FrontEnd& ui) {
       for (const std::string& name : journal.Keep) RemoveFile(PendingVersionPath(state.Game, name));
     }
   } catch (const QuorlinError& e) {
-    ui.ShowMessage(text::ErrorReport(e.Number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
-                   MessageButtons::Ok);
+    ui.Tell(text::ErrorReport(e.Number(), e.what()), MessageIcon::Critical);
     ui.SetStatus(text::kDone, true);
     return Outcome::Refused;  // the journal stays, and the next start settles the history
   }

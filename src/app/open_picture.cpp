@@ -24,7 +24,7 @@ std::string LastThreeUpper(const std::string& path) {
 }
 
 Outcome Refuse(ProgramState& state, FrontEnd& ui, const PictureBox& show, const std::string& message) {
-  ui.ShowMessage(message, text::kProgramTitle, MessageIcon::None, MessageButtons::Ok);
+  ui.Tell(message, MessageIcon::None);
   state.LoadedImage.BitsPerPixel = 0;
   if (show) show(nullptr);
   return Outcome::Refused;
@@ -75,7 +75,7 @@ Outcome OpenPicture(ProgramState& state, FrontEnd& ui, const std::string& native
   // A picture too large to show is not shown before it is refused.
   if (!scalable && show) show(&state.LoadedImage);
   if (state.LoadedImage.Width != 512 || state.LoadedImage.Height != 512) {
-    ui.ShowMessage(text::kNot512, text::kProgramTitle, MessageIcon::None, MessageButtons::Ok);
+    ui.Tell(text::kNot512, MessageIcon::None);
     state.LoadedImage.Pixels.assign(1, 0);
     state.LoadedImage.BitsPerPixel = 0;
     if (show) show(nullptr);

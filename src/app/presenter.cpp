@@ -166,8 +166,7 @@ std::optional<std::string> Presenter::ChooseGameFolder() {
       settingsFile_.Save(settings_, *this);
       return folder;
     }
-    ShowMessage(text::NotAGameFolder(*folder, missing.Textures, missing.Props), text::kProgramTitle,
-                MessageIcon::Critical, MessageButtons::Ok);
+    Tell(text::NotAGameFolder(*folder, missing.Textures, missing.Props), MessageIcon::Critical);
   }
 }
 
@@ -238,7 +237,7 @@ void Presenter::OpenPictureFile(const std::string& nativePath) {
 void Presenter::DropFiles(const std::vector<std::string>& nativePaths) {
   std::error_code ec;
   if (nativePaths.size() != 1 || !std::filesystem::is_regular_file(FsPath(nativePaths[0]), ec)) {
-    ShowMessage(text::kDropOnePicture, text::kProgramTitle, MessageIcon::None, MessageButtons::Ok);
+    Tell(text::kDropOnePicture, MessageIcon::None);
     return;
   }
   OpenPictureFile(nativePaths[0]);
@@ -292,12 +291,11 @@ Outcome Presenter::Execute(const std::function<Outcome()>& command) {
     outcome = command();
   } catch (const QuorlinError& e) {
     SetBusy(false);
-    ShowMessage(text::ErrorReport(e.Number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
-                MessageButtons::Ok);
+    Tell(text::ErrorReport(e.Number(), e.what()), MessageIcon::Critical);
     outcome = Outcome::EndProgram;
   } catch (const std::exception& e) {
     SetBusy(false);
-    ShowMessage(std::string("Error\n") + e.what(), text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+    Tell(std::string("Error\n") + e.what(), MessageIcon::Critical);
     outcome = Outcome::EndProgram;
   }
   state_.Archives.Close();
@@ -354,8 +352,7 @@ void Presenter::CannotWrite(const std::string& explanation) {
     }
   }
 #else
-  ShowMessage(explanation + "\n\n" + text::kGiveWritePermission, text::kProgramTitle, MessageIcon::Critical,
-              MessageButtons::Ok);
+  Tell(explanation + "\n\n" + text::kGiveWritePermission, MessageIcon::Critical);
 #endif
 }
 

@@ -88,8 +88,7 @@ void CommitSlotChange(ProgramState& state, FrontEnd& ui, int slot, Journal& jour
 }
 
 Outcome Report(FrontEnd& ui, const QuorlinError& e) {
-  ui.ShowMessage(text::ErrorReport(e.Number(), e.what()), text::kProgramTitle, MessageIcon::Critical,
-                 MessageButtons::Ok);
+  ui.Tell(text::ErrorReport(e.Number(), e.what()), MessageIcon::Critical);
   return Outcome::Refused;
 }
 
@@ -212,12 +211,11 @@ Outcome RestoreSlot(ProgramState& state, FrontEnd& ui, int slot) {
     for (const ArchiveKind kind : {ArchiveKind::Textures, ArchiveKind::Props}) {
       const std::string relative = ArchiveName(kind);
       if (!state.Game.Exists(relative + "b")) {
-        ui.ShowMessage(kind == ArchiveKind::Textures ? text::kNoTexturesBackup : text::kNoPropsBackup,
-                          text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+        ui.Tell(kind == ArchiveKind::Textures ? text::kNoTexturesBackup : text::kNoPropsBackup, MessageIcon::Critical);
         return Outcome::Refused;
       }
       if (!state.Game.Exists(relative)) {
-        ui.ShowMessage(text::kPathInvalid, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+        ui.Tell(text::kPathInvalid, MessageIcon::Critical);
         return Outcome::Refused;
       }
     }
@@ -264,13 +262,13 @@ Outcome UndoLastChange(ProgramState& state, FrontEnd& ui, int slot) {
   FolderLock lock;
   if (const Outcome ready = ConfirmRestore(state, ui, lock); ready != Outcome::Done) return ready;
   const auto refuse = [&](const std::string& message) {
-    ui.ShowMessage(message, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+    ui.Tell(message, MessageIcon::Critical);
     return Outcome::Refused;
   };
   try {
     const std::vector<KeptVersion> versions = ListVersions(HistoryFolder(state.Game), slot);
     if (versions.empty()) {
-      ui.ShowMessage(text::NothingToUndo(slot), text::kProgramTitle, MessageIcon::Information, MessageButtons::Ok);
+      ui.Tell(text::NothingToUndo(slot), MessageIcon::Information);
       return Outcome::Refused;
     }
     const KeptVersion& newest = versions.front();

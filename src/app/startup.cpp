@@ -17,10 +17,6 @@ namespace quorlin {
 
 namespace {
 
-void Tell(FrontEnd& ui, const std::string& text, MessageIcon icon = MessageIcon::None) {
-  ui.ShowMessage(text, text::kProgramTitle, icon, MessageButtons::Ok);
-}
-
 // The directory of one of the game's archives, read once per version of the file;
 // a missing archive reads as an empty directory.
 const ArchiveDirectory& GameDirectory(const ProgramState& state, const char* relative) {
@@ -89,8 +85,9 @@ std::string WindowTitle() {
 
 void BuildSkinIndex(ProgramState& state, FrontEnd& ui) {
   IndexTextures(GameDirectory(state, kTexturesArchive), state.Index,
-                [&](int, int) { Tell(ui, text::kErrorGettingSkins); });
-  IndexProps(GameDirectory(state, kPropsArchive), state.Index, [&](int) { Tell(ui, text::kErrorGettingSkins); });
+                [&](int, int) { ui.Tell(text::kErrorGettingSkins, MessageIcon::None); });
+  IndexProps(GameDirectory(state, kPropsArchive), state.Index,
+             [&](int) { ui.Tell(text::kErrorGettingSkins, MessageIcon::None); });
 }
 
 void SaveSkinIndex(const ProgramState& state) {
@@ -100,7 +97,7 @@ void SaveSkinIndex(const ProgramState& state) {
 
 void ReindexSkins(ProgramState& state, FrontEnd& ui, const std::string& message) {
   ui.MakeVisible();
-  Tell(ui, message);
+  ui.Tell(message, MessageIcon::None);
   ui.SetStatus(text::kIndexing, true);
   ui.SetBusy(true);
   try {
@@ -165,7 +162,7 @@ StartupResult StartUp(ProgramState& state, FrontEnd& ui, const StartupOptions& o
     if (!game) return ended;  // none of several chosen
     const auto& [key, prefix] = *game;
     if (key.MechPath.empty() || key.CDPath.empty()) {
-      Tell(ui, text::kProblemGettingPath, MessageIcon::Critical);
+      ui.Tell(text::kProblemGettingPath, MessageIcon::Critical);
       return notFound;
     }
     state.Game.Set(key.MechPath);
@@ -174,7 +171,7 @@ StartupResult StartUp(ProgramState& state, FrontEnd& ui, const StartupOptions& o
   }
 
   if (!state.Game.Exists(kTexturesArchive)) {
-    Tell(ui, text::kPathInvalid, MessageIcon::Critical);
+    ui.Tell(text::kPathInvalid, MessageIcon::Critical);
     return notFound;
   }
 
@@ -187,11 +184,10 @@ StartupResult StartUp(ProgramState& state, FrontEnd& ui, const StartupOptions& o
     }
   }
   if (!virtualized.empty()) {
-    ui.ShowMessage(text::VirtualizedCopies(virtualized.substr(1)), text::kProgramTitle, MessageIcon::Information,
-                      MessageButtons::Ok);
+    ui.Tell(text::VirtualizedCopies(virtualized.substr(1)), MessageIcon::Information);
   }
 
-  if (Tell(ui, RecoverJournal(state.Game)) != Outcome::Done) return ended;
+  if (TellRecovery(ui, RecoverJournal(state.Game)) != Outcome::Done) return ended;
 
   // The index files are written under the lock, taken when they must be.
   FolderLock lock;
@@ -213,10 +209,10 @@ StartupResult StartUp(ProgramState& state, FrontEnd& ui, const StartupOptions& o
     }
     if (SkinIndexChanged(state) && !reindex(text::kIndexChanged)) return ended;
   } catch (const QuorlinError& e) {
-    Tell(ui, text::ErrorReport(e.Number(), e.what()), MessageIcon::Critical);
+    ui.Tell(text::ErrorReport(e.Number(), e.what()), MessageIcon::Critical);
     return ended;
   } catch (const std::bad_alloc&) {
-    Tell(ui, text::ErrorReport(kErrOutOfMemory, "Out of memory"), MessageIcon::Critical);
+    ui.Tell(text::ErrorReport(kErrOutOfMemory, "Out of memory"), MessageIcon::Critical);
     return ended;
   }
 

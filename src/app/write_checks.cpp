@@ -10,7 +10,7 @@ namespace quorlin {
 
 bool LockGameFolder(const GameLocation& game, FrontEnd& ui, FolderLock& lock) {
   if (lock.Held() || lock.TryLock(game.NativeWorkFolder())) return true;
-  ui.ShowMessage(text::kBusy, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+  ui.Tell(text::kBusy, MessageIcon::Critical);
   return false;
 }
 
@@ -36,24 +36,22 @@ CopyProgress ProgressShown(FrontEnd& ui, const std::string& title) {
 
 bool BackUp(const GameLocation& game, FrontEnd& ui, const std::string& relativeArchive) {
   if (!game.Exists(relativeArchive)) {
-    ui.ShowMessage(text::kMechPathInvalid, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+    ui.Tell(text::kMechPathInvalid, MessageIcon::Critical);
     return false;
   }
   try {
     BackupArchive(game, relativeArchive, ProgressShown(ui, "Backing Up"));
   } catch (const QuorlinError& e) {
-    ui.ShowMessage(text::BackupFailed(relativeArchive, e.what()), text::kProgramTitle, MessageIcon::Critical,
-                      MessageButtons::Ok);
+    ui.Tell(text::BackupFailed(relativeArchive, e.what()), MessageIcon::Critical);
     return false;
   }
   return true;
 }
 
-Outcome Tell(FrontEnd& ui, const Recovery& recovery) {
+Outcome TellRecovery(FrontEnd& ui, const Recovery& recovery) {
   if (recovery.PartialJournalDiscarded) ui.Notice(text::kPartialJournalDiscarded);
   if (recovery.Failure) {
-    ui.ShowMessage(text::JournalNotFinished(recovery.What, *recovery.Failure), text::kProgramTitle,
-                      MessageIcon::Critical, MessageButtons::Ok);
+    ui.Tell(text::JournalNotFinished(recovery.What, *recovery.Failure), MessageIcon::Critical);
     return Outcome::EndProgram;
   }
   switch (recovery.Journal) {

@@ -36,6 +36,6 @@ bool BackUp(const GameLocation& game, FrontEnd& ui, const std::string& relativeA
 
 // Tells the user what the start found a run cut short had left; EndProgram when a
 // journal could not be finished.
-Outcome Tell(FrontEnd& ui, const Recovery& recovery);
+Outcome TellRecovery(FrontEnd& ui, const Recovery& recovery);
 
 }  // namespace quorlin

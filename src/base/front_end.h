@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/texts.h"
+
 namespace quorlin {
 
 enum class MessageIcon { None, Critical, Information, Question };
@@ -31,6 +33,11 @@ class FrontEnd {
   // The hourglass pointer over the whole application.
   virtual void SetBusy(bool busy) = 0;
 
+  // A box with only Ok, under the program's title.
+  void Tell(const std::string& text, MessageIcon icon) {
+    ShowMessage(text, text::kProgramTitle, icon, MessageButtons::Ok);
+  }
+
   // Brings the front end into view before work the user must watch (the index being
   // built): the window shows itself; a terminal is in view already.
   virtual void MakeVisible() {}
@@ -43,9 +50,7 @@ class FrontEnd {
   // This user cannot write the game's files (a protected or read-only folder or
   // file): the explanation names the folder. The command then ends the program
   // with nothing written; the window on Windows offers to restart as administrator.
-  virtual void CannotWrite(const std::string& explanation) {
-    ShowMessage(explanation, "Quorlin", MessageIcon::Critical, MessageButtons::Ok);
-  }
+  virtual void CannotWrite(const std::string& explanation) { Tell(explanation, MessageIcon::Critical); }
 
   // Progress of a backup or restore copy; returning false cancels the copy.
   virtual bool CopyProgress(const std::string& /*what*/, uint64_t /*copied*/, uint64_t /*total*/) { return true; }

@@ -17,18 +17,6 @@ namespace quorlin {
 
 namespace {
 
-stbir_filter StbFilter(ScaleFilter filter) {
-  switch (filter) {
-    case ScaleFilter::Box:
-      return STBIR_FILTER_BOX;  // a trapezoid: the exact area average, whatever the ratio
-    case ScaleFilter::Mitchell:
-      return STBIR_FILTER_MITCHELL;
-    case ScaleFilter::CatmullRom:
-      break;
-  }
-  return STBIR_FILTER_CATMULLROM;
-}
-
 std::string Size(int64_t width, int64_t height) { return std::to_string(width) + "x" + std::to_string(height); }
 
 void CheckScalable(const ImageBuffer& picture, int32_t side) {
@@ -62,7 +50,7 @@ void CheckScalable(const ImageBuffer& picture, int32_t side) {
 // 4096 -> 512 that is 456,576 bytes, with the 786,432-byte result 1.24 MB at the
 // peak (bench/RESULTS.md has it measured); the picture is never copied, in floats
 // (which would be 201 MB) or otherwise.
-ImageBuffer ScaleDownInLinearLight(const ImageBuffer& picture, int32_t side, ScaleFilter filter) {
+ImageBuffer ScaleDownInLinearLight(const ImageBuffer& picture, int32_t side) {
   CheckScalable(picture, side);
   const auto outOfMemory = [&picture, side] {
     return QuorlinError(kErrOutOfMemory, "Not enough memory to scale the " + Size(picture.Width, picture.Height) +
@@ -81,7 +69,7 @@ ImageBuffer ScaleDownInLinearLight(const ImageBuffer& picture, int32_t side, Sca
     // No alpha channel: all three channels go through the sRGB curve alike. Its
     // arguments are checked above, so only its allocation can fail.
     if (!stbir_resize_uint8_generic(picture.Pixels.data(), picture.Width, picture.Height, 0, scaled.Pixels.data(), side,
-                                    side, 0, 3, STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP, StbFilter(filter),
+                                    side, 0, 3, STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP, STBIR_FILTER_CATMULLROM,
                                     STBIR_COLORSPACE_SRGB, nullptr)) {
       throw outOfMemory();
     }

@@ -7,19 +7,13 @@
 
 namespace quorlin {
 
-
-// The filters the scaling can use, each stretched over the reduction so that it
-// averages every input pixel of an output pixel's neighbourhood:
-//   Box         each output pixel the average of the input area it covers
-//   Mitchell    the Mitchell-Netravali cubic (B = C = 1/3): smooth, a little soft
-//   CatmullRom  the Catmull-Rom cubic (B = 0, C = 1/2): sharper, with slight
-//                overshoot at hard edges
-// Catmull-Rom is what Quorlin uses. Measured against the others (bench/RESULTS.md,
-// "Scaling a large picture down"), it keeps 95 % of the contrast of detail the
-// 512x512 slot can show (Mitchell 85 %, the box 90 %) and leaves as little of the
-// detail the slot cannot show as moire (1.2 %; Mitchell 1.0 %, the box 7 %), in
-// about the same time as Mitchell; its overshoot is 4 levels on a 79-level edge.
-enum class ScaleFilter { Box, Mitchell, CatmullRom };
+// The filter is the Catmull-Rom cubic (B = 0, C = 1/2), stretched over the
+// reduction so that it averages every input pixel of an output pixel's
+// neighbourhood. Measured against the area average and the Mitchell cubic
+// (bench/RESULTS.md, "Scaling a large picture down"), it keeps 95 % of the contrast
+// of detail the 512x512 slot can show (Mitchell 85 %, the box 90 %) and leaves as
+// little of the detail the slot cannot show as moire (1.2 %; Mitchell 1.0 %, the
+// box 7 %), in about the same time; its overshoot is 4 levels on a 79-level edge.
 
 // Scales a square 24-bit picture down to side x side in linear light: every
 // channel is decoded from sRGB to linear light, filtered (pixels past the edges
@@ -38,7 +32,6 @@ enum class ScaleFilter { Box, Mitchell, CatmullRom };
 //                      not between 1 and the picture's side
 //   kErrInputPastEnd   Pixels is shorter than Width * Height * 3 bytes
 //   kErrOutOfMemory    the memory for the result or the filter's rows is not there
-ImageBuffer ScaleDownInLinearLight(const ImageBuffer& picture, int32_t side,
-                                   ScaleFilter filter = ScaleFilter::CatmullRom);
+ImageBuffer ScaleDownInLinearLight(const ImageBuffer& picture, int32_t side);
 
 }  // namespace quorlin

@@ -106,7 +106,7 @@ Outcome NotPatched(FrontEnd& ui, const char* title) {
 
 Outcome PathInvalid(FrontEnd& ui) {
   ui.SetBusy(false);
-  ui.ShowMessage(text::kPathInvalid, text::kProgramTitle, MessageIcon::Critical, MessageButtons::Ok);
+  ui.Tell(text::kPathInvalid, MessageIcon::Critical);
   return Outcome::EndProgram;
 }
 
@@ -118,8 +118,7 @@ std::pair<FileIdentity, FileIdentity> Identities(const InsertJob& job, ArchiveFi
 
 Outcome FailureReport(const InsertJob& job, FrontEnd& ui, int number, const std::string& description) {
   ui.SetBusy(false);
-  ui.ShowMessage(text::ErrorReport(number, description) + "\n" + job.LastStep, text::kProgramTitle, MessageIcon::None,
-                 MessageButtons::Ok);
+  ui.Tell(text::ErrorReport(number, description) + "\n" + job.LastStep, MessageIcon::None);
   return Outcome::EndProgram;
 }
 
@@ -133,7 +132,7 @@ Outcome FailureReport(const InsertJob& job, FrontEnd& ui, int number, const std:
 // is written at all.
 Outcome InsertSkin(const InsertJob& job, FrontEnd& ui) {
   if (job.Picture.BitsPerPixel == 0) {
-    ui.ShowMessage(text::kLoadImageFirst, text::kProgramTitle, MessageIcon::None, MessageButtons::Ok);
+    ui.Tell(text::kLoadImageFirst, MessageIcon::None);
     return Outcome::Refused;
   }
 

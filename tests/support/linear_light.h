@@ -44,23 +44,16 @@ struct Tap {
 
 // What each output pixel takes from the input along one axis, weights summing to 1.
 // Pixel i covers [i, i + 1); output pixel o stands for the input span
-// [o / scale, (o + 1) / scale). The cubics are stretched by 1 / scale around its
-// centre; the box weighs each input pixel by how much of that span it covers.
-inline std::vector<std::vector<Tap>> Taps(int in, int out, ScaleFilter filter) {
+// [o / scale, (o + 1) / scale). The Catmull-Rom cubic is stretched by 1 / scale
+// around its centre.
+inline std::vector<std::vector<Tap>> Taps(int in, int out) {
   const double scale = static_cast<double>(out) / in;
   std::vector<std::vector<Tap>> taps(static_cast<size_t>(out));
   for (int o = 0; o < out; ++o) {
-    const double from = o / scale, to = (o + 1) / scale, centre = (o + 0.5) / scale;
+    const double centre = (o + 0.5) / scale;
     double total = 0;
     for (int i = static_cast<int>(std::floor(centre - 3 / scale)); i <= static_cast<int>(centre + 3 / scale); ++i) {
-      double w = 0;
-      if (filter == ScaleFilter::Box) {
-        w = std::max(0.0, std::min<double>(i + 1, to) - std::max<double>(i, from));
-      } else {
-        const double b = filter == ScaleFilter::Mitchell ? 1.0 / 3 : 0,
-                     c = filter == ScaleFilter::Mitchell ? 1.0 / 3 : 0.5;
-        w = Cubic(b, c, (i + 0.5 - centre) * scale);
-      }
+      const double w = Cubic(0, 0.5, (i + 0.5 - centre) * scale);
       if (w == 0) continue;
       taps[static_cast<size_t>(o)].push_back({std::clamp(i, 0, in - 1), w});
       total += w;
@@ -72,8 +65,8 @@ inline std::vector<std::vector<Tap>> Taps(int in, int out, ScaleFilter filter) {
 
 // The square picture scaled to side x side: each axis filtered in turn, in linear
 // light, in double precision.
-inline ImageBuffer Reference(const ImageBuffer& in, int side, ScaleFilter filter = ScaleFilter::CatmullRom) {
-  const auto taps = Taps(in.Width, side, filter);
+inline ImageBuffer Reference(const ImageBuffer& in, int side) {
+  const auto taps = Taps(in.Width, side);
   std::vector<double> rows(static_cast<size_t>(in.Height) * static_cast<size_t>(side) * 3);  // across first
   for (int y = 0; y < in.Height; ++y) {
     for (int x = 0; x < side; ++x) {
@@ -100,6 +93,5 @@ inline ImageBuffer Reference(const ImageBuffer& in, int side, ScaleFilter filter
   }
   return out;
 }
-
 
 }  // namespace quorlin::test

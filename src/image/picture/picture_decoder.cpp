@@ -66,18 +66,6 @@ void DecodePictureInto(const std::string& nativePath, const PixelAllocator& allo
   }
 }
 
-void DecodePicture(const std::string& nativePath, ImageBuffer& image) {
-  ImageBuffer decoded;
-  DecodePictureInto(nativePath, [&decoded](int32_t width, int32_t height, size_t bytes) {
-    decoded.Width = width;
-    decoded.Height = height;
-    decoded.BitsPerPixel = 24;
-    decoded.Pixels.resize(bytes);
-    return decoded.Pixels.data();
-  });
-  image = std::move(decoded);
-}
-
 void SavePng(const std::string& nativePath, const ImageBuffer& image) {
   if (image.BitsPerPixel != 24 || PixelBytes(image.Width, image.Height) == 0 ||
       image.Pixels.size() < PixelBytes(image.Width, image.Height)) {

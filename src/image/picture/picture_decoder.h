@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "image/image_buffer.h"
 #include "image/picture_size.h"
@@ -22,6 +23,18 @@ void DecodePicture(const std::string& nativePath, ImageBuffer& image);
 // once, where it is kept.
 using PixelAllocator = std::function<uint8_t*(int32_t width, int32_t height, size_t bytes)>;
 void DecodePictureInto(const std::string& nativePath, const PixelAllocator& allocate);
+
+inline void DecodePicture(const std::string& nativePath, ImageBuffer& image) {
+  ImageBuffer decoded;
+  DecodePictureInto(nativePath, [&decoded](int32_t width, int32_t height, size_t bytes) {
+    decoded.Width = width;
+    decoded.Height = height;
+    decoded.BitsPerPixel = 24;
+    decoded.Pixels.resize(bytes);
+    return decoded.Pixels.data();
+  });
+  image = std::move(decoded);
+}
 
 // Writes a 24-bit buffer as a PNG file; QuorlinError (kErrPathFileAccess) naming the
 // file on failure.

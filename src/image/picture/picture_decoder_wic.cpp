@@ -65,18 +65,6 @@ IWICImagingFactory* Factory(HRESULT& hr) {
 
 }  // namespace
 
-void DecodePicture(const std::string& nativePath, ImageBuffer& image) {
-  ImageBuffer decoded;
-  DecodePictureInto(nativePath, [&decoded](int32_t width, int32_t height, size_t bytes) {
-    decoded.Width = width;
-    decoded.Height = height;
-    decoded.BitsPerPixel = 24;
-    decoded.Pixels.resize(bytes);
-    return decoded.Pixels.data();
-  });
-  image = std::move(decoded);
-}
-
 void DecodePictureInto(const std::string& nativePath, const PixelAllocator& allocate) {
   RefuseBeforeDecoding(nativePath);
   HRESULT hr = S_OK;
