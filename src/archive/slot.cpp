@@ -23,10 +23,6 @@ uint32_t PreparedLength(int entry) {
   return entry == kLobbyEntry ? kRequiredLobbyLength : RequiredTextureLength(entry);
 }
 
-bool SlotPlaces::Complete() const {
-  return std::all_of(Entries.begin(), Entries.end(), [](const EntryPlace& e) { return e.Found(); });
-}
-
 OpenArchive NotThere() {
   static const ArchiveDirectory empty = ReadArchiveDirectoryNative("");
   return {nullptr, &empty, 0};

@@ -66,7 +66,6 @@ struct EntryPlace {
 struct SlotPlaces {
   int Slot = 0;
   std::array<EntryPlace, kSlotEntryCount> Entries;
-  bool Complete() const;
 };
 
 // The slot's entries at the positions an index gives: the game's skin index for the
