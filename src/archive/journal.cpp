@@ -30,6 +30,62 @@ void PutText(std::vector<uint8_t>& out, const std::string& text) {
 
 bool KnownArchive(const std::string& name) { return name == kTexturesArchive || name == kPropsArchive; }
 
+// Where the journal is written before it is put in place (named as a leftover).
+std::string PartialJournalPath(const GameLocation& game) { return JournalPath(game) + kTemporaryMark + "tmp"; }
+
+std::string InHistory(const GameLocation& game, const std::string& versionName) {
+  return FromFsPath(FsPath(HistoryFolder(game)) / FsPath(versionName));
+}
+
+void RemovePending(const GameLocation& game, const Journal& journal) {
+  for (const std::string& name : journal.Keep) std::remove(PendingVersionPath(game, name).c_str());
+}
+
+// Temporary files an interrupted run of ours left beside the archives or in the
+// slot history's folder.
+std::vector<std::string> Leftovers(const GameLocation& game) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> found;
+  for (const std::string& folder : {game.NativeWorkFolder(), HistoryFolder(game)}) {
+    std::error_code ec;
+    for (fs::directory_iterator it(FsPath(folder), ec), end; !ec && it != end; it.increment(ec)) {
+      const std::string path = FromFsPath(it->path());
+      if (FromFsPath(it->path().filename()).find(kTemporaryMark) != std::string::npos) found.push_back(path);
+    }
+  }
+  return found;
+}
+
+void Finish(const GameLocation& game, const Journal& journal) {
+  SettleHistory(game, journal);
+  // Only the archives written into are opened: one copied back whole may be missing.
+  std::vector<std::optional<ArchiveFile>> files(journal.Archives.size());
+  for (const auto& w : journal.Writes) {
+    auto& file = files[w.Archive];
+    if (!file) file.emplace(game.NativeGamePath(journal.Archives[w.Archive].first), ArchiveFile::Open::ReadWrite);
+    file->WriteAt(w.Position, w.Bytes);
+  }
+  for (auto& file : files) {
+    if (file) file->Sync();
+  }
+  for (const uint8_t r : journal.Restores) RestoreArchive(game, journal.Archives[r].first);
+  SyncHistoryFolder(game, journal);
+}
+
+// Why a journal cannot be used for these archives, or nothing when it can: the
+// archives it writes into must still have the lengths they had.
+std::optional<std::string> Mismatch(const GameLocation& game, const Journal& journal) {
+  for (size_t i = 0; i < journal.Archives.size(); ++i) {
+    const bool written = std::any_of(journal.Writes.begin(), journal.Writes.end(),
+                                     [i](const Journal::Write& w) { return w.Archive == i; });
+    const std::string path = game.NativeGamePath(journal.Archives[i].first);
+    if (written && (!NativeFileExists(path) || NativeFileSize(path) != journal.Archives[i].second)) {
+      return journal.Archives[i].first;
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 uint64_t FileChecksum(std::span<const uint8_t> bytes) { return XXH3_64bits(bytes.data(), bytes.size()); }
@@ -135,26 +191,11 @@ std::string JournalPath(const GameLocation& game) { return game.NativeWorkPath(k
 
 std::string HistoryFolder(const GameLocation& game) { return game.NativeWorkPath(kHistoryFolder); }
 
-namespace {
-// Where the journal is written before it is put in place (named as a leftover).
-std::string PartialJournalPath(const GameLocation& game) { return JournalPath(game) + kTemporaryMark + "tmp"; }
-}  // namespace
 
 std::string PendingVersionPath(const GameLocation& game, const std::string& versionName) {
   return game.NativeWorkPath(versionName + kTemporaryMark + "kept");
 }
 
-namespace {
-
-std::string InHistory(const GameLocation& game, const std::string& versionName) {
-  return FromFsPath(FsPath(HistoryFolder(game)) / FsPath(versionName));
-}
-
-void RemovePending(const GameLocation& game, const Journal& journal) {
-  for (const std::string& name : journal.Keep) std::remove(PendingVersionPath(game, name).c_str());
-}
-
-}  // namespace
 
 void SyncHistoryFolder(const GameLocation& game, const Journal& journal) {
   if (!journal.Keep.empty() || !journal.Drop.empty()) SyncFolderOf(InHistory(game, "any"));
@@ -199,55 +240,6 @@ void SettleHistory(const GameLocation& game, const Journal& journal) {
   }
 }
 
-namespace {
-
-
-// Temporary files an interrupted run of ours left beside the archives or in the
-// slot history's folder.
-std::vector<std::string> Leftovers(const GameLocation& game) {
-  namespace fs = std::filesystem;
-  std::vector<std::string> found;
-  for (const std::string& folder : {game.NativeWorkFolder(), HistoryFolder(game)}) {
-    std::error_code ec;
-    for (fs::directory_iterator it(FsPath(folder), ec), end; !ec && it != end; it.increment(ec)) {
-      const std::string path = FromFsPath(it->path());
-      if (FromFsPath(it->path().filename()).find(kTemporaryMark) != std::string::npos) found.push_back(path);
-    }
-  }
-  return found;
-}
-
-void Finish(const GameLocation& game, const Journal& journal) {
-  SettleHistory(game, journal);
-  // Only the archives written into are opened: one copied back whole may be missing.
-  std::vector<std::optional<ArchiveFile>> files(journal.Archives.size());
-  for (const auto& w : journal.Writes) {
-    auto& file = files[w.Archive];
-    if (!file) file.emplace(game.NativeGamePath(journal.Archives[w.Archive].first), ArchiveFile::Open::ReadWrite);
-    file->WriteAt(w.Position, w.Bytes);
-  }
-  for (auto& file : files) {
-    if (file) file->Sync();
-  }
-  for (const uint8_t r : journal.Restores) RestoreArchive(game, journal.Archives[r].first);
-  SyncHistoryFolder(game, journal);
-}
-
-// Why a journal cannot be used for these archives, or nothing when it can: the
-// archives it writes into must still have the lengths they had.
-std::optional<std::string> Mismatch(const GameLocation& game, const Journal& journal) {
-  for (size_t i = 0; i < journal.Archives.size(); ++i) {
-    const bool written = std::any_of(journal.Writes.begin(), journal.Writes.end(),
-                                     [i](const Journal::Write& w) { return w.Archive == i; });
-    const std::string path = game.NativeGamePath(journal.Archives[i].first);
-    if (written && (!NativeFileExists(path) || NativeFileSize(path) != journal.Archives[i].second)) {
-      return journal.Archives[i].first;
-    }
-  }
-  return std::nullopt;
-}
-
-}  // namespace
 
 void ForgetJournal(const std::string& nativePath) {
   // Everything it held is written and flushed: a journal that stays (or comes back

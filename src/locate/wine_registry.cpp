@@ -39,57 +39,25 @@ bool ReadQuoted(const std::string& text, size_t& pos, std::string& out) {
     }
     if (pos >= text.size()) return false;
     const char e = text[pos++];
-    switch (e) {
-      case 'n':
-        out.push_back('\n');
-        break;
-      case 'r':
-        out.push_back('\r');
-        break;
-      case 't':
-        out.push_back('\t');
-        break;
-      case 'a':
-        out.push_back('\a');
-        break;
-      case 'b':
-        out.push_back('\b');
-        break;
-      case 'e':
-        out.push_back('\x1b');
-        break;
-      case 'f':
-        out.push_back('\f');
-        break;
-      case 'v':
-        out.push_back('\v');
-        break;
-      case 'x': {
-        unsigned value = 0;
-        int digits = 0;
-        while (digits < 4 && pos < text.size() && std::isxdigit(static_cast<unsigned char>(text[pos]))) {
-          const char h = static_cast<char>(std::tolower(static_cast<unsigned char>(text[pos++])));
-          value = value * 16 + static_cast<unsigned>(h <= '9' ? h - '0' : h - 'a' + 10);
-          ++digits;
-        }
-        if (digits == 0) {
-          out.push_back('x');
-        } else {
-          out.push_back(value < 256 ? static_cast<char>(value) : '?');
-        }
-        break;
+    constexpr std::string_view kLetters = "nrtabefv", kMeant = "\n\r\t\a\b\x1b\f\v";
+    if (const size_t k = kLetters.find(e); k != std::string_view::npos) {
+      out.push_back(kMeant[k]);
+    } else if (e == 'x') {  // up to four hex digits; "\x" alone is an x
+      unsigned value = 0;
+      int digits = 0;
+      for (; digits < 4 && pos < text.size() && std::isxdigit(static_cast<unsigned char>(text[pos])); ++digits) {
+        const char h = static_cast<char>(std::tolower(static_cast<unsigned char>(text[pos++])));
+        value = value * 16 + static_cast<unsigned>(h <= '9' ? h - '0' : h - 'a' + 10);
       }
-      default:
-        if (e >= '0' && e <= '7') {
-          unsigned value = static_cast<unsigned>(e - '0');
-          for (int i = 0; i < 2 && pos < text.size() && text[pos] >= '0' && text[pos] <= '7'; ++i) {
-            value = value * 8 + static_cast<unsigned>(text[pos++] - '0');
-          }
-          out.push_back(value < 256 ? static_cast<char>(value) : '?');
-        } else {
-          out.push_back(e);  // \\ and \" and anything unknown: the character itself
-        }
-        break;
+      out.push_back(digits == 0 ? 'x' : value < 256 ? static_cast<char>(value) : '?');
+    } else if (e >= '0' && e <= '7') {  // up to three octal digits
+      unsigned value = static_cast<unsigned>(e - '0');
+      for (int i = 0; i < 2 && pos < text.size() && text[pos] >= '0' && text[pos] <= '7'; ++i) {
+        value = value * 8 + static_cast<unsigned>(text[pos++] - '0');
+      }
+      out.push_back(value < 256 ? static_cast<char>(value) : '?');
+    } else {
+      out.push_back(e);  // \\ and \" and anything unknown: the character itself
     }
   }
   return false;
