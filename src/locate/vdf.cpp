@@ -61,27 +61,14 @@ class VdfTokens {
         out.push_back(c);
         continue;
       }
-      switch (text_[pos_]) {
-        case 'n':
-          out.push_back('\n');
-          break;
-        case 't':
-          out.push_back('\t');
-          break;
-        case 'r':
-          out.push_back('\r');
-          break;
-        case '\\':
-          out.push_back('\\');
-          break;
-        case '"':
-          out.push_back('"');
-          break;
-        default:
-          // Not an escape: the backslash stays, the next character is read as usual.
-          out.push_back('\\');
-          continue;
+      constexpr std::string_view kLetters = "ntr\\\"", kMeant = "\n\t\r\\\"";
+      const size_t k = kLetters.find(text_[pos_]);
+      // Not an escape: the backslash stays, the next character is read as usual.
+      if (k == std::string_view::npos) {
+        out.push_back('\\');
+        continue;
       }
+      out.push_back(kMeant[k]);
       ++pos_;
     }
     return Token::Bad;  // the text ended inside the string
