@@ -197,15 +197,12 @@ StartupResult StartUp(ProgramState& state, FrontEnd& ui, const StartupOptions& o
     return true;
   };
   try {
-    if (state.Game.Exists(kTexturesIndexFile)) {
-      LoadSkinIndex(state, kTexturesIndexFile);
-    } else if (!reindex(text::kIndexMissing)) {
-      return ended;
-    }
-    if (state.Game.Exists(kPropsIndexFile)) {
-      LoadSkinIndex(state, kPropsIndexFile);
-    } else if (!reindex(text::kIndexMissing)) {
-      return ended;
+    for (const char* file : {kTexturesIndexFile, kPropsIndexFile}) {
+      if (state.Game.Exists(file)) {
+        LoadSkinIndex(state, file);
+      } else if (!reindex(text::kIndexMissing)) {
+        return ended;
+      }
     }
     if (SkinIndexChanged(state) && !reindex(text::kIndexChanged)) return ended;
   } catch (const QuorlinError& e) {
