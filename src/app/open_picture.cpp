@@ -75,11 +75,8 @@ Outcome OpenPicture(ProgramState& state, FrontEnd& ui, const std::string& native
   // A picture too large to show is not shown before it is refused.
   if (!scalable && show) show(&state.LoadedImage);
   if (state.LoadedImage.Width != 512 || state.LoadedImage.Height != 512) {
-    ui.Tell(text::kNot512, MessageIcon::None);
-    state.LoadedImage.Pixels.assign(1, 0);
-    state.LoadedImage.BitsPerPixel = 0;
-    if (show) show(nullptr);
-    return Outcome::Refused;
+    state.LoadedImage.Pixels.assign(1, 0);  // the view keeps its own copy of what it shows
+    return Refuse(state, ui, show, text::kNot512);
   }
   if (scalable && show) show(&state.LoadedImage);
   state.LoadedPictureName = FromFsPath(FsPath(nativePath).filename());

@@ -34,18 +34,14 @@ FileIdentity ArchiveIdentity(const std::string& nativePath) {
   return NativeFileExists(nativePath) ? IdentityOf(nativePath) : FileIdentity{};
 }
 
-std::pair<FileIdentity, FileIdentity> GameIdentities(const ProgramState& state) {
-  return {ArchiveIdentity(state.Game.NativeGamePath(kTexturesArchive)),
-          ArchiveIdentity(state.Game.NativeGamePath(kPropsArchive))};
-}
-
-std::pair<FileIdentity, FileIdentity> BackupIdentities(const ProgramState& state) {
-  return {ArchiveIdentity(state.Game.NativeGamePath(std::string(kTexturesArchive) + "b")),
-          ArchiveIdentity(state.Game.NativeGamePath(std::string(kPropsArchive) + "b"))};
+// The two archives' identities, or with suffix "b" their backups'.
+std::pair<FileIdentity, FileIdentity> GameIdentities(const ProgramState& state, const char* suffix = "") {
+  return {ArchiveIdentity(state.Game.NativeGamePath(kTexturesArchive + std::string(suffix))),
+          ArchiveIdentity(state.Game.NativeGamePath(kPropsArchive + std::string(suffix)))};
 }
 
 // What a command that changed one slot leaves the slot state knowing.
-void Record(const ProgramState& state, SlotState& known, int slot, const SlotBytes& now, const std::string& picture,
+void Record(const ProgramState& state, SlotState known, int slot, const SlotBytes& now, const std::string& picture,
             const std::pair<FileIdentity, FileIdentity>& before) {
   RecordSlotChange(known, slot, DigestOf(now), picture, before, GameIdentities(state));
   SaveSlotState(state.Game, known);
@@ -87,10 +83,7 @@ void CommitSlotChange(ProgramState& state, FrontEnd& ui, int slot, Journal& jour
   });
 }
 
-Outcome Report(FrontEnd& ui, const QuorlinError& e) {
-  ui.Tell(text::ErrorReport(e.Number(), e.what()), MessageIcon::Critical);
-  return Outcome::Refused;
-}
+Outcome Report(FrontEnd& ui, const QuorlinError& e) { return ui.Refuse(text::ErrorReport(e.Number(), e.what())); }
 
 }  // namespace
 
@@ -112,7 +105,7 @@ KnownDigests ReadKnownDigests(const ProgramState& state) {
       retaken = true;
     }
   }
-  const auto [texturesBackup, propsBackup] = BackupIdentities(state);
+  const auto [texturesBackup, propsBackup] = GameIdentities(state, "b");
   if (texturesBackup.File != 0 && propsBackup.File != 0) {
     if (TakenOf(known.State.Backups, texturesBackup, propsBackup)) {
       known.Backups = known.State.Backups;
@@ -211,13 +204,9 @@ Outcome RestoreSlot(ProgramState& state, FrontEnd& ui, int slot) {
     for (const ArchiveKind kind : {ArchiveKind::Textures, ArchiveKind::Props}) {
       const std::string relative = ArchiveName(kind);
       if (!state.Game.Exists(relative + "b")) {
-        ui.Tell(kind == ArchiveKind::Textures ? text::kNoTexturesBackup : text::kNoPropsBackup, MessageIcon::Critical);
-        return Outcome::Refused;
+        return ui.Refuse(kind == ArchiveKind::Textures ? text::kNoTexturesBackup : text::kNoPropsBackup);
       }
-      if (!state.Game.Exists(relative)) {
-        ui.Tell(text::kPathInvalid, MessageIcon::Critical);
-        return Outcome::Refused;
-      }
+      if (!state.Game.Exists(relative)) return ui.Refuse(text::kPathInvalid);
     }
     const ArchivePair archives = OpenGameArchives(state.Archives, state.Game, ArchiveFile::Open::ReadWrite);
     const ArchivePair backups = OpenBackups(state.Archives, state.Game);
@@ -249,8 +238,7 @@ Outcome RestoreSlot(ProgramState& state, FrontEnd& ui, int slot) {
     const SlotState known = LoadSlotState(state.Game);
     const auto before = GameIdentities(state);
     CommitSlotChange(state, ui, slot, journal, archives, current, original, known, {});
-    SlotState after = known;
-    Record(state, after, slot, original, "", before);
+    Record(state, known, slot, original, "", before);
   } catch (const QuorlinError& e) {
     return Report(ui, e);
   }
@@ -261,26 +249,19 @@ Outcome RestoreSlot(ProgramState& state, FrontEnd& ui, int slot) {
 Outcome UndoLastChange(ProgramState& state, FrontEnd& ui, int slot) {
   FolderLock lock;
   if (const Outcome ready = ConfirmRestore(state, ui, lock); ready != Outcome::Done) return ready;
-  const auto refuse = [&](const std::string& message) {
-    ui.Tell(message, MessageIcon::Critical);
-    return Outcome::Refused;
-  };
   try {
     const std::vector<KeptVersion> versions = ListVersions(HistoryFolder(state.Game), slot);
-    if (versions.empty()) {
-      ui.Tell(text::NothingToUndo(slot), MessageIcon::Information);
-      return Outcome::Refused;
-    }
+    if (versions.empty()) return ui.Refuse(text::NothingToUndo(slot), MessageIcon::Information);
     const KeptVersion& newest = versions.front();
     VersionFault fault = VersionFault::None;
     const std::optional<SlotVersion> version = DecodeVersion(ReadWholeFile(newest.Path), fault);
     if (!version) {
-      return refuse(
+      return ui.Refuse(
           text::VersionUnusable(newest.Path, fault == VersionFault::Cut ? text::kVersionCut : text::kVersionDamaged));
     }
-    if (version->Slot != slot) return refuse(text::VersionUnusable(newest.Path, text::VersionOfOtherSlot(slot)));
+    if (version->Slot != slot) return ui.Refuse(text::VersionUnusable(newest.Path, text::VersionOfOtherSlot(slot)));
     if (!state.Game.Exists(kTexturesArchive) || !state.Game.Exists(kPropsArchive)) {
-      return refuse(text::kPathInvalid);
+      return ui.Refuse(text::kPathInvalid);
     }
     const ArchivePair archives = OpenGameArchives(state.Archives, state.Game, ArchiveFile::Open::ReadWrite);
     const SlotPlaces places = LocateSlot(archives, state.Index, slot);
@@ -288,7 +269,7 @@ Outcome UndoLastChange(ProgramState& state, FrontEnd& ui, int slot) {
       const auto& kept = version->Entries[static_cast<size_t>(e)];
       const EntryPlace& place = places.Entries[static_cast<size_t>(e)];
       if (kept && (!place.Found() || place.Length != kept->size())) {
-        return refuse(
+        return ui.Refuse(
             text::VersionUnusable(newest.Path, text::VersionForOtherEntries(slot, ArchiveName(EntryArchive(e)))));
       }
     }
@@ -301,8 +282,7 @@ Outcome UndoLastChange(ProgramState& state, FrontEnd& ui, int slot) {
     const SlotBytes after = Changed(current, version->Entries);
     CommitSlotChange(state, ui, slot, journal, archives, current, after, known,
                      {FromFsPath(FsPath(newest.Path).filename())}, text::UndoingSlot(slot));
-    SlotState recorded = known;
-    Record(state, recorded, slot, after, version->Picture, before);
+    Record(state, known, slot, after, version->Picture, before);
   } catch (const QuorlinError& e) {
     return Report(ui, e);
   }

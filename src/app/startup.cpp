@@ -121,24 +121,18 @@ MissingArchives ArchivesMissingIn(const std::string& nativeFolder) {
 
 std::vector<Installation> ListInstallations(const StartupOptions& options) {
   std::vector<Installation> found;
-  if (options.RememberedGame) {
-    Installation chosen;
-    chosen.Launcher = Launcher::Chosen;
-    chosen.MechPath = chosen.CDPath = chosen.Game = *options.RememberedGame;
-    chosen.Textures = !ArchivesMissingIn(chosen.Game).Textures;
-    found.push_back(chosen);
-  }
+  const auto add = [&found](Launcher launcher, const std::string& mechPath, const std::string& cdPath) {
+    Installation i;
+    i.Launcher = launcher;
+    i.MechPath = i.Game = mechPath;
+    i.CDPath = cdPath;
+    i.Textures = !ArchivesMissingIn(mechPath).Textures;
+    found.push_back(i);
+  };
+  if (options.RememberedGame) add(Launcher::Chosen, *options.RememberedGame, *options.RememberedGame);
 #ifdef _WIN32
   const GameKeyValues key = ReadGameKey(OpenGameKey().get());
-  if (!key.MechPath.empty() && !key.CDPath.empty()) {
-    Installation registered;
-    registered.Launcher = Launcher::Registry;
-    registered.MechPath = key.MechPath;
-    registered.CDPath = key.CDPath;
-    registered.Game = key.MechPath;
-    registered.Textures = !ArchivesMissingIn(key.MechPath).Textures;
-    found.push_back(registered);
-  }
+  if (!key.MechPath.empty() && !key.CDPath.empty()) add(Launcher::Registry, key.MechPath, key.CDPath);
 #else
   for (Installation& i : FindInstallations(options.HomeFolder, LookIn(options))) found.push_back(std::move(i));
 #endif
@@ -183,9 +177,7 @@ StartupResult StartUp(ProgramState& state, FrontEnd& ui, const StartupOptions& o
       if (IsVirtualStoreCopy(path)) virtualized += "\n" + path;
     }
   }
-  if (!virtualized.empty()) {
-    ui.Tell(text::VirtualizedCopies(virtualized.substr(1)), MessageIcon::Information);
-  }
+  if (!virtualized.empty()) ui.Tell(text::VirtualizedCopies(virtualized.substr(1)), MessageIcon::Information);
 
   if (TellRecovery(ui, RecoverJournal(state.Game)) != Outcome::Done) return ended;
 

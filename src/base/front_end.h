@@ -37,6 +37,11 @@ class FrontEnd {
   void Tell(const std::string& text, MessageIcon icon) {
     ShowMessage(text, text::kProgramTitle, icon, MessageButtons::Ok);
   }
+  // The same, for a command that stops there.
+  Outcome Refuse(const std::string& text, MessageIcon icon = MessageIcon::Critical) {
+    Tell(text, icon);
+    return Outcome::Refused;
+  }
 
   // Brings the front end into view before work the user must watch (the index being
   // built): the window shows itself; a terminal is in view already.

@@ -38,17 +38,10 @@ namespace {
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 QMessageBox::Icon ToQtIcon(MessageIcon icon) {
-  switch (icon) {
-    case MessageIcon::Critical:
-      return QMessageBox::Critical;
-    case MessageIcon::Information:
-      return QMessageBox::Information;
-    case MessageIcon::Question:
-      return QMessageBox::Question;
-    case MessageIcon::None:
-      break;
-  }
-  return QMessageBox::NoIcon;
+  return icon == MessageIcon::Critical      ? QMessageBox::Critical
+         : icon == MessageIcon::Information ? QMessageBox::Information
+         : icon == MessageIcon::Question    ? QMessageBox::Question
+                                            : QMessageBox::NoIcon;
 }
 
 template <typename Item>

@@ -131,10 +131,7 @@ Outcome FailureReport(const InsertJob& job, FrontEnd& ui, int number, const std:
 // written, as it always was, before the message; where its backup fails, nothing
 // is written at all.
 Outcome InsertSkin(const InsertJob& job, FrontEnd& ui) {
-  if (job.Picture.BitsPerPixel == 0) {
-    ui.Tell(text::kLoadImageFirst, MessageIcon::None);
-    return Outcome::Refused;
-  }
+  if (job.Picture.BitsPerPixel == 0) return ui.Refuse(text::kLoadImageFirst, MessageIcon::None);
 
   // ---- the texture archive ----
   if (!job.Game.Exists(kTexturesArchive)) return PathInvalid(ui);

@@ -94,9 +94,7 @@ std::string ResolvePart(const fs::path& dir, const std::string& part) {
 
 std::string MapToNative(const std::string& windowsPath, const std::string& winePrefix) {
   std::string path = windowsPath;
-  for (char& c : path) {
-    if (c == '\\') c = '/';
-  }
+  std::replace(path.begin(), path.end(), '\\', '/');
   fs::path base;
   std::string rest = path;
   if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
@@ -158,10 +156,6 @@ unsigned long long NativeFileSize(const std::string& nativePath) {
   if (ec) throw ErrorFromErrno(ec.value(), "Cannot read the size of", nativePath);
   return size;
 }
-
-}  // namespace quorlin
-
-namespace quorlin {
 
 namespace {
 

@@ -318,14 +318,12 @@ LRESULT frmQuorlin::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_COMMAND: {
       const UINT id = LOWORD(wparam);
-      if (id == kOpen) presenter_.mnufileopen_Click();
-      if (id == kExit) presenter_.mnufileexit_Click();
-      if (id == kInsert) presenter_.mnueditInsert_Click();
-      if (id == kRestore) presenter_.mnueditRestore_Click();
-      if (id == kGameFolder) presenter_.mnufileGameFolder_Click();
-      if (id == kRestoreSlot) presenter_.mnueditRestoreSlot_Click();
-      if (id == kUndo) presenter_.mnueditUndo_Click();
-      if (id == kSmooth) presenter_.mnueditSmooth_Click();
+      static const std::map<UINT, void (Presenter::*)()> kHandlers = {
+          {kOpen, &Presenter::mnufileopen_Click},         {kExit, &Presenter::mnufileexit_Click},
+          {kInsert, &Presenter::mnueditInsert_Click},     {kRestore, &Presenter::mnueditRestore_Click},
+          {kGameFolder, &Presenter::mnufileGameFolder_Click}, {kRestoreSlot, &Presenter::mnueditRestoreSlot_Click},
+          {kUndo, &Presenter::mnueditUndo_Click},         {kSmooth, &Presenter::mnueditSmooth_Click}};
+      if (const auto handler = kHandlers.find(id); handler != kHandlers.end()) (presenter_.*handler->second)();
       if (id > kSkinBase + kFirstMenuSlot - 1 && id <= kSkinBase + kLastMenuSlot) {
         presenter_.skinl_Click(static_cast<int>(id - kSkinBase));
       }
