@@ -111,9 +111,7 @@ void SettingsFile::Save(const Settings& settings, FrontEnd& ui) {
     std::error_code ec;
     std::filesystem::create_directories(FsPath(path_).parent_path(), ec);
     WriteWholeFile(path_, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-  } catch (const QuorlinError& e) {
-    Notice(ui, text::SettingsNotSaved(path_, e.what()));
-  } catch (const nlohmann::json::exception& e) {
+  } catch (const std::exception& e) {  // a file that cannot be written, or a name that is not UTF-8
     Notice(ui, text::SettingsNotSaved(path_, e.what()));
   }
 }

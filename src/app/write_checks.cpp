@@ -54,19 +54,10 @@ Outcome TellRecovery(FrontEnd& ui, const Recovery& recovery) {
     ui.Tell(text::JournalNotFinished(recovery.What, *recovery.Failure), MessageIcon::Critical);
     return Outcome::EndProgram;
   }
-  switch (recovery.Journal) {
-    case Recovery::Found::Damaged:
-      ui.Notice(text::kDamagedJournalDiscarded);
-      break;
-    case Recovery::Found::NoLongerFits:
-      ui.Notice(text::JournalNoLongerFits(recovery.What, recovery.Archive));
-      break;
-    case Recovery::Found::Finished:
-      ui.Notice(text::JournalFinished(recovery.What));
-      break;
-    case Recovery::Found::None:
-      break;
-  }
+  using Found = Recovery::Found;
+  if (recovery.Journal == Found::Damaged) ui.Notice(text::kDamagedJournalDiscarded);
+  if (recovery.Journal == Found::NoLongerFits) ui.Notice(text::JournalNoLongerFits(recovery.What, recovery.Archive));
+  if (recovery.Journal == Found::Finished) ui.Notice(text::JournalFinished(recovery.What));
   return Outcome::Done;
 }
 
