@@ -58,41 +58,48 @@ struct RecordingView : WindowView {
   void SetBusy(bool busy) override { busyChanges.push_back(busy); }
   std::optional<size_t> ChooseInstallation(const std::vector<Installation>& found) override {
     for (const Installation& i : found) offered.push_back(i.Prefix);
-    return choice;
+    return std::nullopt;
   }
 
   std::string title, status, dialog, startFolder;
-  bool smooth = false;
+  bool smooth = false, cancel = false;
   int shown = 0, closed = 0;
-  bool cancel = false;
-  std::vector<std::string> filters, progress, offered;
+  std::vector<std::string> filters, progress, offered, folderDialogs;
   test::RecordingFrontEnd ui;  // the messages shown, and the answers to questions
   std::vector<uint8_t> picture;
   std::vector<bool> busyChanges;
   std::set<int> ticked;
   std::map<int, std::vector<uint8_t>> icons;  // the Skin menu's icons by slot
   std::deque<std::optional<std::string>> folders;  // the folder dialog's answers (nothing: Cancel)
-  std::vector<std::string> folderDialogs;
   std::optional<std::string> chosen;
-  std::optional<size_t> choice;
 };
 
 struct PresenterTest : ::testing::Test {
   PresenterTest() : g(test::SmallGame({9, 12})) {}
-  // A presenter over the game; without a decoder it opens plain bitmaps and Targa files only.
-  Presenter& Make(PictureDecoder decoder = nullptr, WindowHooks hooks = {}) {
+  // A presenter over the game, its settings in a file of its own, started; without a decoder it opens
+  // plain bitmaps and Targa files only.
+  Presenter& Started(PictureDecoder decoder = nullptr, WindowHooks hooks = {}) {
     hooks.Startup.GameDir = g.dir.str();
+    hooks.SettingsFile = settings / "settings.json";
     presenter = std::make_unique<Presenter>(view, std::move(decoder), std::move(hooks));
+    EXPECT_EQ(presenter->Form_Load(), Outcome::Done);
     return *presenter;
   }
   std::string Picture(const char* name, const ImageBuffer& image) {
     sample::WriteFile(g.dir / name, sample::EncodeBmp(image));
     return g.dir / name;
   }
+  // A value of the settings file, read as JSON by the test itself.
+  nlohmann::json Setting(const char* key) const {
+    const auto bytes = ReadBytes(settings / "settings.json");
+    return bytes.empty() ? nlohmann::json() : nlohmann::json::parse(bytes.begin(), bytes.end())[key];
+  }
   test::TestGame g;
+  test::TempDir settings;
   RecordingView view;
   std::unique_ptr<Presenter> presenter;
 };
+const std::string kIndexMissing = "An index of the skins must be created to be patch independent.";
 
 // Start-up titles the window, shows it once to build the index and ticks slot 9; the menus then run the
 // commands on the ticked slot. (Start-up's failures: startup_test; the end with status 1: below.)
@@ -100,11 +107,9 @@ TEST_F(PresenterTest, StartUpThenTheMenusRunTheCommandsOnTheTickedSlot) {
   int firstShown = 0;
   WindowHooks hooks;
   hooks.FirstShown = [&] { ++firstShown; };
-  Presenter& p = Make(nullptr, hooks);
-  ASSERT_EQ(p.Form_Load(), Outcome::Done);
+  Presenter& p = Started(nullptr, hooks);
   EXPECT_TRUE(view.title == "Quorlin [1.1.18]" && view.shown == 1 && firstShown == 1);
-  EXPECT_EQ(view.ui.MessageTexts(),
-            std::vector<std::string>{"An index of the skins must be created to be patch independent."});
+  EXPECT_EQ(view.ui.MessageTexts(), std::vector<std::string>{kIndexMissing});
   EXPECT_EQ(view.ticked, std::set<int>{9});
   for (const int slot : {37, 9, 12}) p.skinl_Click(slot);
   EXPECT_EQ(view.ticked, std::set<int>{12});
@@ -150,8 +155,7 @@ TEST_F(PresenterTest, StartUpThenTheMenusRunTheCommandsOnTheTickedSlot) {
 }
 
 TEST_F(PresenterTest, ACancelledCopyWritesNothingAndAnEscapedErrorEndsTheProgram) {
-  Presenter& p = Make([](const std::string&, ImageBuffer&) { throw std::bad_alloc(); });
-  ASSERT_EQ(p.Form_Load(), Outcome::Done);
+  Presenter& p = Started([](const std::string&, ImageBuffer&) { throw std::bad_alloc(); });
   const auto textures = ReadBytes(g.Textures());
   p.OpenPictureFile(Picture("skin.bmp", test::PositionPicture()));
   view.cancel = true;
@@ -173,8 +177,7 @@ TEST_F(PresenterTest, ACancelledCopyWritesNothingAndAnEscapedErrorEndsTheProgram
 
 #ifdef __linux__
 TEST_F(PresenterTest, AGameFolderThisUserCannotWriteIsExplainedAndEndsTheProgram) {
-  Presenter& p = Make();
-  ASSERT_EQ(p.Form_Load(), Outcome::Done);
+  Presenter& p = Started();
   p.OpenPictureFile(Picture("skin.bmp", test::PositionPicture()));
   test::Immutable readOnly(g.dir / "resource");
   if (!readOnly.ok()) GTEST_SKIP() << "the file system cannot make a folder read-only for root";
@@ -193,8 +196,7 @@ TEST_F(PresenterTest, TheTestAidsAnswerMessagesInsteadOfTheView) {
   test::SetEnvironment("QUORLIN_TEST_AUTO_ANSWER", "no");
   WindowHooks hooks = HooksFromEnvironment();
   test::SetEnvironment("QUORLIN_TEST_AUTO_ANSWER", nullptr);
-  Presenter& p = Make(nullptr, hooks);
-  ASSERT_EQ(p.Form_Load(), Outcome::Done);
+  Presenter& p = Started(nullptr, hooks);
   EXPECT_EQ(p.ShowAndStartTestAids(Picture("skin.bmp", test::PositionPicture())), "");  // given at start
   EXPECT_EQ(view.shown, 2);
   const auto textures = ReadBytes(g.Textures());
@@ -204,18 +206,12 @@ TEST_F(PresenterTest, TheTestAidsAnswerMessagesInsteadOfTheView) {
   EXPECT_EQ(hooks.AnswerMessage("t", "T", MessageIcon::None, MessageButtons::Ok), MessageAnswer::Ok);
 }
 
-// The settings file a presenter test's hooks name, read as JSON by the test itself.
-nlohmann::json ReadSettings(const std::string& path) {
-  const auto bytes = ReadBytes(path);
-  return nlohmann::json::parse(bytes.begin(), bytes.end());
-}
-
 // With no game found, the window asks for the folder until one holds both archives; the
 // folder is remembered and the next start uses it without a question. No or Cancel ends it.
 TEST_F(PresenterTest, WithNoGameFoundTheFolderIsChosenAndRememberedForTheNextStart) {
   test::TempDir other;
   WindowHooks hooks;
-  hooks.SettingsFile = other / "settings.json";
+  hooks.SettingsFile = settings / "settings.json";
   hooks.Startup.OpenKey = [] { return std::unique_ptr<RegistryKey>(); };  // no game key anywhere
   const auto start = [&](std::deque<MessageAnswer> answers, std::deque<std::optional<std::string>> folders) {
     view = RecordingView{};
@@ -224,14 +220,14 @@ TEST_F(PresenterTest, WithNoGameFoundTheFolderIsChosenAndRememberedForTheNextSta
     presenter = std::make_unique<Presenter>(view, nullptr, hooks);
     return presenter->Form_Load();
   };
-  const std::string problem = "Problem getting Mechwarrior Path!", question =
-                                                                        "Do you want to choose the game's folder yourself?";
+  const std::string problem = "Problem getting Mechwarrior Path!",
+                    question = "Do you want to choose the game's folder yourself?";
   for (const auto& [answer, folder] : {std::pair{MessageAnswer::No, std::optional<std::string>(g.dir.str())},
                                       {MessageAnswer::Yes, std::nullopt}}) {
     EXPECT_EQ(start({answer}, {folder}), Outcome::EndProgram);
     EXPECT_EQ(view.ui.MessageTexts(), (std::vector<std::string>{problem, question}));
     EXPECT_TRUE(presenter->ExitStatus() == 1 && view.closed == 1 && view.shown == 0);
-    EXPECT_FALSE(fs::exists(other / "settings.json") || fs::exists(g.Resource("textures.inx")));
+    EXPECT_FALSE(fs::exists(settings / "settings.json") || fs::exists(g.Resource("textures.inx")));
   }
   fs::create_directories(other / "half/Resource");
   sample::WriteFile(other / "half/Resource/TEXTURES.MW4", {1});  // letter case as Wine matches it
@@ -243,11 +239,10 @@ TEST_F(PresenterTest, WithNoGameFoundTheFolderIsChosenAndRememberedForTheNextSta
                                           "resource\\props.mw4.",
                                       "The folder\n" + other / "half" +
                                           "\nis not the game's folder: it has no resource\\props.mw4.",
-                                      "An index of the skins must be created to be patch independent."}));
+                                      kIndexMissing}));
   EXPECT_EQ(view.folderDialogs.front(), "Choose the Mechwarrior Vengeance folder at ");
   EXPECT_EQ(view.ui.messages[1].icon, MessageIcon::Question);
-  EXPECT_EQ(ReadSettings(other / "settings.json")["game_folder"], g.dir.str());
-  EXPECT_EQ(view.ticked, std::set<int>{9});
+  EXPECT_EQ(Setting("game_folder"), g.dir.str());
 
   // The next start: the remembered folder, no question; once it lost an archive, the search again.
   EXPECT_EQ(start({}, {}), Outcome::Done);
@@ -259,11 +254,7 @@ TEST_F(PresenterTest, WithNoGameFoundTheFolderIsChosenAndRememberedForTheNextSta
 
 // File > Game Folder... starts the window on another game, as start-up does, keeping the picture.
 TEST_F(PresenterTest, AnotherGameFolderFromTheMenuKeepsThePicture) {
-  test::TempDir settings;
-  WindowHooks hooks;
-  hooks.SettingsFile = settings / "settings.json";
-  Presenter& p = Make(nullptr, hooks);
-  ASSERT_EQ(p.Form_Load(), Outcome::Done);
+  Presenter& p = Started();
   const ImageBuffer picture = test::PositionPicture();
   p.OpenPictureFile(Picture("skin.bmp", picture));
   test::TestGame second(test::SmallGame({12}));
@@ -275,10 +266,9 @@ TEST_F(PresenterTest, AnotherGameFolderFromTheMenuKeepsThePicture) {
   EXPECT_EQ(start, "Choose the Mechwarrior Vengeance folder at " + g.dir.str());
   view.ui.messages.clear();
   p.mnufileGameFolder_Click();
-  EXPECT_EQ(view.ui.MessageTexts(),
-            std::vector<std::string>{"An index of the skins must be created to be patch independent."});
+  EXPECT_EQ(view.ui.MessageTexts(), std::vector<std::string>{kIndexMissing});
   EXPECT_EQ(view.status, "Texture Loaded ready to insert");
-  EXPECT_EQ(ReadSettings(settings / "settings.json")["game_folder"], second.dir.str());
+  EXPECT_EQ(Setting("game_folder"), second.dir.str());
   p.skinl_Click(12);
   p.mnueditInsert_Click();
   EXPECT_EQ(test::At(ReadBytes(second.Textures()), second.layout.Textures.at(ExpectedTextureName(12, 0))),
@@ -289,11 +279,7 @@ TEST_F(PresenterTest, AnotherGameFolderFromTheMenuKeepsThePicture) {
 // The Skin menu's icons: each slot's stored preview, with the dot where the slot differs from its
 // backup, after every change; Smooth Texture Levels makes the levels box averages, and is kept.
 TEST_F(PresenterTest, TheSkinMenuShowsWhatEachSlotHoldsAfterEveryChange) {
-  test::TempDir settings;
-  WindowHooks hooks;
-  hooks.SettingsFile = settings / "settings.json";
-  Presenter& p = Make(nullptr, hooks);
-  ASSERT_EQ(p.Form_Load(), Outcome::Done);
+  Presenter& p = Started();
   const auto solid = [](int slot) {  // the generator's untouched preview: one colour
     std::vector<uint8_t> pixels;
     for (int i = 0; i < 32 * 32; ++i) pixels.insert(pixels.end(), {uint8_t(255 - slot * 6), uint8_t(slot * 6), 128});
@@ -325,25 +311,19 @@ TEST_F(PresenterTest, TheSkinMenuShowsWhatEachSlotHoldsAfterEveryChange) {
 
   EXPECT_FALSE(view.smooth);
   p.mnueditSmooth_Click();
-  EXPECT_TRUE(view.smooth && ReadSettings(settings / "settings.json")["smooth_levels"] == true);
+  EXPECT_TRUE(view.smooth && Setting("smooth_levels") == true);
   p.mnueditInsert_Click();
   EXPECT_EQ(test::At(ReadBytes(g.Textures()), g.layout.Textures.at(ExpectedTextureName(12, 1))),
             test::LevelTarga(picture, 256, true));
-  hooks.Startup.GameDir = g.dir.str();
-  Presenter again(view, nullptr, hooks);  // remembered at the next start
   view.smooth = false;
-  ASSERT_EQ(again.Form_Load(), Outcome::Done);
+  Started();  // remembered at the next start
   EXPECT_TRUE(view.smooth);
 }
 
 // One picture file dropped is opened as File > Open opens it, and the Open dialog then starts in
 // its folder; several files, or a folder, are refused with one message.
 TEST_F(PresenterTest, ADroppedPictureIsOpenedAndTheOpenDialogStartsWhereItWas) {
-  test::TempDir settings;
-  WindowHooks hooks;
-  hooks.SettingsFile = settings / "settings.json";
-  Presenter& p = Make(nullptr, hooks);
-  ASSERT_EQ(p.Form_Load(), Outcome::Done);
+  Presenter& p = Started();
   fs::create_directories(g.dir / "art");
   const std::string skin = Picture("art/skin.bmp", test::PositionPicture()), other = Picture("other.bmp", {});
   for (const std::vector<std::string>& dropped : {std::vector<std::string>{skin, other}, {g.dir / "art"}, {}}) {
