@@ -149,8 +149,7 @@ TEST_F(PresenterTest, StartUpThenTheMenusRunTheCommandsOnTheTickedSlot) {
   EXPECT_EQ(view.progress, (std::vector<std::string>{"Backing Up 0", "Backing Up 1000", "closed", "Backing Up 0",
                                                      "Backing Up 1000", "closed"}));
   const auto textures = ReadBytes(g.Textures());
-  const auto level0 = [&](int slot) { return g.layout.Textures.at(ExpectedTextureName(slot, 0)); };
-  EXPECT_EQ(test::At(textures, level0(12)), test::LevelTarga(picture, 512));
+  EXPECT_EQ(test::At(textures, g.layout.Textures.at(ExpectedTextureName(12, 0))), test::LevelTarga(picture, 512));
 
   // Restore, its question answered Yes through the view (No and the question's text: restore_test).
   view.ui.answers = {MessageAnswer::Yes};
@@ -215,7 +214,7 @@ TEST_F(PresenterTest, TheTestAidsAnswerMessagesInsteadOfTheView) {
 // With no game found, the window asks for the folder until one holds both archives; the
 // folder is remembered and the next start uses it without a question. No or Cancel ends it.
 TEST_F(PresenterTest, WithNoGameFoundTheFolderIsChosenAndRememberedForTheNextStart) {
-  test::TempDir other;
+  const test::TempDir& other = settings;  // the folders chosen beside the settings file
   WindowHooks hooks;
   hooks.SettingsFile = settings / "settings.json";
   hooks.Startup.OpenKey = [] { return std::unique_ptr<RegistryKey>(); };  // no game key anywhere
@@ -256,33 +255,10 @@ TEST_F(PresenterTest, WithNoGameFoundTheFolderIsChosenAndRememberedForTheNextSta
   EXPECT_TRUE(view.ui.messages.empty() && view.folderDialogs.empty() && view.title == "Quorlin [1.1.18]");
 }
 
-// File > Game Folder... starts the window on another game, as start-up does, keeping the picture.
-TEST_F(PresenterTest, AnotherGameFolderFromTheMenuKeepsThePicture) {
-  Presenter& p = Started();
-  const ImageBuffer picture = test::PositionPicture();
-  p.OpenPictureFile(Picture("skin.bmp", picture));
-  test::TestGame second(test::SmallGame({12}));
-  view.folders = {std::nullopt, second.dir.str()};
-  const auto textures = ReadBytes(g.Textures());
-  p.mnufileGameFolder_Click();  // cancelled: nothing changes
-  std::string start = view.folderDialogs.back();  // the game's folder, with or without a last separator
-  if (start.back() == '\\') start.pop_back();
-  EXPECT_EQ(start, "Choose the Mechwarrior Vengeance folder at " + g.dir.str());
-  view.ui.messages.clear();
-  p.mnufileGameFolder_Click();
-  EXPECT_EQ(view.ui.MessageTexts(), std::vector<std::string>{kIndexMissing});
-  EXPECT_EQ(view.status, "Texture Loaded ready to insert");
-  EXPECT_EQ(Setting("game_folder"), second.dir.str());
-  p.skinl_Click(12);
-  p.mnueditInsert_Click();
-  EXPECT_EQ(test::At(ReadBytes(second.Textures()), second.layout.Textures.at(ExpectedTextureName(12, 0))),
-            test::LevelTarga(picture, 512));
-  EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), textures));
-}
-
 // The Skin menu's icons: each slot's stored preview, with the dot where the slot differs from its
-// backup, after every change; Smooth Texture Levels makes the levels box averages, and is kept.
-TEST_F(PresenterTest, TheSkinMenuShowsWhatEachSlotHoldsAfterEveryChange) {
+// backup, after every change; Smooth Texture Levels makes the levels box averages, and is kept;
+// File > Game Folder... starts the window on another game, as start-up does, keeping the picture.
+TEST_F(PresenterTest, TheSkinMenuShowsWhatEachSlotHoldsAndAnotherGameFolderKeepsThePicture) {
   Presenter& p = Started();
   const auto solid = [](int slot) {  // the generator's untouched preview: one colour
     std::vector<uint8_t> pixels;
@@ -315,6 +291,24 @@ TEST_F(PresenterTest, TheSkinMenuShowsWhatEachSlotHoldsAfterEveryChange) {
   p.mnueditInsert_Click();
   EXPECT_EQ(test::At(ReadBytes(g.Textures()), g.layout.Textures.at(ExpectedTextureName(12, 1))),
             test::LevelTarga(picture, 256, true));
+
+  test::TestGame second(test::SmallGame({12}));
+  view.folders = {std::nullopt, second.dir.str()};
+  const auto textures = ReadBytes(g.Textures());
+  p.mnufileGameFolder_Click();  // cancelled: nothing changes
+  std::string start = view.folderDialogs.back();  // the game's folder, with or without a last separator
+  if (start.back() == '\\') start.pop_back();
+  EXPECT_EQ(start, "Choose the Mechwarrior Vengeance folder at " + g.dir.str());
+  view.ui.messages.clear();
+  p.mnufileGameFolder_Click();
+  EXPECT_EQ(view.ui.MessageTexts(), std::vector<std::string>{kIndexMissing});
+  EXPECT_EQ(view.status, "Texture Loaded ready to insert");
+  EXPECT_EQ(Setting("game_folder"), second.dir.str());
+  p.skinl_Click(12);
+  p.mnueditInsert_Click();
+  EXPECT_EQ(test::At(ReadBytes(second.Textures()), second.layout.Textures.at(ExpectedTextureName(12, 1))),
+            test::LevelTarga(picture, 256, true));
+  EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), textures));
   view.smooth = false;
   Started();  // remembered at the next start
   EXPECT_TRUE(view.smooth);
