@@ -5,6 +5,7 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <numeric>
 #include <set>
 #include <thread>
 
@@ -23,7 +24,8 @@ using Entries = std::vector<std::vector<uint8_t>>;
 // entry u8 present, u32 length, bytes; u16 + picture name; the checksum's 8 bytes end it.
 struct VersionFile {
   explicit VersionFile(const std::string& path) : b(ReadBytes(path)) {
-    EXPECT_EQ(std::string(b.begin(), b.begin() + 8), "QRLNVER1");
+    const auto magic = Take(8);
+    EXPECT_EQ(std::string(magic.begin(), magic.end()), "QRLNVER1");
     slot = static_cast<int>(Number(1));
     time = static_cast<int64_t>(Number(8));
     for (auto n = Number(1); n > 0; --n) {
@@ -34,15 +36,18 @@ struct VersionFile {
     picture.assign(name.begin(), name.end());
     EXPECT_EQ(at + 8, b.size()) << path;
   }
-  uint64_t Number(int n) {  // little-endian
-    uint64_t v = 0;
-    for (int k = 0; k < n; ++k) v |= uint64_t{b.at(at++)} << (8 * k);
-    return v;
+  std::vector<uint8_t> Take(uint64_t n) {  // throws std::out_of_range past the end
+    std::vector<uint8_t> bytes;
+    for (; n > 0; --n) bytes.push_back(b.at(at++));
+    return bytes;
   }
-  std::vector<uint8_t> Take(size_t n) { return at += n, std::vector<uint8_t>(b.data() + at - n, b.data() + at); }
+  uint64_t Number(int n) {  // little-endian
+    const auto bytes = Take(static_cast<uint64_t>(n));
+    return std::accumulate(bytes.rbegin(), bytes.rend(), uint64_t{0}, [](uint64_t v, uint8_t x) { return v << 8 | x; });
+  }
 
   const std::vector<uint8_t> b;
-  size_t at = 8;
+  size_t at = 0;
   int slot = 0;
   int64_t time = 0;
   std::string picture;
