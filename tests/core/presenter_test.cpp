@@ -214,7 +214,6 @@ TEST_F(PresenterTest, TheTestAidsAnswerMessagesInsteadOfTheView) {
 // With no game found, the window asks for the folder until one holds both archives; the
 // folder is remembered and the next start uses it without a question. No or Cancel ends it.
 TEST_F(PresenterTest, WithNoGameFoundTheFolderIsChosenAndRememberedForTheNextStart) {
-  const test::TempDir& other = settings;  // the folders chosen beside the settings file
   WindowHooks hooks;
   hooks.SettingsFile = settings / "settings.json";
   hooks.Startup.OpenKey = [] { return std::unique_ptr<RegistryKey>(); };  // no game key anywhere
@@ -234,15 +233,15 @@ TEST_F(PresenterTest, WithNoGameFoundTheFolderIsChosenAndRememberedForTheNextSta
     EXPECT_TRUE(presenter->ExitStatus() == 1 && view.closed == 1 && view.shown == 0);
     EXPECT_FALSE(fs::exists(settings / "settings.json") || fs::exists(g.Resource("textures.inx")));
   }
-  fs::create_directories(other / "half/Resource");
-  sample::WriteFile(other / "half/Resource/TEXTURES.MW4", {1});  // letter case as Wine matches it
-  ASSERT_EQ(start({MessageAnswer::Yes}, {other / "nothing", other / "half", g.dir.str()}), Outcome::Done);
+  fs::create_directories(settings / "half/Resource");  // the folders chosen lie beside the settings file
+  sample::WriteFile(settings / "half/Resource/TEXTURES.MW4", {1});  // letter case as Wine matches it
+  ASSERT_EQ(start({MessageAnswer::Yes}, {settings / "nothing", settings / "half", g.dir.str()}), Outcome::Done);
   EXPECT_EQ(view.ui.MessageTexts(),
             (std::vector<std::string>{problem, question,
-                                      "The folder\n" + other / "nothing" +
+                                      "The folder\n" + settings / "nothing" +
                                           "\nis not the game's folder: it has neither resource\\textures.mw4 nor "
                                           "resource\\props.mw4.",
-                                      "The folder\n" + other / "half" +
+                                      "The folder\n" + settings / "half" +
                                           "\nis not the game's folder: it has no resource\\props.mw4.",
                                       kIndexMissing}));
   EXPECT_EQ(view.folderDialogs.front(), "Choose the Mechwarrior Vengeance folder at ");
