@@ -98,6 +98,7 @@ struct PresenterTest : ::testing::Test {
   RecordingView view;
   std::unique_ptr<Presenter> presenter;
 };
+
 const std::string kIndexMissing = "An index of the skins must be created to be patch independent.";
 
 // Start-up titles the window, shows it once to build the index and ticks slot 9; the menus then run the
