@@ -1,11 +1,10 @@
-// Restore to Original, the per-slot restore, and the whole-file copy behind backups and restores.
+// Restore to Original and the per-slot restore: the question, what each puts back, and
+// the refusals that must leave the archives alone.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "app/slot_tools.h"
-#include "base/error.h"
-#include "platform/file_copy.h"
 #include "support/game_fixture.h"
 
 namespace quorlin {
@@ -23,7 +22,6 @@ const std::vector<std::string> kBoth = {"Restoring resource\\textures.mw4 from b
 struct RestoreGame : test::TestGame {
   RestoreGame() : TestGame(test::SmallGame({9, 12})) {
     EXPECT_EQ(Start(), Outcome::Done);
-    originalTextures = ReadBytes(Textures()), originalProps = ReadBytes(Props());
     LoadPicture(test::PositionPicture());
     EXPECT_EQ(Insert(12), Outcome::Done);
     EXPECT_EQ(Insert(9), Outcome::Done);
@@ -34,69 +32,25 @@ struct RestoreGame : test::TestGame {
       return slot ? RestoreSlot(state, ui, slot) : RestoreOriginals(state, ui);
     });
   }
-  std::vector<uint8_t> originalTextures, originalProps;
 #ifdef __linux__
   std::unique_ptr<test::Immutable> readOnly;
 #endif
 };
 
-TEST(RestoreToOriginal, AsksThenCopiesBothBackupsBackAndKeepsThem) {
+// Read-only backups are restored to writable archives, and remain for the next restore.
+TEST(RestoreToOriginal, CopiesBothBackupsBackAndKeepsThem) {
   RestoreGame g;
-  const auto inserted = ReadBytes(g.Textures());
-  EXPECT_EQ(g.Restore(MessageAnswer::No), Outcome::Refused);
-  ASSERT_EQ(g.ui.messages.size(), 1u);
-  const auto& m = g.ui.messages[0];
-  EXPECT_TRUE(m.text == kQuestion && m.title == "Continue?" && m.icon == MessageIcon::Information &&
-              m.buttons == MessageButtons::YesNo);
-  EXPECT_TRUE(g.ui.statuses.empty() && SameBytes(ReadBytes(g.Textures()), inserted));
+  const test::TestGame generated(test::SmallGame({9, 12}));  // the archives as they were before any insert
   for (const auto& backup : {g.Textures() + "b", g.Props() + "b"}) fs::permissions(backup, fs::perms::owner_read);
-  for (int round = 0; round < 2; ++round) {  // read-only backups leave writable archives; again: the backups remain
+  for (int round = 0; round < 2; ++round) {
     EXPECT_EQ(g.Restore(MessageAnswer::Yes), Outcome::Done);
     EXPECT_EQ(g.ui.statuses, kBoth);
-    EXPECT_EQ(g.ui.messages.size(), 1u);
+    EXPECT_EQ(g.ui.MessageTexts(), std::vector<std::string>{kQuestion});
     for (const auto& [archive, original] :
-         {std::pair{g.Textures(), g.originalTextures}, {g.Props(), g.originalProps}}) {
+         {std::pair{g.Textures(), ReadBytes(generated.Textures())}, {g.Props(), ReadBytes(generated.Props())}}) {
       EXPECT_TRUE(SameBytes(ReadBytes(archive), original) && SameBytes(ReadBytes(archive + "b"), original));
       EXPECT_NE(fs::status(archive).permissions() & fs::perms::owner_write, fs::perms::none);
     }
-  }
-}
-
-// A missing backup is reported and the other still restored; a folder that cannot
-// be written is explained before any copy.
-TEST(RestoreToOriginal, RefusalsReportedArchivesRestoredOnlyWhereTheyCanBe) {
-  const std::string noTextures = "Backup texture file doesn't exist!", noProps = "Backup props file doesn't exists!";
-  const struct {
-    bool texturesRestored, propsRestored, readOnly;
-    std::vector<std::string> messages, statuses;
-  } cases[] = {
-      {true, false, false, {kQuestion, noProps}, {kBoth[0], "Done."}},
-      {false, true, false, {kQuestion, noTextures}, {kBoth[1], "Done."}},
-      {false, false, false, {kQuestion, noTextures, noProps}, {"Done."}},
-#ifdef __linux__
-      {false, false, true, {kQuestion, "Quorlin cannot change the game's files in\n"}, {}},
-#endif
-  };
-  for (const auto& c : cases) {
-    RestoreGame g;
-    if (!c.texturesRestored && !c.readOnly) fs::remove(g.Textures() + "b");
-    if (!c.propsRestored && !c.readOnly) fs::remove(g.Props() + "b");
-    const auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
-    auto messages = c.messages;
-#ifdef __linux__
-    if (c.readOnly) {
-      g.readOnly = std::make_unique<test::Immutable>(g.dir / "resource");
-      if (!g.readOnly->ok()) continue;  // the file system cannot make a folder read-only for root
-      messages.back() +=
-          g.dir / "resource" + "\nbecause this user may not create files in it (no permission to write in the folder).";
-    }
-#endif
-    EXPECT_EQ(g.Restore(MessageAnswer::Yes), c.readOnly ? Outcome::EndProgram : Outcome::Refused);
-    EXPECT_EQ(g.ui.MessageTexts(), messages);
-    EXPECT_EQ(g.ui.messages.back().icon, MessageIcon::Critical);
-    EXPECT_EQ(g.ui.statuses, c.statuses);
-    EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), c.texturesRestored ? g.originalTextures : textures));
-    EXPECT_TRUE(SameBytes(ReadBytes(g.Props()), c.propsRestored ? g.originalProps : props));
   }
 }
 
@@ -114,31 +68,47 @@ sample::SampleGame ForeignBackups(const test::TestGame& g, bool otherLengths) {
   return other.layout;
 }
 
-TEST(RestoreSlot, PutsBackTheSlotsEntriesFoundInTheBackupsOwnDirectoryOrWritesNothing) {
+// Both restores (slot 0: Restore to Original) over backups of the same layout or another
+// one; each refusal is said, and each archive ends as its backup holds it (the whole
+// file, or the slot's entries) where it can be restored, untouched where not.
+TEST(Restore, PutsBackWhatTheBackupsHoldOrReportsWhyNot) {
+  using enum MessageAnswer;
+  using enum Outcome;
+  const auto gone = [](const char* file) { return [file](RestoreGame& g) { fs::remove(g.Resource(file)); }; };
+  const std::string noTextures = "Backup texture file doesn't exist!", noProps = "Backup props file doesn't exists!",
+                    cannotWrite = "Quorlin cannot change the game's files in\n@\nbecause this user may not ";
   const struct {
     const char* name;
+    int slot;
     MessageAnswer answer;
     int backups;  // 0: of the same layout; 1: laid out otherwise; 2: and slot 12's levels of other lengths
     std::function<void(RestoreGame&)> arrange;
     Outcome outcome;
-    std::string message;  // the start of the last message
+    std::vector<std::string> messages, statuses;  // the messages after the question; "@": the resource folder
+    bool texturesRestored, propsRestored;
   } cases[] = {
-      {"backups of the same layout", MessageAnswer::Yes, 0, nullptr, Outcome::Done, kQuestion},
-      {"answered No", MessageAnswer::No, 0, nullptr, Outcome::Refused, kQuestion},
-      {"backups laid out otherwise", MessageAnswer::Yes, 1, nullptr, Outcome::Done, kQuestion},
-      {"a backup entry of another length", MessageAnswer::Yes, 2, nullptr, Outcome::Refused,
-       "Error 63\nThe backup resource\\textures.mw4b has no entry like textures\\skinb0.tga"},
-      {"no lobby backup", MessageAnswer::Yes, 0, [](RestoreGame& g) { fs::remove(g.Props() + "b"); }, Outcome::Refused,
-       "Backup props file doesn't exists!"},
-      {"no lobby archive", MessageAnswer::Yes, 0, [](RestoreGame& g) { fs::remove(g.Props()); }, Outcome::Refused,
-       "Mechwarrior path is invalid!"},
-      {"an entry past the end of the archive", MessageAnswer::Yes, 0,
-       [](RestoreGame& g) { g.SetRecord(3, 16, 0, 100); }, Outcome::Refused,
-       "Error 62\nInput past end of file: entry textures\\skinb3.tga of resource\\textures.mw4"},
+      {"whole, answered No", 0, No, 0, nullptr, Refused, {}, {}, false, false},
+      {"whole, no props backup", 0, Yes, 0, gone("props.mw4b"), Refused, {noProps}, {kBoth[0], "Done."}, true, false},
+      {"whole, no textures backup", 0, Yes, 0, gone("textures.mw4b"), Refused, {noTextures}, {kBoth[1], "Done."},
+       false, true},
+      {"whole, no backup", 0, Yes, 0, [&](RestoreGame& g) { gone("props.mw4b")(g), gone("textures.mw4b")(g); },
+       Refused, {noTextures, noProps}, {"Done."}, false, false},
+      {"backups of the same layout", 12, Yes, 0, nullptr, Done, {}, kBoth, true, true},
+      {"answered No", 12, No, 0, nullptr, Refused, {}, {}, false, false},
+      {"backups laid out otherwise", 12, Yes, 1, nullptr, Done, {}, kBoth, true, true},
+      {"a backup entry of another length", 12, Yes, 2, nullptr, Refused,
+       {"Error 63\nThe backup resource\\textures.mw4b has no entry like textures\\skinb0.tga"}, {}, false, false},
+      {"no lobby backup", 12, Yes, 0, gone("props.mw4b"), Refused, {noProps}, {}, false, false},
+      {"no lobby archive", 12, Yes, 0, gone("props.mw4"), Refused, {"Mechwarrior path is invalid!"}, {}, false, false},
+      {"an entry past the end of the archive", 12, Yes, 0, [](RestoreGame& g) { g.SetRecord(3, 16, 0, 100); }, Refused,
+       {"Error 62\nInput past end of file: entry textures\\skinb3.tga of resource\\textures.mw4"}, {}, false, false},
 #ifdef __linux__
-      {"a lobby archive that cannot be written", MessageAnswer::Yes, 0,
-       [](RestoreGame& g) { g.readOnly = std::make_unique<test::Immutable>(g.Props()); }, Outcome::EndProgram,
-       "Quorlin cannot change the game's files in\n"},
+      {"whole, a folder that cannot be written", 0, Yes, 0,
+       [](RestoreGame& g) { g.readOnly = std::make_unique<test::Immutable>(g.dir / "resource"); }, EndProgram,
+       {cannotWrite + "create files in it (no permission to write in the folder)."}, {}, false, false},
+      {"a lobby archive that cannot be written", 12, Yes, 0,
+       [](RestoreGame& g) { g.readOnly = std::make_unique<test::Immutable>(g.Props()); }, EndProgram,
+       {cannotWrite + "change props.mw4 in it (no permission to write the file)."}, {}, false, false},
 #endif
   };
   for (const auto& c : cases) {
@@ -147,11 +117,13 @@ TEST(RestoreSlot, PutsBackTheSlotsEntriesFoundInTheBackupsOwnDirectoryOrWritesNo
     const sample::SampleGame backups = c.backups ? ForeignBackups(g, c.backups == 2) : g.layout;
     if (c.arrange) c.arrange(g);
 #ifdef __linux__
-    if (g.readOnly && !g.readOnly->ok()) continue;  // the file system cannot make a file read-only for root
+    if (g.readOnly && !g.readOnly->ok()) continue;  // the file system cannot make it read-only for root
 #endif
     auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
-    if (c.outcome == Outcome::Done) {
-      const auto texturesBackup = ReadBytes(g.Textures() + "b"), propsBackup = ReadBytes(g.Props() + "b");
+    const auto texturesBackup = ReadBytes(g.Textures() + "b"), propsBackup = ReadBytes(g.Props() + "b");
+    if (c.slot == 0 && c.texturesRestored) textures = texturesBackup;
+    if (c.slot == 0 && c.propsRestored) props = propsBackup;
+    if (c.slot != 0 && c.texturesRestored) {  // and the lobby preview: a slot is restored whole or not at all
       for (int level = 0; level < 6; ++level) {
         const std::string name = ExpectedTextureName(12, level);
         test::Put(textures, g.layout.Textures.at(name), test::At(texturesBackup, backups.Textures.at(name)));
@@ -159,27 +131,18 @@ TEST(RestoreSlot, PutsBackTheSlotsEntriesFoundInTheBackupsOwnDirectoryOrWritesNo
       const std::string lobby = ExpectedLobbyName(12);
       test::Put(props, g.layout.Props.at(lobby), test::At(propsBackup, backups.Props.at(lobby)));
     }
-    EXPECT_EQ(g.Restore(c.answer, 12), c.outcome);
-    EXPECT_EQ(g.ui.messages.back().text.substr(0, c.message.size()), c.message);
-    EXPECT_EQ(g.ui.statuses, c.outcome == Outcome::Done ? kBoth : std::vector<std::string>{});
+    EXPECT_EQ(g.Restore(c.answer, c.slot), c.outcome);
+    auto messages = c.messages;
+    messages.insert(messages.begin(), kQuestion);
+    for (auto& m : messages) {
+      if (const auto at = m.find('@'); at != m.npos) m.replace(at, 1, g.dir / "resource");
+    }
+    ASSERT_EQ(g.ui.MessageTexts(), messages);
+    EXPECT_TRUE(g.ui.messages[0].title == "Continue?" && g.ui.messages[0].buttons == MessageButtons::YesNo);
+    EXPECT_EQ(g.ui.messages.back().icon, messages.size() > 1 ? MessageIcon::Critical : MessageIcon::Information);
+    EXPECT_EQ(g.ui.statuses, c.statuses);
     EXPECT_TRUE(SameBytes(ReadBytes(g.Textures()), textures));
     EXPECT_TRUE(SameBytes(ReadBytes(g.Props()), props));
-  }
-}
-
-TEST(WholeFileCopy, ACancelledCopyOrOneWhoseSourceShrinksLeavesTheOldFileAndNoTemporary) {
-  test::TempDir tmp;
-  for (const int way : {0, 1, 2}) {  // cancelled before the first chunk or after it, or the source shrinks
-    sample::WriteFile(tmp / "src", std::vector<uint8_t>(20 * 1024 * 1024, 7));
-    sample::WriteFile(tmp / "dst", {1, 2, 3});
-    EXPECT_THROW(CopyWholeFile(tmp / "src", tmp / "dst",
-                               [&](uint64_t copied, uint64_t) {
-                                 if (copied > 0 && way == 2) fs::resize_file(tmp / "src", 100);
-                                 return way == 2 || (way == 1 && copied == 0);
-                               }),
-                 QuorlinError);
-    EXPECT_EQ(ReadBytes(tmp / "dst"), (std::vector<uint8_t>{1, 2, 3}));
-    EXPECT_EQ(test::Listing(tmp.str()), (std::set<std::string>{"dst", "src"}));
   }
 }
 

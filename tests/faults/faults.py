@@ -63,13 +63,19 @@ class Game:
         game = self.copy(name)
         return game, ["insert", "--slot", "12", self.picture(game)]
 
+    def changed(self, name):
+        """A copy whose slot 12 holds the picture."""
+        game, insert = self.fresh(name)
+        run(insert, game, check=True)
+        return game
+
     picture = staticmethod(lambda game: os.path.join(game, "sample-skin.bmp"))
 
-    def promise(self, name, game, allowed, result=None, cause=None, originals=None):
+    def promise(self, name, game, allowed, result=None, cause=None):
         """Archives wholly old or new (anything while a journal is pending), whole backups, a failure reported."""
         pending = os.path.exists(os.path.join(game, "resource", "quorlin.journal"))
         check(name + ": archives wholly old or wholly new", state(game) in allowed or pending, f"{state(game)}")
-        for a, old in zip(ARCHIVES, originals or self.old):
+        for a, old in zip(ARCHIVES, self.old):
             backup = os.path.join(game, "resource", a + "b")
             if os.path.exists(backup):
                 check(name + ": " + a + "b a complete copy of the original", digest(backup) == old)
@@ -77,25 +83,28 @@ class Game:
             check(name + ": exit 1, the message names the cause", result.returncode == 1 and
                   re.search(cause, result.stderr) is not None, f"status {result.returncode}: {result.stderr}")
 
-    def recovers(self, name, game, args, finals, what=None):
-        """The next run finishes or discards what is left (saying what it finished), then the command works."""
+    def recovers(self, name, game, args, finals, what=None, histories=None):
+        """The next run finishes or discards what is left (saying what it finished; the slot and its history
+        agreeing, wholly before or after), then the command works."""
         pending = os.path.exists(os.path.join(game, "resource", "quorlin.journal"))
         after = run(["status"], game)
         check(name + ": the next run starts", after.returncode == 0, after.stderr)
         if what and pending:
             check(name + ": the next run says what it finished",
                   f"The interrupted {what} was finished from its journal." in after.stderr, after.stderr)
+        if histories:
+            now = (slot12(self, game), tuple(sorted(history(game).items())))
+            check(name + ": the slot and its history agree", now in histories, str(now))
         left = [f for f in os.listdir(os.path.join(game, "resource")) if "quorlin" in f and f not in OURS]
         check(name + ": no journal or temporary file remains", not left, str(left))
         self.promise(name + " then recovered", game, finals)
         check(name + ": the command then succeeds", run(args, game).returncode == 0)
 
 
-def trace_writes(game, args, extra=(), calls=WRITES):
-    """The writing system calls a command makes, in order: (name, n-th of that name, file)."""
-    log = os.path.join(os.path.dirname(game), "trace")
-    subprocess.run(["strace", "-f", "-qq", "-y", "-o", log, "-e", "trace=" + calls, *extra, CLI, "--game", game] + args,
-                   capture_output=True)
+def trace(command, log, calls=WRITES, extra=(), **kw):
+    """The writing system calls a program makes, in order: (name, n-th of that name, file name)."""
+    subprocess.run(["strace", "-f", "-qq", "-y", "-o", log, "-e", "trace=" + calls, *extra] + command,
+                   capture_output=True, **kw)
     found, seen = [], {}
     for m in (re.match(r'(?:\d+ +)?(\w+)\((?:\d+<([^>]*)>|"([^"]*)")?', line) for line in open(log)):
         if m:
@@ -104,31 +113,19 @@ def trace_writes(game, args, extra=(), calls=WRITES):
     return found
 
 
+def trace_writes(game, args, extra=(), calls=WRITES):
+    return trace([CLI, "--game", game] + args, os.path.join(os.path.dirname(game), "trace"), calls, extra)
+
+
+def kill_at(call, n):
+    """strace killing the program before the n-th call of that name."""
+    return ["strace", "-f", "-qq", "-e", "trace=" + call, "-e", f"inject={call}:signal=KILL:when={n}"]
+
+
 def second_archive_write(game, args):
     """The number of the pwrite64 that writes the second range into an archive: killed there, an insert leaves a
     complete journal and a slot half written."""
     return [n for call, n, f in trace_writes(game, args, calls="pwrite64") if f in ARCHIVES][1]
-
-
-def kills(g):
-    """SIGKILL before every writing system call of an insert and of both restores."""
-    for label, args, restoring, what in [("insert", ["insert", "--slot", "12"], False, "Insert Skin into slot 12"),
-                                         ("restore", ["restore", "--yes"], True, "Restore to Original"),
-                                         ("restore --slot", ["restore", "--yes", "--slot", "12"], True,
-                                          "restore of slot 12")]:
-        def prepared():
-            game, insert = g.fresh("kill")
-            if restoring:
-                run(insert, game, check=True)
-            return game, args + ([g.picture(game)] if args[0] == "insert" else [])
-        before, after = (g.new, g.old) if restoring else (g.old, g.new)
-        for call, n, _ in trace_writes(*prepared()):
-            game, full = prepared()
-            name = f"{label}, killed at {call} #{n}"
-            killed = run(full, game, ["strace", "-f", "-qq", "-e", "trace=" + call, "-e", f"inject={call}:signal=KILL:when={n}"])
-            check(name + ": killed", killed.returncode in (-9, 137), f"status {killed.returncode}")
-            g.promise(name, game, {before, after})
-            g.recovers(name, game, full, {before, after}, what)
 
 
 def slot12(g, game):
@@ -164,34 +161,30 @@ def history(game):
     return kept
 
 
-def history_kills(g):
-    """SIGKILL before every writing system call of an undo and of a restore of one slot, each keeping what it
-    replaces: after the next start, the slot and its history agree, wholly before or wholly after."""
-    def inserted(name):
-        game, insert = g.fresh(name)
-        run(insert, game, check=True)
-        return game
-    probe = inserted("probe")
+def kills(g):
+    """SIGKILL before every writing system call of an insert, both restores and an undo: archives wholly old or new,
+    whole backups; the restore of the slot and the undo keep what they replace, and after the next start the slot
+    and its history agree, wholly before or wholly after."""
+    probe = g.changed("probe")
     first, original, new = "slot12-000001.qver", slot12(g, g.template), slot12(g, probe)
-    before_history = {first: original}
-    check("an insert keeps the slot's original entries as its first version", history(probe) == before_history,
+    check("an insert keeps the slot's original entries as its first version", history(probe) == {first: original},
           str(history(probe)))
-    for label, args, after_history in [
-            ("undo", ["undo", "--slot", "12", "--yes"], {"slot12-000002.qver": new}),
-            ("restore --slot with history", ["restore", "--slot", "12", "--yes"],
-             {first: original, "slot12-000002.qver": new})]:
-        outcomes = {(new, tuple(sorted(before_history.items()))), (original, tuple(sorted(after_history.items())))}
-        for call, n, _ in trace_writes(inserted("traced"), args):
-            game = inserted("kill")
+    for label, args, what, kept in [
+            ("insert", ["insert", "--slot", "12"], "Insert Skin into slot 12", None),
+            ("restore", ["restore", "--yes"], "Restore to Original", None),
+            ("restore --slot", ["restore", "--yes", "--slot", "12"], "restore of slot 12",
+             {first: original, "slot12-000002.qver": new}),
+            ("undo", ["undo", "--slot", "12", "--yes"], "undo of slot 12", {"slot12-000002.qver": new})]:
+        def prepared(name):
+            return (g.changed(name), args) if args[0] != "insert" else g.fresh(name)
+        histories = kept and {(new, ((first, original),)), (original, tuple(sorted(kept.items())))}
+        for call, n, _ in trace_writes(*prepared("traced")):
+            game, full = prepared("kill")
             name = f"{label}, killed at {call} #{n}"
-            killed = run(args, game, ["strace", "-f", "-qq", "-e", "trace=" + call, "-e", f"inject={call}:signal=KILL:when={n}"])
+            killed = run(full, game, kill_at(call, n))
             check(name + ": killed", killed.returncode in (-9, 137), f"status {killed.returncode}")
-            after = run(["status"], game)
-            check(name + ": the next run starts", after.returncode == 0, after.stderr)
-            now = (slot12(g, game), tuple(sorted(history(game).items())))
-            check(name + ": the slot and its history agree", now in outcomes, str(now))
-            left = [f for f in os.listdir(os.path.join(game, "resource")) if "quorlin" in f and f not in OURS]
-            check(name + ": no journal or temporary file remains", not left, str(left))
+            g.promise(name, game, {g.old, g.new})
+            g.recovers(name, game, full, {g.old, g.new}, what, histories)
 
 
 def settings_kills(g):
@@ -205,23 +198,15 @@ def settings_kills(g):
                QUORLIN_TEST_AUTO_ANSWER="yes", QUORLIN_TEST_SCREENSHOT=os.path.join(g.root, "grab.png"))
     settings = os.path.join(config, "quorlin", "settings.json")
 
-    def start(game, extra=()):
-        shutil.rmtree(config, ignore_errors=True)
-        return subprocess.run(list(extra) + [WINDOW], capture_output=True, text=True,
-                              env=dict(env, QUORLIN_TEST_FOLDER=game))
     game = g.copy("chosen")
-    log = os.path.join(g.root, "trace")
-    start(game, ["strace", "-f", "-qq", "-y", "-o", log, "-e", "trace=" + WRITES])
-    calls, seen = [], {}
-    for m in (re.match(r'(?:\d+ +)?(\w+)\((?:\d+<([^>]*)>|"([^"]*)")?', line) for line in open(log)):
-        if m:
-            seen[m.group(1)] = seen.get(m.group(1), 0) + 1
-            if "settings.json" in (m.group(2) or m.group(3) or ""):
-                calls.append((m.group(1), seen[m.group(1)]))
+    chosen = dict(env, QUORLIN_TEST_FOLDER=game)
+    shutil.rmtree(config, ignore_errors=True)
+    calls = [(c, n) for c, n, f in trace([WINDOW], os.path.join(g.root, "trace"), env=chosen) if "settings.json" in f]
     check("the settings file is written by the window", bool(calls), str(calls))
     for call, n in calls:
         name = f"settings file, killed at {call} #{n}"
-        start(game, ["strace", "-f", "-qq", "-e", "trace=" + call, "-e", f"inject={call}:signal=KILL:when={n}"])
+        shutil.rmtree(config, ignore_errors=True)
+        subprocess.run(kill_at(call, n) + [WINDOW], capture_output=True, env=chosen)
         text = open(settings).read() if os.path.exists(settings) else None
         whole = text is None or json.loads(text).get("game_folder") == game
         check(name + ": missing or whole", whole, str(text))
@@ -232,12 +217,23 @@ def settings_kills(g):
               ("Do you want to choose" in again.stderr) == (text is None), again.stderr + str(left))
 
 
+def inserted_within(name, game, picture, megabytes, *options):
+    """insert --slot 12 of the picture, its peak memory checked: the exit status and standard error."""
+    p = subprocess.Popen([CLI, "--game", game, "insert", "--slot", "12", *options, picture], stdout=subprocess.DEVNULL,
+                         stderr=subprocess.PIPE, text=True)
+    err = p.stderr.read()
+    _, status, usage = os.wait4(p.pid, 0)
+    if not SANITIZED:
+        check(f"{name}: peak memory under {megabytes} MB", usage.ru_maxrss < megabytes * 1024, f"{usage.ru_maxrss} kB")
+    return os.waitstatus_to_exitcode(status), err
+
+
 def large_pictures(g):
     """A 4096x4096 picture scaled down with insert --fit in bounded memory; a header that lies about the size is
     refused with nothing written."""
     game = g.copy("large")
     side = 4096
-    rows = b"".join(b"\0" + bytes((x * 7 + y) & 255 for x in range(side * 3)) for y in range(0, side, 1) if True)
+    rows = b"".join(b"\0" + bytes((x * 7 + y) & 255 for x in range(side * 3)) for y in range(side))
     ihdr = struct.pack(">IIBBBBB", side, side, 8, 2, 0, 0, 0)
     chunk = lambda k, d: struct.pack(">I", len(d)) + k + d + struct.pack(">I", zlib.crc32(k + d))
     png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(rows, 1)) + chunk(b"IEND", b"")
@@ -246,13 +242,8 @@ def large_pictures(g):
     open(lying, "wb").write(png[:len(png) // 3] + chunk(b"IEND", b""))  # the size of 4096, a third of the pixels
     for name, picture, ok in [("a 4096x4096 picture with --fit", path, True), ("a lying header", lying, False)]:
         before = state(game)
-        p = subprocess.Popen([CLI, "--game", game, "insert", "--slot", "12", "--fit", picture], stdout=subprocess.PIPE,
-                             stderr=subprocess.PIPE, text=True)
-        err = p.stderr.read()
-        _, status, usage = os.wait4(p.pid, 0)
-        check(name + (": inserted" if ok else ": refused"), (os.waitstatus_to_exitcode(status) == 0) == ok, err)
-        if not SANITIZED:
-            check(name + ": peak memory under 200 MB", usage.ru_maxrss < 200 * 1024, f"{usage.ru_maxrss} kB")
+        status, err = inserted_within(name, game, picture, 200, "--fit")
+        check(name + (": inserted" if ok else ": refused"), (status == 0) == ok, err)
         if not ok:
             check(name + ": nothing written", state(game) == before and "Cannot read" in err, err)
 
@@ -274,14 +265,10 @@ def failing_flushes(g):
 
 def failing_restores(g):
     """A whole restore whose copy of either backup fails half-way: reported, exit 1, that archive left as it was."""
-    def inserted():
-        game, args = g.fresh("restore")
-        run(args, game, check=True)
-        return game
     for i, a in enumerate(ARCHIVES):
-        n = [n for call, n, f in trace_writes(inserted(), ["restore", "--yes"]) if call == "write" and
+        n = [n for call, n, f in trace_writes(g.changed("restore"), ["restore", "--yes"]) if call == "write" and
              f.startswith(a + ".quorlin-")][-1]
-        game = inserted()
+        game = g.changed("restore")
         r = run(["restore", "--yes"], game, ["strace", "-qq", "-e", "trace=write", "-e", f"inject=write:error=ENOSPC:when={n}"])
         name = f"restore, a write of the {a} copy failing"
         check(name + ": exit 1, reported", r.returncode == 1 and re.search(r"Could not restore resource\\" + re.escape(a) +
@@ -364,7 +351,7 @@ def permissions(g):
 
     game, args = g.fresh("stuck")
     n = second_archive_write(*g.fresh("probe"))
-    run(args, game, ["strace", "-qq", "-e", "trace=pwrite64", "-e", f"inject=pwrite64:signal=KILL:when={n}"])
+    run(args, game, kill_at("pwrite64", n))
     subprocess.run(["chown", "-R", "65534:65534", game], check=True)
     os.chmod(os.path.join(game, "resource", "textures.mw4"), 0o444)
     stuck = state(game)
@@ -426,13 +413,8 @@ def pictures(g):
     for name, data in cases.items():
         path = os.path.join(game, name)
         open(path, "wb").write(data)
-        p = subprocess.Popen([CLI, "--game", game, "insert", "--slot", "12", path], stdout=subprocess.PIPE,
-                             stderr=subprocess.PIPE, text=True)
-        err = p.stderr.read()
-        _, status, usage = os.wait4(p.pid, 0)
-        check(name + ": refused", os.waitstatus_to_exitcode(status) == 1 and (name in err or "8000x8000" in err), err)
-        if not SANITIZED:
-            check(name + ": peak memory under 40 MB", usage.ru_maxrss < 40 * 1024, f"{usage.ru_maxrss} kB")
+        status, err = inserted_within(name, game, path, 40)
+        check(name + ": refused", status == 1 and (name in err or "8000x8000" in err), err)
         check(name + ": nothing written", state(game) == g.old)
     r = run(["insert", "--slot", "12", os.path.join(game, "sample-skin.png")], game)
     check("a PNG file, read through the picture module: inserted", r.returncode == 0 and state(game) == g.new, r.stderr)
@@ -477,7 +459,7 @@ def main():
     root = tempfile.mkdtemp(prefix="quorlin-faults-")
     # The programs' settings live here, not in the home of whoever runs the suite.
     os.environ["XDG_CONFIG_HOME"] = os.path.join(root, "config")
-    groups = [kills, history_kills, settings_kills, flush_order, failing_flushes, failing_restores, size_limits,
+    groups = [kills, settings_kills, flush_order, failing_flushes, failing_restores, size_limits,
               failing_opens, two_at_once, pictures, large_pictures]
     if os.geteuid() == 0:  # mounting, and running as an ordinary user, need root
         groups += [full_disk, permissions]
