@@ -1,5 +1,4 @@
-// The journal that makes in-place writes crash-safe: what it refuses to read, what
-// the next start does with one an interrupted run left, and the one-writer lock.
+// The journal that makes in-place writes crash-safe: what it refuses, what the next start does with one, the lock.
 #include "archive/journal.h"
 
 #include <gtest/gtest.h>
@@ -19,12 +18,9 @@ using test::SameBytes;
 
 TEST(Journal, ReadsBackWhatWasWrittenAndNothingDamagedOrForeign) {
   // A position past 4 GiB, and a length that leaves bytes after the last whole word.
-  Journal j{"Insert Skin into slot 12",
-            {{kTexturesArchive, 1000}, {kPropsArchive, 20}},
-            {{0, 5, {1, 2, 3}}, {1, 0x100000007, {9}}},
-            {1},
-            {"slot12-000003.qver"},
-            {"slot12-000001.qver", "slot9-000020.qver"}};
+  const Journal j{"Insert Skin into slot 12", {{kTexturesArchive, 1000}, {kPropsArchive, 20}},
+                  {{0, 5, {1, 2, 3}}, {1, 0x100000007, {9}}}, {1}, {"slot12-000003.qver"},
+                  {"slot12-000001.qver", "slot9-000020.qver"}};
   const auto bytes = EncodeJournal(j);
   ASSERT_NE(bytes.size() % 8, 0u);
   const auto back = DecodeJournal(bytes);
@@ -57,16 +53,14 @@ TEST(Journal, TheNextStartFinishesACompleteOneUnlessItsArchivesChanged) {
   auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
   Journal journal{
       "Insert Skin into slot 12", {{kTexturesArchive, textures.size()}, {kPropsArchive, props.size()}}, {}, {}, {}, {}};
-  for (int level = 0; level < 7; ++level) {
-    const auto& place =
-        level < 6 ? g.layout.Textures.at(ExpectedTextureName(12, level)) : g.layout.Props.at(ExpectedLobbyName(12));
-    journal.Writes.push_back(
-        {level < 6 ? uint8_t{0} : uint8_t{1}, place.Offset, test::LevelTarga(picture, level < 6 ? 512 >> level : 32)});
+  for (int level = 0; level < 6; ++level) {
+    const auto& place = g.layout.Textures.at(ExpectedTextureName(12, level));
+    journal.Writes.push_back({0, place.Offset, test::LevelTarga(picture, 512 >> level)});
   }
-  const std::string finished = "The interrupted Insert Skin into slot 12 was finished from its journal.",
-                    changed =
-                        "The journal of an interrupted Insert Skin into slot 12 no longer fits resource\\props.mw4, "
-                        "which has changed since; it was discarded and nothing was written.";
+  journal.Writes.push_back({1, g.layout.Props.at(ExpectedLobbyName(12)).Offset, test::LevelTarga(picture, 32)});
+  const std::string finished = "The interrupted Insert Skin into slot 12 was finished from its journal.";
+  const std::string changed = "The journal of an interrupted Insert Skin into slot 12 no longer fits resource\\props"
+                              ".mw4, which has changed since; it was discarded and nothing was written.";
   for (const bool longer : {true, false}) {  // props.mw4 a byte longer than the journal says, then as long
     auto t = textures, p = props;
     if (longer) p.push_back(0);
@@ -90,9 +84,8 @@ TEST(Journal, WhileAnotherCopyHoldsTheLockNothingIsWrittenOrFinished) {
   sample::WriteFile(g.Resource("quorlin.journal"), {1, 2, 3});  // the other copy's, still being written
   const auto textures = ReadBytes(g.Textures());
   g.LoadPicture(test::PositionPicture());
-  const std::vector<std::string> busy = {
-      "Another copy of Quorlin is writing to the game's files right now. Nothing "
-      "has been changed; try again when it has finished."};
+  const std::vector<std::string> busy = {"Another copy of Quorlin is writing to the game's files right now. Nothing "
+                                         "has been changed; try again when it has finished."};
   EXPECT_EQ(g.Insert(12), Outcome::Refused);
   EXPECT_TRUE(g.ui.MessageTexts() == busy && !fs::exists(g.Textures() + "b"));
   sample::WriteFile(g.Textures() + "b", {}), sample::WriteFile(g.Props() + "b", {});  // backups that would harm

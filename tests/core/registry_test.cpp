@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "platform/paths.h"
 #include "samplegame/sample_game.h"
@@ -25,28 +26,19 @@ TEST(GameKey, ValuesAreReadFromWinesSystemRegAsTheRegistryHandsThemOut) {
       "[Software\\\\After] 2\n\"Missing\"=\"not this key\"\n";
   const auto key = ParseWineRegistryKey(reg, "Software\\Microsoft\\Microsoft Games\\Mechwarrior Vengeance");
   ASSERT_TRUE(key.has_value());
-  const struct {
-    const char* name;
-    long code;
-    const char* value;  // "kept": left as it was
-  } cases[] = {
+  const std::tuple<const char*, long, const char*> cases[] = {  // name, result, value ("kept": left as it was)
       {"EXE Path", 0, "C:\\Program Files\\\"MW\" \xe9?"},  // escapes; a character beyond Latin-1 becomes ?
       {"exe path", 0, "C:\\Program Files\\\"MW\" \xe9?"},
-      {"CDPath", -1, "kept"},  // REG_EXPAND_SZ is not read
-      {"Number", 0, "42"},
-      {"Minus", 0, "-1"},  // a 32-bit signed number
-      {"Bytes", -1, "kept"},
-      {"Wide", 0, "AB"},
-      {"NoZero", 0, "ab"},  // the last character is taken for the terminating zero
-      {"Broken", kRegFileNotFound, "kept"},
-      {"Long", kRegFileNotFound, "kept"},  // more than 32 bits
-      {"Missing", kRegFileNotFound, "kept"},
-      {"", 0, "de\tfault"},
+      {"CDPath", -1, "kept"}, {"Bytes", -1, "kept"},  // REG_EXPAND_SZ and REG_BINARY are not read
+      {"Number", 0, "42"}, {"Minus", 0, "-1"},        // a 32-bit signed number
+      {"Wide", 0, "AB"}, {"NoZero", 0, "ab"},          // without a zero, the last character is taken for it
+      {"Broken", kRegFileNotFound, "kept"}, {"Long", kRegFileNotFound, "kept"},  // more than 32 bits
+      {"Missing", kRegFileNotFound, "kept"}, {"", 0, "de\tfault"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [name, code, want] : cases) {
     std::string value = "kept";
-    EXPECT_EQ(ReadRegistryValue(*key, c.name, value), c.code) << c.name;
-    EXPECT_EQ(value, c.value) << c.name;
+    EXPECT_EQ(ReadRegistryValue(*key, name, value), code) << name;
+    EXPECT_EQ(value, want) << name;
   }
   EXPECT_FALSE(ParseWineRegistryKey(reg, "Software\\Microsoft").has_value());
 }
@@ -60,10 +52,7 @@ TEST(PathMapping, DriveLettersGoThroughDosdevicesAndLetterCaseIsResolved) {
   fs::create_directory_symlink("../drive_c", prefix.path() / "dosdevices" / "c:");
   sample::WriteFile(prefix / "drive_c/Games/MechWarrior/Resource/Textures.MW4", {1});
   const std::string found = prefix / "dosdevices/c:/Games/MechWarrior/Resource/Textures.MW4";
-  const struct {
-    const char* windowsPath;
-    std::string native;  // empty: no file there
-  } cases[] = {
+  const std::pair<const char*, std::string> cases[] = {  // a Windows path, the native file (empty: none)
       {"c:\\GAMES\\mechwarrior\\resource\\textures.mw4", found},
       {"C:\\Games\\MechWarrior\\\\resource\\textures.mw4", found},
       // A part that exists in no letter case is kept as written.
@@ -73,10 +62,10 @@ TEST(PathMapping, DriveLettersGoThroughDosdevicesAndLetterCaseIsResolved) {
       {"D:\\Games\\MechWarrior\\resource\\textures.mw4", ""},  // no link for D:
       {"C:\\Games\\MechWarrior\\resource", ""},                // a folder is not a file
   };
-  for (const auto& c : cases) {
-    const std::string native = MapToNative(c.windowsPath, prefix.str());
-    EXPECT_EQ(c.native.empty() ? "" : native, c.native);
-    EXPECT_EQ(NativeFileExists(native), c.native == found) << c.windowsPath;
+  for (const auto& [windowsPath, want] : cases) {
+    const std::string native = MapToNative(windowsPath, prefix.str());
+    EXPECT_EQ(want.empty() ? "" : native, want);
+    EXPECT_EQ(NativeFileExists(native), want == found) << windowsPath;
   }
   EXPECT_FALSE(FileExists("", 0));
 }

@@ -16,6 +16,7 @@ namespace fs = std::filesystem;
 using test::ReadBytes;
 
 std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+void WriteText(const std::string& path, const std::string& t) { sample::WriteFile(path, {t.begin(), t.end()}); }
 
 TEST(Settings, TheFileIsReadAsTheProgramWroteItAndWhatElseItHoldsIsKept) {
   test::TempDir dir;
@@ -29,8 +30,7 @@ TEST(Settings, TheFileIsReadAsTheProgramWroteItAndWhatElseItHoldsIsKept) {
   EXPECT_EQ(nlohmann::json::parse(Text(ReadBytes(path))),
             (nlohmann::json{{"game_folder", "/games/mw4 \xC3\xA9"}, {"picture_folder", "/art"}, {"smooth_levels", true}}));
   EXPECT_EQ(file.Load(ui), settings);
-  sample::WriteFile(path, {'{', '"', 'w', '"', ':', '[', '1', ']', ',', '"', 's', 'm', 'o', 'o', 't', 'h', '_', 'l',
-                           'e', 'v', 'e', 'l', 's', '"', ':', 't', 'r', 'u', 'e', '}'});
+  WriteText(path, R"({"w":[1],"smooth_levels":true})");
   file.Save({std::nullopt, "/p", false}, ui);  // a key of another program's stays
   EXPECT_EQ(nlohmann::json::parse(Text(ReadBytes(path))),
             (nlohmann::json{{"w", {1}}, {"picture_folder", "/p"}, {"smooth_levels", false}}));
@@ -39,42 +39,31 @@ TEST(Settings, TheFileIsReadAsTheProgramWroteItAndWhatElseItHoldsIsKept) {
 }
 
 TEST(Settings, ADamagedUnreadableOrUnwritableFileIsPassedOverWithOneNotice) {
-  const struct {
-    const char* name;
-    std::function<void(const std::string& path)> spoil;
-    bool loads;  // what Load still reads (defaults when not)
-    std::string notice;  // "@" stands for the file's path
-  } cases[] = {
-      {"not JSON", [](const std::string& p) { sample::WriteFile(p, {'{', 'x'}); }, false,
-       "The settings file @ could not be read (it is damaged); it was passed over."},
-      {"a list, not an object", [](const std::string& p) { sample::WriteFile(p, {'[', '1', ']'}); }, false,
-       "The settings file @ could not be read (it is damaged); it was passed over."},
-      {"a folder name that is a number",
-       [](const std::string& p) {
-         const std::string t = R"({"game_folder": 7})";
-         sample::WriteFile(p, std::vector<uint8_t>(t.begin(), t.end()));
-       },
-       false, "The settings file @ could not be read (it is damaged); it was passed over."},
-      {"a folder in its place", [](const std::string& p) { fs::create_directories(p); }, true,
-       "The settings file @ could not be read (Cannot "},
+  const std::string damaged = "The settings file @ could not be read (it is damaged); it was passed over.";
+  // The file's text (empty: a folder in its place), and the notice ("@" stands for the file's path).
+  const std::pair<std::string, std::string> cases[] = {
+      {"{x", damaged},
+      {"[1]", damaged},
+      {R"({"game_folder": 7})", damaged},
+      {"", "The settings file @ could not be read (Cannot "},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [text, want] : cases) {
+    SCOPED_TRACE(text);
     test::TempDir dir;
     const std::string path = dir / "settings.json";
-    c.spoil(path);
+    text.empty() ? (void)fs::create_directories(path) : WriteText(path, text);
     test::RecordingFrontEnd ui;
     SettingsFile file(path);
     EXPECT_EQ(file.Load(ui), Settings{});
     file.Load(ui);
     file.Save({"/g", std::nullopt, true}, ui);
-    std::string notice = c.notice;
+    std::string notice = want;
     notice.replace(notice.find('@'), 1, path);
     ASSERT_EQ(ui.statuses.size(), 1u) << "one notice, however often the file is met";
     EXPECT_EQ(ui.statuses[0].substr(0, notice.size()), notice);
-    // A damaged file is written anew; a folder in the way stays (and the setting lasts the run).
-    EXPECT_EQ(fs::is_regular_file(path), !c.loads);
-    if (!c.loads) {
+    // A damaged file is written anew and read back; a folder in the way stays.
+    EXPECT_EQ(fs::is_regular_file(path), !text.empty());
+    if (!text.empty()) {
       EXPECT_EQ(file.Load(ui), (Settings{"/g", std::nullopt, true}));
     }
   }

@@ -50,26 +50,22 @@ inline void Put(std::vector<uint8_t>& file, const sample::Placed& place, const s
 }
 
 // The bytes with some of them changed: {offset, new value} pairs.
-inline std::vector<uint8_t> With(std::vector<uint8_t> bytes,
-                                 std::initializer_list<std::pair<size_t, uint8_t>> changes) {
-  for (const auto& [at, value] : changes) bytes.at(at) = value;
+inline std::vector<uint8_t> With(std::vector<uint8_t> bytes, std::initializer_list<std::pair<size_t, uint8_t>> edits) {
+  for (const auto& [at, value] : edits) bytes.at(at) = value;
   return bytes;
 }
 
-// The stored Targa image of a square level: the 18-byte header, then pixel (x, y) = picture
-// pixel (x * step, y * step), or with box the rounded average of its step x step block.
+// A square level as stored: an 18-byte Targa header, then picture pixel (x * step, y * step) or, with box,
+// the rounded average of its step x step block.
 inline std::vector<uint8_t> LevelTarga(const ImageBuffer& picture, int side, bool box = false) {
   const auto lo = static_cast<uint8_t>(side & 0xFF), hi = static_cast<uint8_t>(side >> 8);
   std::vector<uint8_t> out = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, lo, hi, lo, hi, 24, 0x20};
   const int step = picture.Width / side, n = box ? step : 1;
-  for (int y = 0; y < side; ++y) {
-    for (int x = 0; x < side; ++x) {
-      for (int c = 0; c < 3; ++c) {
-        int sum = 0;
-        for (int j = 0; j < n * n; ++j) sum += picture.Pixels[picture.Offset(x * step + j % n, y * step + j / n) + c];
-        out.push_back(static_cast<uint8_t>((sum + n * n / 2) / (n * n)));
-      }
-    }
+  for (int i = 0; i < side * side * 3; ++i) {  // row by row, each pixel's three channels in turn
+    const int x = i / 3 % side, y = i / 3 / side, c = i % 3;
+    int sum = 0;
+    for (int j = 0; j < n * n; ++j) sum += picture.Pixels[picture.Offset(x * step + j % n, y * step + j / n) + c];
+    out.push_back(static_cast<uint8_t>((sum + n * n / 2) / (n * n)));
   }
   return out;
 }
@@ -80,12 +76,10 @@ inline ImageBuffer PositionPicture(int width = 512, int height = 0) {
   image.Width = width;
   image.Height = height > 0 ? height : width;
   image.BitsPerPixel = 24;
-  for (int y = 0; y < image.Height; ++y) {
-    for (int x = 0; x < image.Width; ++x) {
-      image.Pixels.insert(image.Pixels.end(),
-                          {static_cast<uint8_t>(x), static_cast<uint8_t>(y),
-                           static_cast<uint8_t>((x >> 8 | y >> 8 << 1) | (((x * 7) ^ (y * 13)) & 0xF8))});
-    }
+  for (int i = 0; i < image.Width * image.Height; ++i) {
+    const int x = i % image.Width, y = i / image.Width;
+    const auto mixed = static_cast<uint8_t>((x >> 8 | y >> 8 << 1) | (((x * 7) ^ (y * 13)) & 0xF8));
+    image.Pixels.insert(image.Pixels.end(), {static_cast<uint8_t>(x), static_cast<uint8_t>(y), mixed});
   }
   return image;
 }
@@ -100,12 +94,11 @@ inline std::vector<uint8_t> Targa(const ImageBuffer& image, uint8_t descriptor =
     out[at] = static_cast<uint8_t>(value), out[at + 1] = static_cast<uint8_t>(value >> 8);
   }
   out.resize(out.size() + idLength + mapEntries * 3u, 'I');
-  for (int r = 0; r < image.Height; ++r) {
-    const int y = (descriptor & 0x20) ? r : image.Height - 1 - r;
-    for (int i = 0; i < image.Width; ++i) {
-      const uint8_t* p = image.Pixels.data() + image.Offset((descriptor & 0x10) ? image.Width - 1 - i : i, y);
-      out.insert(out.end(), p, p + 3);
-    }
+  for (int k = 0; k < image.Width * image.Height; ++k) {  // the k-th pixel stored
+    const int r = k / image.Width, i = k % image.Width;
+    const int x = (descriptor & 0x10) ? image.Width - 1 - i : i, y = (descriptor & 0x20) ? r : image.Height - 1 - r;
+    const uint8_t* p = image.Pixels.data() + image.Offset(x, y);
+    out.insert(out.end(), p, p + 3);
   }
   return out;
 }
@@ -133,9 +126,7 @@ class Immutable {
   explicit Immutable(std::string path) : path_(std::move(path)), ok_(Chattr("+i")) {}
   ~Immutable() { Release(); }
   bool ok() const { return ok_; }
-  void Release() {
-    if (std::exchange(ok_, false)) Chattr("-i");
-  }
+  void Release() { if (std::exchange(ok_, false)) Chattr("-i"); }
 
  private:
   bool Chattr(const char* flag) const {
@@ -148,9 +139,8 @@ class Immutable {
 
 // A generated game in its own folder, its archives' layout, and a program state and recording ui over it.
 struct TestGame {
-  explicit TestGame(const sample::GameOptions& options = SmallGame()) {
-    layout = sample::WriteSampleGame(dir.str(), options);
-  }
+  explicit TestGame(const sample::GameOptions& options = SmallGame())
+      : layout(sample::WriteSampleGame(dir.str(), options)) {}
   Outcome Start() {
     state = ProgramState{};
     ui = RecordingFrontEnd{};
@@ -167,8 +157,7 @@ struct TestGame {
   // A picture as a successful File > Open leaves it.
   void LoadPicture(const ImageBuffer& picture) { state.LoadedImage = picture; }
   // A command as the window runs it: files opened afresh, closed when it ends.
-  template <typename Command>
-  Outcome Run(Command command) {
+  Outcome Run(auto command) {
     ui = RecordingFrontEnd{};
     state.Archives.Close();
     const Outcome outcome = command();
