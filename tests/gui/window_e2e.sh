@@ -1,20 +1,14 @@
 #!/usr/bin/env bash
-# The Qt window for real on Xvfb, driven through its dialogs and menus with xdotool:
-#  - no game anywhere: the player says Yes to choosing the folder and types it into Qt's folder
-#    dialog; the folder is remembered, and the next start goes straight to it;
-#  - the picture dropped onto the window (the drag's events sent to it), Skin > 12, Edit > Insert
-#    Skin, then Edit > Undo Last Change to Slot: the archives are the originals again, byte for
-#    byte, and the slot's history holds what the undo replaced; two files dropped are refused;
-#  - the Skin menu opened, grabbed: slot 12's icon is the sample picture's preview with the dot.
-#   window_e2e.sh QUORLIN MAKE-SAMPLE-GAME   (QUORLIN_GRABS=DIR keeps the grab of the Skin menu)
+# The Qt window for real on Xvfb, driven through its dialogs and menus with xdotool: with no game
+# found, the folder typed into Qt's folder dialog is taken and remembered, and the next start goes
+# straight to it; a picture dropped (the drag's events sent to the window) is opened and inserted,
+# Edit > Undo Last Change to Slot gives the original archives back, keeping what it replaced; two
+# files dropped are refused; the open Skin menu, grabbed, shows slot 12's preview with its mark.
+#   window_e2e.sh QUORLIN MAKE-SAMPLE-GAME   (QUORLIN_GRABS=DIR keeps the grab of the Skin menu, as BMP)
 set -euo pipefail
 window="$1" maker="$2"
 work="$(mktemp -d /tmp/quorlin-qt-e2e.XXXXXX)"
-cleanup() {
-  [ -n "${xserver:-}" ] && kill "$xserver" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap '[ -n "${xserver:-}" ] && kill "$xserver" 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; cat "$work/window.log" 2>/dev/null; exit 1; }
 wait_for() {  # a condition, up to 30 seconds
   for _ in $(seq 150); do eval "$1" && return 0; sleep 0.2; done
@@ -56,9 +50,7 @@ cmp -s "$work/game/resource/textures.mw4" "$work/original/textures.mw4" && fail 
 keys alt+e u                      # Edit > Undo Last Change to Slot, its question answered Yes by the aid
 wait_for '[ -f "$work/game/resource/quorlin-history/slot12-000002.qver" ]'
 sleep 1
-for a in textures.mw4 props.mw4; do
-  cmp -s "$work/game/resource/$a" "$work/original/$a" || fail "$a after the undo is not the original"
-done
+for a in textures.mw4 props.mw4; do cmp -s "$work/game/resource/$a" "$work/original/$a" || fail "$a after the undo"; done
 [ ! -e "$work/game/resource/quorlin-history/slot12-000001.qver" ] || fail "the version brought back was kept too"
 grep -q "message: Continue?: Restoring may require you to rerun the Zandel!" "$work/window.log" || fail "Undo did not ask"
 keys alt+e i                      # the picture in again, for the Skin menu's mark
@@ -70,30 +62,20 @@ echo "ok   Insert Skin then Undo Last Change to Slot gave the original archives 
 # The next start: straight to the remembered folder, with two files dropped (refused with one
 # message), the Skin menu grabbed open.
 QUORLIN_TEST_DROP="$work/game/sample-skin.bmp;$work/game/sample-skin.png" \
-  QUORLIN_TEST_AUTO_ANSWER=yes QUORLIN_TEST_OPEN_MENU=skin QUORLIN_TEST_SCREENSHOT="$work/menu.png" timeout 60 \
+  QUORLIN_TEST_AUTO_ANSWER=yes QUORLIN_TEST_OPEN_MENU=skin QUORLIN_TEST_SCREENSHOT="$work/menu.bmp" timeout 60 \
   "$window" >"$work/window.log" 2>&1 || fail "the second start did not come up and end with 0"
 [ "$(grep -c "message:" "$work/window.log")" = 1 ] &&
   grep -q "message: Quorlin: Drop one picture file onto the window to open it." "$work/window.log" ||
   fail "the second start did not say just that two files cannot be dropped"
-if [ -n "${QUORLIN_GRABS:-}" ]; then cp "$work/menu.png" "$QUORLIN_GRABS/skin-menu.png"; fi
-python3 - "$work/menu.png" "$work/game/sample-skin.bmp" <<'PY'
-import struct, sys, zlib
-png, bmp = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
-# The grab: an 8-bit RGB or RGBA PNG; undo its filters row by row.
-chunks, at = {}, 8
-while at < len(png):
-    n, kind = struct.unpack(">I4s", png[at:at + 8]); chunks.setdefault(kind, b""); chunks[kind] += png[at + 8:at + 8 + n]; at += 12 + n
-w, h, depth, colour = struct.unpack(">IIBB", chunks[b"IHDR"][:10])
-px = {2: 3, 6: 4}[colour]; assert depth == 8
-raw, rows, prev = zlib.decompress(chunks[b"IDAT"]), [], bytearray(w * px)
-for y in range(h):
-    f, line = raw[y * (w * px + 1)], bytearray(raw[y * (w * px + 1) + 1:(y + 1) * (w * px + 1)])
-    for i in range(len(line)):
-        a, b, c = line[i - px] if i >= px else 0, prev[i], prev[i - px] if i >= px else 0
-        p = a + b - c; pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-        line[i] = (line[i] + [0, a, b, (a + b) // 2, a if pa <= pb and pa <= pc else b if pb <= pc else c][f]) & 255
-    rows.append(line); prev = line
-pixel = lambda x, y: tuple(rows[y][x * px:x * px + 3])
+if [ -n "${QUORLIN_GRABS:-}" ]; then cp "$work/menu.bmp" "$QUORLIN_GRABS/skin-menu.bmp"; fi
+python3 - "$work/menu.bmp" "$work/game/sample-skin.bmp" <<'PY'
+import struct, sys
+grab, bmp = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
+(top,), (w, stored), (bits,) = struct.unpack("<I", grab[10:14]), struct.unpack("<ii", grab[18:26]), struct.unpack("<H", grab[28:30])
+h = abs(stored)
+def pixel(x, y):  # RGB; the grab's rows are stored bottom-up unless its height is negative
+    at = top + (h - 1 - y if stored > 0 else y) * ((w * bits // 8 + 3) & ~3) + x * bits // 8
+    return grab[at + 2], grab[at + 1], grab[at]
 # Slot 12's preview: the sample picture sampled every 16 pixels (bitmap rows bottom-up, blue green red).
 def sample(x, y):
     i = 54 + (511 - 16 * y) * 1536 + 16 * x * 3
