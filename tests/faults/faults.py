@@ -81,9 +81,8 @@ class Game:
                 check(name + ": " + a + "b a complete copy of the original", digest(backup) == old)
 
     def survives(self, name, game, args, allowed, result=None, cause=None, finals=None, what=None, histories=None):
-        """The files whole (a failure reported with exit status 1, its cause on standard error); then the next run
-        finishes or discards what is left (saying what it finished; the slot and its history agreeing, wholly
-        before or after), and the command works."""
+        """The files whole, a failure reported (exit 1, its cause on standard error); the next run finishes or
+        discards what is left (saying what it finished; the slot and its history agreeing), then the command works."""
         self.whole(name, game, allowed)
         if result is not None:
             check(name + ": exit 1, the message names the cause", result.returncode == 1 and
@@ -102,17 +101,14 @@ class Game:
         check(name + ": the command then succeeds", run(args, game).returncode == 0)
 
 
-def trace(command, log, calls=WRITES, extra=(), **kw):
-    """The writing system calls a program makes, in order: (name, n-th of that name, file name)."""
-    subprocess.run(["strace", "-f", "-qq", "-y", "-o", log, "-e", "trace=" + calls, *extra] + command,
-                   capture_output=True, **kw)
+def trace(game, args, calls=WRITES, extra=(), program=None, **kw):
+    """The writing system calls quorlin-cli (or the program given) makes, in order: (name, n-th of that name, file)."""
+    log = os.path.join(os.path.dirname(game), "trace")
+    subprocess.run(["strace", "-f", "-qq", "-y", "-o", log, "-e", "trace=" + calls, *extra] +
+                   (program or [CLI, "--game", game] + args), capture_output=True, **kw)
     found = [(m.group(1), os.path.basename(m.group(2) or m.group(3) or "")) for m in
              (re.match(r'(?:\d+ +)?(\w+)\((?:\d+<([^>]*)>|"([^"]*)")?', line) for line in open(log)) if m]
     return [(call, sum(c == call for c, _ in found[:i + 1]), f) for i, (call, f) in enumerate(found)]
-
-
-def trace_writes(game, args, extra=(), calls=WRITES):
-    return trace([CLI, "--game", game] + args, os.path.join(os.path.dirname(game), "trace"), calls, extra)
 
 
 def inject(call, what, when, *options):
@@ -122,7 +118,7 @@ def inject(call, what, when, *options):
 
 def second_archive_write(game, args):
     """The pwrite64 writing an archive's second range: killed there, an insert leaves its journal, half a slot."""
-    return [n for call, n, f in trace_writes(game, args, calls="pwrite64") if f in ARCHIVES][1]
+    return [n for call, n, f in trace(game, args, "pwrite64") if f in ARCHIVES][1]
 
 
 def slot12(g, game):
@@ -171,7 +167,7 @@ def kills(g):
             ("undo", ["undo", "--slot", "12", "--yes"], "undo of slot 12", {"slot12-000002.qver": new})]:
         prepared = lambda name: g.fresh(name) if args[0] == "insert" else (g.changed(name), args)
         histories = kept and {(new, ((first, original),)), (original, tuple(sorted(kept.items())))}
-        for call, n, _ in trace_writes(*prepared("traced")):
+        for call, n, _ in trace(*prepared("traced")):
             game, full = prepared("kill")
             name = f"{label}, killed at {call} #{n}"
             killed = run(full, game, inject(call, "signal=KILL", n))
@@ -193,7 +189,7 @@ def settings_kills(g):
     game = g.copy("chosen")
     chosen = dict(env, QUORLIN_TEST_FOLDER=game)
     shutil.rmtree(config, ignore_errors=True)
-    calls = [(c, n) for c, n, f in trace([WINDOW], os.path.join(g.root, "trace"), env=chosen) if "settings.json" in f]
+    calls = [(c, n) for c, n, f in trace(game, [], program=[WINDOW], env=chosen) if "settings.json" in f]
     check("the settings file is written by the window", bool(calls), str(calls))
     for call, n in calls:
         name = f"settings file, killed at {call} #{n}"
@@ -221,7 +217,7 @@ def inserted_within(name, game, picture, megabytes, *options):
 def failing_flushes(g):
     """Each flush, every flush, the journal's close and the third in-place write failing with EIO: reported."""
     game, args = g.fresh("eio")
-    flushes = [(call, str(n)) for call, n, _ in trace_writes(game, args) if call in ("fsync", "fdatasync")]
+    flushes = [(call, str(n)) for call, n, _ in trace(game, args) if call in ("fsync", "fdatasync")]
     for call, when in flushes + [("fsync,fdatasync", "1+"), ("close", "1"), ("pwrite64", "3")]:
         game, args = g.fresh("eio")
         only = ["-P", os.path.join(game, "resource", "quorlin.journal.quorlin-tmp")] if call == "close" else []
@@ -236,15 +232,14 @@ def failing_restores(g):
     """A whole restore whose copy of either backup fails half-way: reported, exit 1, that archive left as it was."""
     mixed = {g.new, g.old, (g.old[0], g.new[1]), (g.new[0], g.old[1])}
     for i, a in enumerate(ARCHIVES):
-        n = [n for call, n, f in trace_writes(g.changed("restore"), ["restore", "--yes"]) if call == "write" and
+        n = [n for call, n, f in trace(g.changed("restore"), ["restore", "--yes"]) if call == "write" and
              f.startswith(a + ".quorlin-")][-1]
         game = g.changed("restore")
         r = run(["restore", "--yes"], game, inject("write", "error=ENOSPC", n))
-        name, now = f"restore, a write of the {a} copy failing", state(game)
-        check(name + ": that archive as it was, the other restored", (now[i], now[1 - i]) == (g.new[i], g.old[1 - i]),
-              str(now))
-        g.survives(name, game, ["restore", "--yes"], mixed, r, r"Could not restore resource\\" + re.escape(a) +
-                   r":\n.*No space left on device\nThe archive was left as it was\.", mixed)
+        restored_but_a = tuple(g.new[k] if k == i else g.old[k] for k in range(2))  # its journal forgotten: exactly this
+        g.survives(f"restore, a write of the {a} copy failing", game, ["restore", "--yes"], {restored_but_a}, r,
+                   r"Could not restore resource\\" + re.escape(a) + r":\n.*No space left on device\n"
+                   r"The archive was left as it was\.", mixed)
 
 
 def full_disk(g):
@@ -395,7 +390,7 @@ def flush_order(g):
     """The order that makes a power cut safe: journal flushed, renamed, folder flushed, then archives written and
     flushed before it goes (also when finished at the next start); copies flushed, renamed, folder flushed."""
     def events(game, args, extra=()):
-        return [(c, f) for c, _, f in trace_writes(game, args, extra, "pwrite64,fdatasync,fsync,rename,unlink")]
+        return [(c, f) for c, _, f in trace(game, args, "pwrite64,fdatasync,fsync,rename,unlink", extra)]
 
     def copied(name, ev, prefix):
         at = [i for i, (c, f) in enumerate(ev) if c == "rename" and f.startswith(prefix)]
