@@ -41,9 +41,7 @@ class Game:
     """A template game (slots 9 and 12 prepared, indexed) and the states inserts leave, copied afresh per case."""
 
     def __init__(self, root):
-        self.root = root
-        self.template = os.path.join(root, "template")
-        self.layout = os.path.join(root, "layout.txt")
+        self.root, self.template, self.layout = root, os.path.join(root, "template"), os.path.join(root, "layout.txt")
         subprocess.run([MAKER, self.template, "--fillers", "20", "--prepared", "9", "12", "--layout", self.layout],
                        check=True, capture_output=True)
         run(["index"], self.template, check=True)
@@ -152,9 +150,8 @@ def history(game):
 
 
 def kills(g):
-    """SIGKILL before every writing system call of an insert, both restores and an undo: archives wholly old or new,
-    whole backups; the restore of the slot and the undo keep what they replace, and after the next start the slot
-    and its history agree, wholly before or wholly after."""
+    """SIGKILL before every writing system call of an insert, both restores and an undo: the files whole, and after
+    the next start the slot and its history agree, wholly before or after (the slot's restore and undo keep both)."""
     probe = g.changed("probe")
     first, original, new = "slot12-000001.qver", slot12(g, g.template), slot12(g, probe)
     check("an insert keeps the slot's original entries as its first version", history(probe) == {first: original},
@@ -236,7 +233,7 @@ def failing_restores(g):
              f.startswith(a + ".quorlin-")][-1]
         game = g.changed("restore")
         r = run(["restore", "--yes"], game, inject("write", "error=ENOSPC", n))
-        restored_but_a = tuple(g.new[k] if k == i else g.old[k] for k in range(2))  # its journal forgotten: exactly this
+        restored_but_a = tuple(g.new[k] if k == i else g.old[k] for k in range(2))  # its journal forgotten: this
         g.survives(f"restore, a write of the {a} copy failing", game, ["restore", "--yes"], {restored_but_a}, r,
                    r"Could not restore resource\\" + re.escape(a) + r":\n.*No space left on device\n"
                    r"The archive was left as it was\.", mixed)
@@ -266,8 +263,8 @@ def full_disk(g):
 
 
 def size_limits(g):
-    """A file-size limit while a backup is made or an index written (a foreign one at start-up, or rebuilt):
-    the failure reported with exit 1, the old files kept byte for byte and no temporary file left."""
+    """A file-size limit while a backup or an index (a foreign one at start-up, or rebuilt) is written: reported, the
+    other files kept byte for byte."""
     for what, limit, args in [("insert under a 100 kB file-size limit", 100000, ["insert", "--slot", "12"]),
                               ("index rewritten under a 100-byte limit", 100, ["status"]),
                               ("index rebuilt under a 100-byte limit", 100, ["index", "--rebuild"])]:
@@ -292,7 +289,8 @@ def permissions(g):
     os.chmod(g.root, 0o755)
     for what, target, mode, cause in [
             (f"read-only {a}", "resource/" + a, 0o444,
-             explained(r"change " + re.escape(a) + r" in it \(no permission to write the file\)")) for a in ARCHIVES] + [
+             explained(r"change " + re.escape(a) + r" in it \(no permission to write the file\)"))
+            for a in ARCHIVES] + [
             ("read-only resource folder", "resource", 0o555,
              explained(r"create files in it \(no permission to write in the folder\)"))]:
         game, args = g.fresh("perm")
@@ -329,9 +327,9 @@ def failing_opens(g):
                            capture_output=True)
             when, (game, args) = 1 + ["O_RDWR" in line for line in open(opens)].index(True), g.fresh("open")
         r = run(args, game, inject("openat", "error=" + error, when, "-P", path))
-        name = f"{a} failing with {error} when opened"
+        name, why = f"{a} failing with {error} when opened", "Permission denied" if error == "EACCES" else "No such"
         check(name + ": no journal", not pending(game))
-        g.survives(name, game, args, {g.old}, r, re.escape(a) + (".*Permission denied" if error == "EACCES" else ".*No such"))
+        g.survives(name, game, args, {g.old}, r, re.escape(a) + ".*" + why)
 
 
 def two_at_once(g):
@@ -356,9 +354,8 @@ def png(side, rows):
 
 
 def pictures(g):
-    """Enormous sizes, and a header that lies about the size, refused before any large allocation with nothing
-    written (the refusals' texts: picture_test); a PNG read through the picture module, and a 4096x4096 one scaled
-    down with insert --fit, inserted in bounded memory."""
+    """Enormous sizes and a lying header refused before any large allocation, nothing written (the texts: picture_test);
+    a PNG read through the picture module, and a 4096x4096 one scaled down by insert --fit, in bounded memory."""
     game = g.copy("pictures")
 
     def insert(name, data, megabytes, inserted=None):
