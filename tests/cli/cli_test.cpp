@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <iomanip>
 #include <iterator>
 #include <nlohmann/json.hpp>
@@ -255,10 +256,9 @@ TEST_F(CliTest, TheGameIsFoundInTheWinePrefixesOrTheChosenFolderOrTheCommandEnds
   sample::WriteWinePrefix(wine, g.dir.str());
   sample::WriteSampleGame(home / "other", test::SmallGame({9}));
   sample::WriteWinePrefix(other, home / "other");
-  EXPECT_EQ(Cli({"status"}).all(),
-            std::tuple(1, "", "The game is installed in several Wine prefixes; choose one with --prefix DIR (or --game "
-                              "DIR):\n  " + wine + "  (wine: " + wine + mw4 + ")\n  " + other + "  (wine: " + other +
-                              mw4 + ")\n"));
+  const auto listed = [&mw4](const std::string& p) { return "\n  " + p + "  (wine: " + p + mw4 + ")"; };
+  EXPECT_EQ(Cli({"status"}).all(), std::tuple(1, "", "The game is installed in several Wine prefixes; choose one with "
+                                                   "--prefix DIR (or --game DIR):" + listed(wine) + listed(other) + "\n"));
   EXPECT_EQ(Cli({"--prefix", other, "index"}).code, 0);
   EXPECT_TRUE(fs::exists(home / "other/resource/textures.inx"));
   test::SetEnvironment("HOME", oldHome.c_str());
@@ -269,8 +269,7 @@ TEST_F(CliTest, TheGameIsFoundInTheWinePrefixesOrTheChosenFolderOrTheCommandEnds
   const std::string file = std::string(std::getenv("XDG_CONFIG_HOME")) + "/quorlin/settings.json";
 #endif
   fs::create_directories(fs::path(file).parent_path());
-  const std::string text = Json{{"game_folder", g.dir.str()}}.dump();
-  sample::WriteFile(file, std::vector<uint8_t>(text.begin(), text.end()));
+  std::ofstream(file) << Json{{"game_folder", g.dir.str()}}.dump();
   test::SetEnvironment("WINEPREFIX", (g.dir / "no-prefix").c_str());
   EXPECT_EQ(Cli({"status", "--json"}).code, 0);
   EXPECT_EQ(Json::parse(Cli({"games", "--json"}).out)["installations"][0],
