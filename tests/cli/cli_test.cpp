@@ -256,9 +256,9 @@ TEST_F(CliTest, TheGameIsFoundInTheWinePrefixesOrTheChosenFolderOrTheCommandEnds
   sample::WriteWinePrefix(wine, g.dir.str());
   sample::WriteSampleGame(home / "other", test::SmallGame({9}));
   sample::WriteWinePrefix(other, home / "other");
-  const auto listed = [&mw4](const std::string& p) { return "\n  " + p + "  (wine: " + p + mw4 + ")"; };
+  const auto listed = [&mw4](const std::string& p) { return "  " + p + "  (wine: " + p + mw4 + ")\n"; };
   EXPECT_EQ(Cli({"status"}).all(), std::tuple(1, "", "The game is installed in several Wine prefixes; choose one with "
-                                                   "--prefix DIR (or --game DIR):" + listed(wine) + listed(other) + "\n"));
+                                                   "--prefix DIR (or --game DIR):\n" + listed(wine) + listed(other)));
   EXPECT_EQ(Cli({"--prefix", other, "index"}).code, 0);
   EXPECT_TRUE(fs::exists(home / "other/resource/textures.inx"));
   test::SetEnvironment("HOME", oldHome.c_str());
