@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <iomanip>
 #include <iterator>
 #include <nlohmann/json.hpp>
@@ -24,6 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::ReadBytes;
 using Args = std::vector<std::string>;
+using Json = nlohmann::json;
 
 struct CliRun {
   int code = -1;
@@ -49,6 +51,8 @@ sample::GameOptions CliGame(uint32_t seed = 1) {
   return options;
 }
 
+const std::string kAsk = "Continue?: Restoring may require you to rerun the Zandel!\nDo you wish to continue? ";
+
 class CliTest : public ::testing::Test {
  protected:
   CliTest() : g(CliGame()) {}
@@ -57,6 +61,11 @@ class CliTest : public ::testing::Test {
     return Cli(args, input, terminal);
   }
   std::string Picture() const { return g.dir / "sample-skin.bmp"; }
+  // Where the generator put a slot's level (6: its lobby preview, in props.mw4).
+  const sample::Placed& Place(int slot, int level) const {
+    const auto& l = g.layout;
+    return level < 6 ? l.Textures.at(ExpectedTextureName(slot, level)) : l.Props.at(ExpectedLobbyName(slot));
+  }
   test::TestGame g;
 };
 
@@ -76,46 +85,50 @@ TEST_F(CliTest, BadUsageExitsWithTwoAndTouchesNothing) {
   EXPECT_EQ(Cli({"--version"}).all(), std::tuple(0, "1.1.18\n", ""));
 }
 
+// insert (plain, with the box filter, scaled with --fit), extract and status, checked against the archives.
 TEST_F(CliTest, InsertExtractAndStatusAgreeWithTheArchives) {
   const CliRun first = Run({"status", "--json"});
-  ASSERT_EQ(first.code, 0) << first.err;
-  auto doc = nlohmann::json::parse(first.out);  // standard output holds the document alone
-  EXPECT_EQ(doc["game"], g.dir.str());
-  nlohmann::json slots = nlohmann::json::array();
+  EXPECT_EQ(first.err.rfind("An index of the skins must be created", 0), 0u) << first.err;  // the statuses too
+  Json slots = Json::array();
   for (int n = 9; n <= 37; ++n) {
-    slots.push_back({{"slot", n},
-                     {"textures_prepared", n == 9 || n == 12 || n == 37},
-                     {"props_prepared", n == 9 || n == 12},
-                     {"differs_from_backup", nullptr}});
+    slots.push_back({{"slot", n}, {"textures_prepared", n == 9 || n == 12 || n == 37},
+                     {"props_prepared", n == 9 || n == 12}, {"differs_from_backup", nullptr}});
   }
-  EXPECT_EQ(doc["slots"], slots);
-  EXPECT_EQ(first.err,
-            "An index of the skins must be created to be patch independent.\nIndexing Skins\n"
-            "Ready to load texture.\n");
+  const Json doc = Json::parse(first.out);  // standard output holds the document alone
+  EXPECT_TRUE(doc["game"] == g.dir.str() && doc["slots"] == slots) << doc;
 
   EXPECT_EQ(Run({"insert", "--slot", "12", Picture()}).all(),
-            std::tuple(0,
-                       "Texture Loaded ready to insert\nBacking up resource\\textures.mw4\n"
-                       "Quick Patching resource\\textures.mw4\nBacking up resource\\props.mw4\n"
-                       "Quick Patching resource\\props.mw4\nDone.\n",
+            std::tuple(0, "Texture Loaded ready to insert\nBacking up resource\\textures.mw4\nQuick Patching resource\\"
+                          "textures.mw4\nBacking up resource\\props.mw4\nQuick Patching resource\\props.mw4\nDone.\n",
                        ""));
   ASSERT_EQ(Run({"insert", "--slot", "9", "--filter", "box", Picture()}).code, 0);
   // extract writes each level's stored Targa image byte for byte, over what an interrupted one left.
   fs::create_directories(g.dir / "out");
-  sample::WriteFile(g.dir / "out/skin12_lobby.tga.quorlin-tmp", std::vector<uint8_t>(5000, 0xEE));
-  for (const auto& [slot, box] : {std::pair{12, false}, {9, true}}) {
-    ASSERT_EQ(Run({"extract", "--slot", std::to_string(slot), "--out", g.dir / "out"}).code, 0);
-    for (int level = 0; level < 7; ++level) {
-      const std::string file = "out/skin" + std::to_string(slot) + "_" + (level < 6 ? std::to_string(level) : "lobby");
-      EXPECT_EQ(ReadBytes(g.dir / (file + ".tga")),
-                test::LevelTarga(sample::SamplePicture(), level < 6 ? 512 >> level : 32, box))
-          << file;
-    }
+  sample::WriteFile(g.dir / "out/skin9_lobby.tga.quorlin-tmp", std::vector<uint8_t>(5000, 0xEE));
+  ASSERT_EQ(Run({"extract", "--slot", "9", "--out", g.dir / "out"}).code, 0);
+  for (int level = 0; level < 7; ++level) {
+    const std::string file = "out/skin9_" + (level < 6 ? std::to_string(level) : "lobby") + ".tga";
+    EXPECT_EQ(ReadBytes(g.dir / file), test::LevelTarga(sample::SamplePicture(), level < 6 ? 512 >> level : 32, true))
+        << file;
   }
   ASSERT_EQ(Run({"extract", "--slot", "12", "--out", g.dir / "png", "--png"}).code, 0);
   ImageBuffer level0;
   DecodePicture(g.dir / "png/skin12_0.png", level0);
   EXPECT_EQ(level0.Pixels, sample::SamplePicture().Pixels);
+
+  // insert --fit scales a larger square picture down in linear light, as the test works it out.
+  ImageBuffer large = test::PositionPicture(2048);
+  for (size_t i = 0; i < large.Pixels.size(); ++i) large.Pixels[i] = static_cast<uint8_t>(large.Pixels[i] ^ (i * 7 >> 3));
+  sample::WriteFile(g.dir / "large.bmp", sample::EncodeBmp(large));
+  ASSERT_EQ(Run({"insert", "--slot", "12", "--fit", g.dir / "large.bmp"}).code, 0);
+  const ImageBuffer reference = test::Reference(large, 512);
+  const auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
+  for (int level = 0; level < 7; ++level) {
+    const auto want = test::LevelTarga(reference, level < 6 ? 512 >> level : 32);
+    const auto got = test::At(level < 6 ? textures : props, Place(12, level));
+    ASSERT_TRUE(got.size() == want.size() && std::equal(want.begin(), want.begin() + 18, got.begin())) << level;
+    for (size_t i = 18; i < want.size(); ++i) ASSERT_LE(std::abs(got[i] - want[i]), 1) << "level " << level << " byte " << i;
+  }
 
   const std::string text = Run({"status"}).out;
   EXPECT_NE(text.find("\n12    prepared      prepared      yes\n"), std::string::npos) << text;
@@ -135,37 +148,27 @@ TEST_F(CliTest, StatusMarksTheSlotHoldingAChangedByte) {
       sample::WriteFile(file + "b", inBackup ? bytes : original);
     }
     std::set<int> slots;
-    const auto doc = nlohmann::json::parse(Run({"status", "--json"}).out);
+    const Json doc = Json::parse(Run({"status", "--json"}).out);
     for (const auto& slot : doc["slots"]) {
       if (slot["differs_from_backup"] == true) slots.insert(slot["slot"].get<int>());
     }
     return slots;
   };
   // {in the backup, slot, level (6: the lobby preview), byte (negative: from the end)}
-  const std::tuple<bool, int, int, int64_t> cases[] = {{false, 9, 0, -1},
-                                                       {true, 12, 0, 256 * 1024},
-                                                       {false, 12, 0, 256 * 1024 - 1},
-                                                       {false, 12, 6, -1},
-                                                       {true, 9, 6, 0}};
+  const std::tuple<bool, int, int, int64_t> cases[] = {
+      {false, 9, 0, -1}, {true, 12, 0, 256 * 1024}, {false, 12, 0, 256 * 1024 - 1}, {false, 12, 6, -1},
+      {true, 9, 6, 0}};
   for (const auto& [inBackup, slot, level, at] : cases) {
-    const sample::Placed& place = level == 6 ? g.layout.Props.at(ExpectedLobbyName(slot))
-                                             : g.layout.Textures.at(ExpectedTextureName(slot, level));
     auto changed = level == 6 ? props : textures;
-    changed.at(place.Offset + static_cast<uint64_t>(at < 0 ? place.Length + at : at)) ^= 0xFF;
+    changed.at(Place(slot, level).Offset + static_cast<uint64_t>(at < 0 ? Place(slot, level).Length + at : at)) ^= 0xFF;
     EXPECT_EQ(differing(level == 6 ? textures : changed, level == 6 ? changed : props, inBackup), std::set{slot})
         << slot << "/" << level << " at " << at;
   }
-  // Slot 9's and slot 12's largest levels trade places in the backup's records.
-  const sample::Placed &nine = g.layout.Textures.at(ExpectedTextureName(9, 0)),
-                       &twelve = g.layout.Textures.at(ExpectedTextureName(12, 0));
-  auto swapped = textures;
-  std::swap_ranges(&swapped.at(nine.Record + 16), &swapped.at(nine.Record + 20), &swapped.at(twelve.Record + 16));
-  EXPECT_EQ(differing(swapped, props, true), (std::set<int>{9, 12}));
   // Backups of another layout, whose prepared slots hold what the archives hold: only
   // the slots of random contents differ, with both backups foreign or just one.
   sample::WriteSampleGame(g.dir / "other", CliGame(77));
   const auto otherTextures = ReadBytes(g.dir / "other/resource/textures.mw4");
-  std::set<int> random;
+  std::set<int> random;  // slots 10 to 37 but 12
   for (int slot = 10; slot <= 37; ++slot) random.insert(slot);
   random.erase(12);
   EXPECT_EQ(differing(otherTextures, ReadBytes(g.dir / "other/resource/props.mw4"), true), random);
@@ -173,101 +176,116 @@ TEST_F(CliTest, StatusMarksTheSlotHoldingAChangedByte) {
   EXPECT_EQ(differing(otherTextures, props, true), random);
 }
 
-TEST_F(CliTest, RefusalsExitWithOneAndIndexPrintsThePositions) {
+// Refusals and failures end with 1, saying why on standard error alone; index prints the positions.
+TEST_F(CliTest, RefusalsAndFailuresEndWithOneAndIndexPrintsThePositions) {
   sample::WriteFile(g.dir / "skin.txt", {1, 2, 3});
+  sample::WriteFile(g.dir / "large.bmp", sample::EncodeBmp(test::PositionPicture(1024)));
+  sample::WriteFile(g.dir / "wide.bmp", sample::EncodeBmp(test::PositionPicture(1024, 512)));
   ASSERT_EQ(Run({"index"}).code, 0);
   const auto textures = ReadBytes(g.Textures());
-  EXPECT_EQ(Run({"restore", "--yes", "--slot", "12"}).all(),
-            std::tuple(1, "",
-                       "Continue?: Restoring may require you to rerun the Zandel!\nDo you wish to continue? yes\n"
-                       "Backup texture file doesn't exist!\n"));
-  EXPECT_EQ(Run({"insert", "--slot", "12", g.dir / "skin.txt"}).all(), std::tuple(1, "", "Unsupported format!\n"));
-  EXPECT_EQ(Run({"insert", "--slot", "10", g.dir / "sample-skin.png"}).all(),
-            std::tuple(1, "Texture Loaded ready to insert\nBacking up resource\\textures.mw4\n",
-                       "textures.mw4 not patched!: The Zandel is required to use the Quorlin tool!\n"));
-  EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), textures));
+  const std::tuple<Args, std::string, std::string> cases[] = {
+      {{"restore", "--yes", "--slot", "12"}, "", kAsk + "yes\nBackup texture file doesn't exist!\n"},
+      {{"insert", "--slot", "12", g.dir / "skin.txt"}, "", "Unsupported format!\n"},
+      {{"insert", "--slot", "12", g.dir / "large.bmp"}, "", "Skin file isn't 512x512!\n"},  // larger, without --fit
+      {{"insert", "--slot", "12", "--fit", g.dir / "wide.bmp"}, "", "Skin file isn't 512x512!\n"},  // not square
+      {{"insert", "--slot", "10", g.dir / "sample-skin.png"},
+       "Texture Loaded ready to insert\nBacking up resource\\textures.mw4\n",
+       "textures.mw4 not patched!: The Zandel is required to use the Quorlin tool!\n"}};
+  for (const auto& [args, out, err] : cases) {
+    EXPECT_EQ(Run(args).all(), std::tuple(1, out, err));
+    EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), textures)) << args.back();
+  }
   // Per slot 1..37 its six level positions, in columns of 7, and its lobby preview's.
   std::ostringstream index;
   index << "Indexing Skins\nReady to load texture.\nslot  textures levels 0..5                 props\n" << std::left;
   for (int slot = 1; slot <= 37; ++slot) {
     index << std::setw(6) << slot;
-    for (int level = 0; level < 6; ++level) {
-      index << std::setw(7) << g.layout.Textures.at(ExpectedTextureName(slot, level)).Position;
-    }
-    index << g.layout.Props.at(ExpectedLobbyName(slot)).Position << '\n';
+    for (int level = 0; level < 7; ++level) index << std::setw(level < 6 ? 7 : 0) << Place(slot, level).Position;
+    index << '\n';
   }
   EXPECT_EQ(Run({"index", "--rebuild"}).out, index.str());
+
+  const auto inx = ReadBytes(g.Resource("textures.inx"));
+  // An index longer than its table is taken as it is; --rebuild writes it anew.
+  auto longer = inx;
+  longer.resize(500, 0x5A);
+  sample::WriteFile(g.Resource("textures.inx"), longer);
+  EXPECT_EQ(Run({"index"}).out.rfind("slot  textures levels 0..5", 0), 0u);
+  EXPECT_EQ(ReadBytes(g.Resource("textures.inx")), longer);
+  EXPECT_EQ(Run({"index", "--rebuild"}).out.rfind("Indexing Skins\nReady to load texture.\nslot  textures", 0), 0u);
+  EXPECT_EQ(ReadBytes(g.Resource("textures.inx")), inx);
+
+  sample::WriteFile(g.dir / "in-the-way", {1});
+  const CliRun extract = Run({"extract", "--slot", "12", "--out", g.dir / "in-the-way/out"});
+  EXPECT_EQ(std::tuple(extract.code, extract.out), std::tuple(1, ""));
+  EXPECT_EQ(extract.err.rfind("Error 76\nCannot create " + g.dir / "in-the-way/out", 0), 0u) << extract.err;
+  fs::resize_file(g.Textures(), Place(12, 0).Offset);
+  EXPECT_EQ(Run({"extract", "--slot", "12", "--out", g.dir / "out"}).all(),
+            std::tuple(1, "", "Error 62\nThe entry for skin 12 (0) in resource\\textures.mw4 lies outside the file\n"));
+  fs::remove(g.Resource("props.inx"));
+  fs::create_directory(g.Resource("props.inx"));
+  const CliRun save = Run({"index", "--rebuild"});
+  EXPECT_EQ(std::tuple(save.code, save.out), std::tuple(1, "Indexing Skins\n"));
+  EXPECT_EQ(save.err.rfind("An index of the skins must be created to be patch independent.\nError 7", 0), 0u)
+      << save.err;  // 75 here, 70 (access denied) on Windows
   FolderLock other;  // while another copy writes, --rebuild is refused before it starts
   ASSERT_TRUE(other.TryLock(g.dir / "resource"));
   const CliRun busy = Run({"index", "--rebuild"});
   EXPECT_TRUE(busy.code == 1 && busy.out.empty()) << busy.err;
 }
 
-// On a terminal only "y" or "yes" (trimmed, any case) restores; anything else leaves the archives.
-TEST_F(CliTest, OnlyAnExplicitYesAnswersTheQuestion) {
-  ASSERT_EQ(Run({"insert", "--slot", "12", Picture()}).code, 0);
-  const auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
-  const std::string ask = "Continue?: Restoring may require you to rerun the Zandel!\nDo you wish to continue? [y/N] ";
-  const std::string restored =
-      "Restoring resource\\textures.mw4 from backup\nRestoring resource\\props.mw4 from backup\nDone.\n";
-  for (const std::string input : {"", "\n", "n\n", "No\n", "yellow\n", "yes please\n", " Y \n", "yes\n"}) {
-    const bool yes = input == " Y \n" || input == "yes\n";
-    for (const Args& args : {Args{"restore"}, Args{"restore", "--slot", "12"}}) {
-      EXPECT_EQ(Run(args, input, true).all(), std::tuple(yes ? 0 : 1, yes ? restored : "", ask)) << input;
-      EXPECT_EQ(test::SameBytes(ReadBytes(g.Textures()), textures), !yes) << input << args.size();
-      sample::WriteFile(g.Textures(), textures), sample::WriteFile(g.Props(), props);
-    }
-  }
-}
-
+// Without --game the game is found through the Wine prefixes' registries, or in the folder chosen in the window
+// (games lists it); when it cannot be, the command ends with 1, saying why on standard error alone.
+TEST_F(CliTest, TheGameIsFoundInTheWinePrefixesOrTheChosenFolderOrTheCommandEndsWithOne) {
 #ifndef _WIN32
-// Without --game the game is found through the Wine prefixes' registries; when it
-// cannot be, the command ends with 1, saying why on standard error alone.
-TEST_F(CliTest, TheGameIsFoundInTheWinePrefixesOrTheCommandEndsWithOne) {
   test::TempDir home;
   sample::WriteWinePrefix(home / "prefix", g.dir.str());
   const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
   test::SetEnvironment("HOME", home.str().c_str());
-  test::SetEnvironment("WINEPREFIX", (home / "none").c_str());  // a prefix that is not there
-  EXPECT_EQ(Cli({"status", "--json"}).all(), std::tuple(1, "", "Problem getting Mechwarrior Path!\n"));
   test::SetEnvironment("WINEPREFIX", (home / "prefix").c_str());
   EXPECT_EQ(Cli({"--game", g.dir / "nowhere", "insert", "--slot", "12", Picture()}).all(),
             std::tuple(1, "", "Mechwarrior path is invalid!\n"));
-  EXPECT_EQ(test::Listing(g.dir / "resource"), (std::set<std::string>{"textures.mw4", "props.mw4"}));
   EXPECT_NE(Cli({"status"}).out.find("\ngame: C:\\GAMES\\Mechwarrior Vengeance\\\n"), std::string::npos);
   EXPECT_EQ(Cli({"--game", "C:\\Games\\Mechwarrior Vengeance", "index"}).code, 0);  // a path in $WINEPREFIX
 
-  // Without $WINEPREFIX every launcher's prefixes are looked in: here ~/.wine and a
-  // second game's prefix. Both are listed; status refuses to guess, --prefix picks.
+  // Without $WINEPREFIX every launcher's prefixes are looked in: here ~/.wine and a second game's. Both are
+  // listed; status refuses to guess, --prefix picks.
   test::SetEnvironment("WINEPREFIX", nullptr);
-  sample::WriteWinePrefix(home / ".wine", g.dir.str());
-  sample::WriteSampleGame(home / "other", test::SmallGame({9}));
-  const std::string other = home / ".local/share/wineprefixes/other";
-  sample::WriteWinePrefix(other, home / "other");
-  const auto games = nlohmann::json::parse(Cli({"games", "--json"}).out)["installations"];
-  ASSERT_EQ(games.size(), 2u);
+  const std::string wine = home / ".wine", other = home / ".local/share/wineprefixes/other";
   const std::string mw4 = "/dosdevices/c:/Games/Mechwarrior Vengeance";
-  EXPECT_EQ(games[0],
-            (nlohmann::json{
-                {"launcher", "wine"}, {"prefix", home / ".wine"}, {"game", home / ".wine" + mw4}, {"textures", true}}));
-  EXPECT_EQ(games[1]["prefix"], other);
-  EXPECT_EQ(
-      Cli({"status"}).all(),
-      std::tuple(1, "",
-                 "The game is installed in several Wine prefixes; choose one with --prefix DIR (or --game DIR):\n  " +
-                     home / ".wine" + "  (wine: " + home / ".wine" + mw4 + ")\n  " + other + "  (wine: " + other + mw4 +
-                     ")\n"));
+  sample::WriteWinePrefix(wine, g.dir.str());
+  sample::WriteSampleGame(home / "other", test::SmallGame({9}));
+  sample::WriteWinePrefix(other, home / "other");
+  const auto listed = [&mw4](const std::string& p) { return "  " + p + "  (wine: " + p + mw4 + ")\n"; };
+  EXPECT_EQ(Cli({"status"}).all(), std::tuple(1, "", "The game is installed in several Wine prefixes; choose one with "
+                                                   "--prefix DIR (or --game DIR):\n" + listed(wine) + listed(other)));
   EXPECT_EQ(Cli({"--prefix", other, "index"}).code, 0);
   EXPECT_TRUE(fs::exists(home / "other/resource/textures.inx"));
   test::SetEnvironment("HOME", oldHome.c_str());
-}
 #endif
+#ifdef _WIN32  // both set to a folder of this suite's own by support/isolated_settings.cpp
+  const std::string file = std::string(std::getenv("APPDATA")) + "\\Quorlin\\settings.json";
+#else
+  const std::string file = std::string(std::getenv("XDG_CONFIG_HOME")) + "/quorlin/settings.json";
+#endif
+  fs::create_directories(fs::path(file).parent_path());
+  std::ofstream(file) << Json{{"game_folder", g.dir.str()}}.dump();
+  test::SetEnvironment("WINEPREFIX", (g.dir / "no-prefix").c_str());
+  EXPECT_EQ(Cli({"status", "--json"}).code, 0);
+  EXPECT_EQ(Json::parse(Cli({"games", "--json"}).out)["installations"][0],
+            (Json{{"launcher", "chosen"}, {"prefix", nullptr}, {"game", g.dir.str()}, {"textures", true}}));
+  EXPECT_EQ(Cli({"games"}).out.substr(0, 11 + g.dir.str().size()), "chosen  -  " + g.dir.str());
+  fs::remove(g.Props());  // no longer the game's folder: looked for as before
+  EXPECT_EQ(Cli({"status"}).all(), std::tuple(1, "", "Problem getting Mechwarrior Path!\n"));
+  fs::remove(file);
+  test::SetEnvironment("WINEPREFIX", nullptr);
+}
 
 // history lists what undo brings back: the versions, newest first, with their time, picture and
-// whether they hold the original; undo asks as the restores do.
-TEST_F(CliTest, HistoryListsTheVersionsAndUndoBringsTheNewestBack) {
+// whether they hold the original. On a terminal only "y" or "yes" (trimmed, any case) answers the
+// question of the restores and undo; anything else leaves the archives.
+TEST_F(CliTest, HistoryListsTheVersionsUndoBringsTheNewestBackAndOnlyAnExplicitYesAnswers) {
   ASSERT_EQ(Run({"insert", "--slot", "12", Picture()}).code, 0);
-  const auto inserted = ReadBytes(g.Textures());
   const std::string version1 = g.Resource("quorlin-history/slot12-000001.qver");
   const auto timeOf = [](const std::string& path, bool utc) {  // bytes 9..16 of a version file
     const auto b = ReadBytes(path);
@@ -277,108 +295,32 @@ TEST_F(CliTest, HistoryListsTheVersionsAndUndoBringsTheNewestBack) {
     std::strftime(text, sizeof text, utc ? "%Y-%m-%dT%H:%M:%SZ" : "%Y-%m-%d %H:%M:%S", utc ? std::gmtime(&t) : std::localtime(&t));
     return std::string(text);
   };
-  EXPECT_EQ(nlohmann::json::parse(Run({"history", "--slot", "12", "--json"}).out),
-            (nlohmann::json{{"slot", 12},
-                            {"versions", {{{"version", 1}, {"file", version1}, {"time", timeOf(version1, true)},
-                                           {"picture", nullptr}, {"original", true}, {"damaged", nullptr}}}}}));
+  EXPECT_EQ(Json::parse(Run({"history", "--slot", "12", "--json"}).out),
+            (Json{{"slot", 12}, {"versions", {{{"version", 1}, {"file", version1}, {"time", timeOf(version1, true)},
+                                               {"picture", nullptr}, {"original", true}, {"damaged", nullptr}}}}}));
   EXPECT_EQ(Run({"undo", "--slot", "12"}).code, 2);  // no terminal, no --yes
   EXPECT_EQ(Run({"undo", "--slot", "12", "--yes"}).all(),
-            std::tuple(0, "Undoing the last change to slot 12\nDone.\n",
-                       "Continue?: Restoring may require you to rerun the Zandel!\nDo you wish to continue? yes\n"));
-  EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures() + "b"), ReadBytes(g.Textures())));
-  const std::string version2 = g.Resource("quorlin-history/slot12-000002.qver");
+            std::tuple(0, "Undoing the last change to slot 12\nDone.\n", kAsk + "yes\n"));
+  const std::string kept = "slot 12: 1 version kept, newest first\nversion  kept                 original  picture\n";
   EXPECT_EQ(Run({"history", "--slot", "12"}).all(),
-            std::tuple(0,
-                       "slot 12: 1 version kept, newest first\nversion  kept                 original  picture\n"
-                       "2        " + timeOf(version2, false) + "  no        sample-skin.bmp\n",
-                       ""));
+            std::tuple(0, kept + "2        " + timeOf(g.Resource("quorlin-history/slot12-000002.qver"), false) +
+                              "  no        sample-skin.bmp\n", ""));
   ASSERT_EQ(Run({"undo", "--slot", "12"}, "y\n", true).code, 0);  // the undo undone
-  EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), inserted));
   fs::resize_file(g.Resource("quorlin-history/slot12-000003.qver"), 100);
   EXPECT_EQ(Run({"history", "--slot", "9"}).out, "slot 9: 0 versions kept, newest first\n");
-  EXPECT_EQ(Run({"history", "--slot", "12"}).out,
-            "slot 12: 1 version kept, newest first\nversion  kept                 original  picture\n"
-            "3        (this file is cut short)\n");
+  EXPECT_EQ(Run({"history", "--slot", "12"}).out, kept + "3        (this file is cut short)\n");
   EXPECT_EQ(Run({"undo", "--slot", "12", "--yes"}).code, 1);
-  EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), inserted));
-}
-
-// The folder chosen in the window is where the command line finds the game too; games lists it.
-TEST_F(CliTest, TheFolderChosenInTheWindowIsUsedWithoutAGameOption) {
-  const std::string settings = std::string(std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "") +
-                               "/quorlin/settings.json";
-#ifdef _WIN32
-  const std::string file = std::string(std::getenv("APPDATA")) + "\\Quorlin\\settings.json";
-#else
-  const std::string& file = settings;
-#endif
-  fs::create_directories(fs::path(file).parent_path());
-  const std::string text = nlohmann::json{{"game_folder", g.dir.str()}}.dump();
-  sample::WriteFile(file, std::vector<uint8_t>(text.begin(), text.end()));
-  test::SetEnvironment("WINEPREFIX", (g.dir / "no-prefix").c_str());
-  EXPECT_EQ(Cli({"status", "--json"}).code, 0);
-  EXPECT_EQ(nlohmann::json::parse(Cli({"games", "--json"}).out)["installations"][0],
-            (nlohmann::json{{"launcher", "chosen"}, {"prefix", nullptr}, {"game", g.dir.str()}, {"textures", true}}));
-  EXPECT_EQ(Cli({"games"}).out.substr(0, 11 + g.dir.str().size()), "chosen  -  " + g.dir.str());
-  fs::remove(g.Props());  // no longer the game's folder: looked for as before
-  EXPECT_EQ(Cli({"status"}).all(), std::tuple(1, "", "Problem getting Mechwarrior Path!\n"));
-  fs::remove(file);
-  test::SetEnvironment("WINEPREFIX", nullptr);
-}
-
-// insert --fit scales a larger square picture down in linear light, as the test works it out; without
-// --fit it is refused as any picture not 512x512 is.
-TEST_F(CliTest, InsertFitScalesALargerSquarePictureDownInLinearLight) {
-  ImageBuffer large = test::PositionPicture(2048);
-  for (size_t i = 0; i < large.Pixels.size(); ++i) large.Pixels[i] = static_cast<uint8_t>(large.Pixels[i] ^ (i * 7 >> 3));
-  sample::WriteFile(g.dir / "large.bmp", sample::EncodeBmp(large));
-  sample::WriteFile(g.dir / "wide.bmp", sample::EncodeBmp(test::PositionPicture(1024, 512)));
-  ASSERT_EQ(Run({"index"}).code, 0);
-  const auto textures = ReadBytes(g.Textures());
-  EXPECT_EQ(Run({"insert", "--slot", "12", g.dir / "large.bmp"}).all(), std::tuple(1, "", "Skin file isn't 512x512!\n"));
-  EXPECT_EQ(Run({"insert", "--slot", "12", "--fit", g.dir / "wide.bmp"}).all(),
-            std::tuple(1, "", "Skin file isn't 512x512!\n"));
-  EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), textures));
-  ASSERT_EQ(Run({"insert", "--slot", "12", "--fit", g.dir / "large.bmp"}).code, 0);
-  const ImageBuffer reference = test::Reference(large, 512);
-  const auto now = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
-  for (int level = 0; level < 7; ++level) {
-    const int side = level < 6 ? 512 >> level : 32;
-    const auto want = test::LevelTarga(reference, side);
-    const auto got = test::At(level < 6 ? now : props, level < 6 ? g.layout.Textures.at(ExpectedTextureName(12, level))
-                                                                 : g.layout.Props.at(ExpectedLobbyName(12)));
-    ASSERT_EQ(got.size(), want.size());
-    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 18, want.begin())) << "level " << level;
-    for (size_t i = 18; i < want.size(); ++i) ASSERT_LE(std::abs(got[i] - want[i]), 1) << "level " << level << " byte " << i;
+  const auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
+  const std::string restored =
+      "Restoring resource\\textures.mw4 from backup\nRestoring resource\\props.mw4 from backup\nDone.\n";
+  for (const std::string input : {"", "\n", "n\n", "No\n", "yellow\n", "yes please\n", " Y \n", "yes\n"}) {
+    const bool yes = input == " Y \n" || input == "yes\n";
+    for (const Args& args : {Args{"restore"}, Args{"restore", "--slot", "12"}}) {
+      EXPECT_EQ(Run(args, input, true).all(), std::tuple(yes ? 0 : 1, yes ? restored : "", kAsk + "[y/N] ")) << input;
+      EXPECT_EQ(test::SameBytes(ReadBytes(g.Textures()), textures), !yes) << input << args.size();
+      sample::WriteFile(g.Textures(), textures), sample::WriteFile(g.Props(), props);
+    }
   }
-}
-
-// Failure reports go to standard error, and a failure ends with 1.
-TEST_F(CliTest, EachKindOfTextGoesToItsStreamAndAFailureEndsWithOne) {
-  ASSERT_EQ(Run({"index"}).code, 0);
-  const auto index = ReadBytes(g.Resource("textures.inx"));
-  // An index longer than its table is taken as it is; --rebuild writes it anew.
-  auto longer = index;
-  longer.resize(500, 0x5A);
-  sample::WriteFile(g.Resource("textures.inx"), longer);
-  EXPECT_EQ(Run({"index"}).out.rfind("slot  textures levels 0..5", 0), 0u);
-  EXPECT_EQ(ReadBytes(g.Resource("textures.inx")), longer);
-  EXPECT_EQ(Run({"index", "--rebuild"}).out.rfind("Indexing Skins\nReady to load texture.\nslot  textures", 0), 0u);
-  EXPECT_EQ(ReadBytes(g.Resource("textures.inx")), index);
-
-  sample::WriteFile(g.dir / "in-the-way", {1});
-  const CliRun extract = Run({"extract", "--slot", "12", "--out", g.dir / "in-the-way/out"});
-  EXPECT_EQ(std::tuple(extract.code, extract.out), std::tuple(1, ""));
-  EXPECT_EQ(extract.err.rfind("Error 76\nCannot create " + g.dir / "in-the-way/out", 0), 0u) << extract.err;
-  fs::resize_file(g.Textures(), g.layout.Textures.at(ExpectedTextureName(12, 0)).Offset);
-  EXPECT_EQ(Run({"extract", "--slot", "12", "--out", g.dir / "out"}).all(),
-            std::tuple(1, "", "Error 62\nThe entry for skin 12 (0) in resource\\textures.mw4 lies outside the file\n"));
-  fs::remove(g.Resource("props.inx"));
-  fs::create_directory(g.Resource("props.inx"));
-  const CliRun save = Run({"index", "--rebuild"});
-  EXPECT_EQ(std::tuple(save.code, save.out), std::tuple(1, "Indexing Skins\n"));
-  EXPECT_EQ(save.err.rfind("An index of the skins must be created to be patch independent.\nError 7", 0), 0u)
-      << save.err;  // 75 here, 70 (access denied) on Windows
 }
 
 }  // namespace
