@@ -47,6 +47,7 @@ keys alt+e u                      # Edit > Undo Last Change to Slot, its questio
 wait_for '[ -f "$work/game/resource/quorlin-history/slot12-000002.qver" ]'
 sleep 1
 for a in textures.mw4 props.mw4; do cmp -s "$work/game/resource/$a" "$work/original/$a" || fail "$a after the undo"; done
+[ ! -e "$work/game/resource/quorlin-history/slot12-000001.qver" ] || fail "Undo kept the version it brought back"
 keys alt+e i                      # the picture in again, for the Skin menu's mark
 wait_for '[ -f "$work/game/resource/quorlin-history/slot12-000003.qver" ]'
 keys alt+f x                      # File > Exit
