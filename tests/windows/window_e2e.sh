@@ -43,10 +43,10 @@ ended() {  # ended STATUS: the program has ended, with STATUS
   wait "$program" || true
   [ "$(tr -d '\r ' <"$work/status" 2>/dev/null)" = "$1" ] || fail "the program ended with status $(cat "$work/status"), not $1"
 }
-found() {  # found TITLE: waits for a window titled TITLE; its id in $on
+found() {  # found TITLE: waits for a window titled TITLE to be mapped, so it can take the focus; its id in $on
   title="^$1\$"
-  wait_for 'xdotool search --name "$title" >/dev/null'
-  on="$(xdotool search --name "$title" | head -1)"
+  wait_for 'xdotool search --onlyvisible --name "$title" >/dev/null'
+  on="$(xdotool search --onlyvisible --name "$title" | head -1)"
 }
 focus() { found "$desktop - Wine desktop" && xdotool mousemove --window "$on" 100 100 windowfocus --sync "$on"; }
 keys() { xdotool key --delay 150 "$@"; sleep 0.5; }
@@ -180,7 +180,6 @@ keys alt+e s  # Edit > Restore Slot to Original
 undone "Restore Slot"
 echo "ok   Restore Slot to Original put slot 12 back"
 exits
-
 
 game="$work/игра 游戏 é"
 LANG=C.UTF-8 "$linux_maker" "$game" --fillers 20 >/dev/null
