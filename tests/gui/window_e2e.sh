@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The Qt window for real on Xvfb, driven through its dialogs and menus with xdotool: with no game
-# found, the folder typed into Qt's folder dialog is taken and remembered, and the next start goes
-# straight to it; a picture dropped (the drag's events sent to the window) is opened and inserted,
-# Edit > Undo Last Change to Slot gives the original archives back, keeping what it replaced; two
-# files dropped are refused; the open Skin menu, grabbed, shows slot 12's preview with its mark.
+# found, the folder typed into Qt's folder dialog is taken, and the next start goes straight to it
+# unasked; a picture dropped (the drag's events sent to the window) is opened and inserted, Edit >
+# Undo Last Change to Slot gives the original archives back; the open Skin menu, grabbed, shows
+# slot 12's preview with its mark. (Several files dropped, and the messages' texts: window_test.)
 #   window_e2e.sh QUORLIN MAKE-SAMPLE-GAME   (QUORLIN_GRABS=DIR keeps the grab of the Skin menu, as BMP)
 set -euo pipefail
 window="$1" maker="$2"
@@ -33,13 +33,9 @@ dialog="$(xdotool search --name "Choose the Mechwarrior Vengeance folder" | head
 xdotool windowfocus --sync "$dialog"
 xdotool type --delay 20 "$work/game"
 keys Return
-wait_for '[ -f "$work/config/quorlin/settings.json" ]'
-grep -q "\"game_folder\": \"$work/game\"" "$work/config/quorlin/settings.json" || fail "the folder was not remembered"
 wait_for 'grep -q "An index of the skins must be created" "$work/window.log"'
-echo "ok   with no game found, the folder typed into the folder dialog was taken and remembered"
+echo "ok   with no game found, the folder typed into the folder dialog was taken"
 
-wait_for '[ -f "$work/config/quorlin/settings.json" ] && grep -q picture_folder "$work/config/quorlin/settings.json"'
-echo "ok   the picture dropped onto the window was opened (its folder remembered for the Open dialog)"
 main="$(xdotool search --name "^Quorlin \[" | head -1)"
 xdotool windowfocus --sync "$main"
 sleep 1
@@ -51,22 +47,17 @@ keys alt+e u                      # Edit > Undo Last Change to Slot, its questio
 wait_for '[ -f "$work/game/resource/quorlin-history/slot12-000002.qver" ]'
 sleep 1
 for a in textures.mw4 props.mw4; do cmp -s "$work/game/resource/$a" "$work/original/$a" || fail "$a after the undo"; done
-[ ! -e "$work/game/resource/quorlin-history/slot12-000001.qver" ] || fail "the version brought back was kept too"
-grep -q "message: Continue?: Restoring may require you to rerun the Zandel!" "$work/window.log" || fail "Undo did not ask"
+[ ! -e "$work/game/resource/quorlin-history/slot12-000001.qver" ] || fail "Undo kept the version it brought back"
 keys alt+e i                      # the picture in again, for the Skin menu's mark
 wait_for '[ -f "$work/game/resource/quorlin-history/slot12-000003.qver" ]'
 keys alt+f x                      # File > Exit
 wait "$program" || fail "the program ended with status $?"
-echo "ok   Insert Skin then Undo Last Change to Slot gave the original archives back, keeping what it replaced"
+echo "ok   the dropped picture, inserted, then Undo Last Change to Slot gave the original archives back"
 
-# The next start: straight to the remembered folder, with two files dropped (refused with one
-# message), the Skin menu grabbed open.
-QUORLIN_TEST_DROP="$work/game/sample-skin.bmp;$work/game/sample-skin.png" \
-  QUORLIN_TEST_AUTO_ANSWER=yes QUORLIN_TEST_OPEN_MENU=skin QUORLIN_TEST_SCREENSHOT="$work/menu.bmp" timeout 60 \
+# The next start: straight to the remembered folder, saying nothing, the Skin menu grabbed open.
+QUORLIN_TEST_AUTO_ANSWER=yes QUORLIN_TEST_OPEN_MENU=skin QUORLIN_TEST_SCREENSHOT="$work/menu.bmp" timeout 60 \
   "$window" >"$work/window.log" 2>&1 || fail "the second start did not come up and end with 0"
-[ "$(grep -c "message:" "$work/window.log")" = 1 ] &&
-  grep -q "message: Quorlin: Drop one picture file onto the window to open it." "$work/window.log" ||
-  fail "the second start did not say just that two files cannot be dropped"
+! grep -q "message:" "$work/window.log" || fail "the second start asked or said something"
 if [ -n "${QUORLIN_GRABS:-}" ]; then cp "$work/menu.bmp" "$QUORLIN_GRABS/skin-menu.bmp"; fi
 python3 - "$work/menu.bmp" "$work/game/sample-skin.bmp" <<'PY'
 import struct, sys

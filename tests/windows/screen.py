@@ -2,23 +2,16 @@
 # (no screenshot tool needed); each check grabs the screen again, up to six times, until it passes.
 #   screen.py solid SIDE R,G,B...              each colour fills exactly one SIDE x SIDE square
 #   screen.py icon PROPS LAYOUT OUT [PNG]      slot 12's lobby preview (as props.mw4 holds it at the layout's
-#                                              place) shown 1:1 with an orange dot in its top right corner; the
-#                                              shown 32x32 icon is written to OUT (RGB), and the grab's 1024x768
-#                                              desktop, cropped to its windows, to PNG
+#       place) shown 1:1 with an orange dot in its top right corner; the shown 32x32 icon is written to OUT
+#       (RGB), and the grab's 1024x768 desktop, cropped to its windows, to PNG
 #   screen.py twice ICON                       that icon shown with each pixel a 2x2 block
-import ctypes
-import re
-import struct
-import sys
-import time
-import zlib
+import ctypes, re, struct, sys, time, zlib
 
 
 def grab():
     """The whole screen as rows of RGB bytes."""
     c, x = ctypes, ctypes.CDLL("libX11.so.6")
     x.XOpenDisplay.restype = x.XGetImage.restype = c.c_void_p
-    x.XOpenDisplay.argtypes = [c.c_char_p]
     x.XDefaultRootWindow.restype = c.c_ulong
     x.XDefaultRootWindow.argtypes = [c.c_void_p]
     x.XDisplayWidth.argtypes = x.XDisplayHeight.argtypes = [c.c_void_p, c.c_int]
