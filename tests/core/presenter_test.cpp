@@ -51,9 +51,7 @@ struct RecordingView : WindowView {
     if (n == 0 || n == 1000) progress.push_back(what + " " + std::to_string(n));
     return !cancel;
   }
-  void CloseProgress() override {
-    if (!progress.empty() && progress.back() != "closed") progress.push_back("closed");
-  }
+  void CloseProgress() override { if (!progress.empty() && progress.back() != "closed") progress.push_back("closed"); }
   void SetBusy(bool busy) override { busyChanges.push_back(busy); }
   std::optional<size_t> ChooseInstallation(const std::vector<Installation>& found) override {
     for (const Installation& i : found) offered.push_back(i.Prefix);
@@ -102,20 +100,17 @@ struct PresenterTest : ::testing::Test {
 const std::string kIndexMissing = "An index of the skins must be created to be patch independent.";
 
 // Start-up titles the window, shows it once to build the index and ticks slot 9; the menus then run the
-// commands on the ticked slot. (Start-up's failures: startup_test; the end with status 1: below.)
+// commands on the ticked slot. (Start-up's failures: startup_test; the first showing's aid: program_test.)
 TEST_F(PresenterTest, StartUpThenTheMenusRunTheCommandsOnTheTickedSlot) {
-  int firstShown = 0;
-  WindowHooks hooks;
-  hooks.FirstShown = [&] { ++firstShown; };
-  Presenter& p = Started(nullptr, hooks);
-  EXPECT_TRUE(view.title == "Quorlin [1.1.18]" && view.shown == 1 && firstShown == 1);
+  Presenter& p = Started();
+  EXPECT_TRUE(view.title == "Quorlin [1.1.18]" && view.shown == 1);
   EXPECT_EQ(view.ui.MessageTexts(), std::vector<std::string>{kIndexMissing});
   EXPECT_EQ(view.ticked, std::set<int>{9});
   for (const int slot : {37, 9, 12}) p.skinl_Click(slot);
   EXPECT_EQ(view.ticked, std::set<int>{12});
 
-  // The Open dialog with its title and filters; Cancel changes nothing, nor does dropping several files,
-  // a folder or nothing onto the window, refused with one message. (A file chosen in it: below.)
+  // The Open dialog with its title and filters; Cancel changes nothing, nor does dropping a folder or nothing
+  // onto the window, refused with one message. (A file chosen in it: below; several dropped: window_test.)
   fs::create_directories(g.dir / "art");
   const ImageBuffer picture = test::PositionPicture();
   const std::string skin = Picture("art/skin.bmp", picture), drop = "Drop one picture file onto the window to open it.";
@@ -125,13 +120,11 @@ TEST_F(PresenterTest, StartUpThenTheMenusRunTheCommandsOnTheTickedSlot) {
   EXPECT_THAT(view.filters, ElementsAre("All Formats (*.bmp *.tga *.jpg *.png)=*.bmp;*.tga;*.jpg;*.png",
                                         "Windows Bitmap (*.bmp)=*.bmp", "Jpeg File (*.jpg)=*.jpg",
                                         "Targa File (*.tga)=*.tga", "PNG Image (*.png)=*.png"));
-  for (const std::vector<std::string>& dropped : {std::vector<std::string>{skin, skin}, {g.dir / "art"}, {}}) {
-    p.DropFiles(dropped);
-  }
-  EXPECT_EQ(view.ui.MessageTexts(), (std::vector<std::string>{kIndexMissing, drop, drop, drop}));
+  p.DropFiles({g.dir / "art"});
+  p.DropFiles({});
+  EXPECT_EQ(view.ui.MessageTexts(), (std::vector<std::string>{kIndexMissing, drop, drop}));
   EXPECT_TRUE(view.status == "before" && view.picture.empty() && !fs::exists(settings / "settings.json"));
-  // One picture file dropped is opened as File > Open opens it; the Open dialog then starts in its
-  // folder, while there is one.
+  // One picture file dropped is opened as File > Open opens it; the Open dialog then starts in its folder, if any.
   p.DropFiles({skin});
   EXPECT_TRUE(view.status == "Texture Loaded ready to insert" && view.picture == picture.Pixels);
   p.mnufileopen_Click();
@@ -140,8 +133,7 @@ TEST_F(PresenterTest, StartUpThenTheMenusRunTheCommandsOnTheTickedSlot) {
   p.mnufileopen_Click();
   EXPECT_EQ(view.dialog, "Open 512x512 Skin at ");
 
-  // Insert Skin writes slot 12 (the ticked one) under the hourglass; each backup
-  // copy's progress goes from 0 to 1000 thousandths, then its window closes.
+  // Insert Skin under the hourglass: each backup copy's progress from 0 to 1000 thousandths, then its window closed.
   const auto original = ReadBytes(g.Textures());
   view.busyChanges.clear();
   p.mnueditInsert_Click();
@@ -149,8 +141,6 @@ TEST_F(PresenterTest, StartUpThenTheMenusRunTheCommandsOnTheTickedSlot) {
   EXPECT_EQ(view.busyChanges, (std::vector<bool>{true, false}));
   EXPECT_EQ(view.progress, (std::vector<std::string>{"Backing Up 0", "Backing Up 1000", "closed", "Backing Up 0",
                                                      "Backing Up 1000", "closed"}));
-  const auto textures = ReadBytes(g.Textures());
-  EXPECT_EQ(test::At(textures, g.layout.Textures.at(ExpectedTextureName(12, 0))), test::LevelTarga(picture, 512));
 
   // Restore, its question answered Yes through the view (No and the question's text: restore_test).
   view.ui.answers = {MessageAnswer::Yes};
@@ -167,11 +157,10 @@ TEST_F(PresenterTest, ACancelledCopyWritesNothingAndAnEscapedErrorEndsTheProgram
   p.OpenPictureFile(Picture("skin.bmp", test::PositionPicture()));
   view.cancel = true;
   p.mnueditInsert_Click();
-  EXPECT_EQ(view.ui.messages.back().text.rfind("Could not back up resource\\textures.mw4:\nCopying ", 0), 0u)
-      << view.ui.messages.back().text;
+  EXPECT_THAT(view.ui.messages.back().text,
+              ::testing::StartsWith("Could not back up resource\\textures.mw4:\nCopying "));
   EXPECT_EQ(view.progress.back(), "closed");
-  EXPECT_TRUE(!fs::exists(g.Textures() + "b") && ReadBytes(g.Textures()) == textures);
-  EXPECT_EQ(view.closed, 0);
+  EXPECT_TRUE(!fs::exists(g.Textures() + "b") && ReadBytes(g.Textures()) == textures && view.closed == 0);
 
   // The decoder fails in a way no command reports: the failure report, then the end.
   sample::WriteFile(g.dir / "skin.png", {1, 2, 3});
@@ -190,10 +179,8 @@ TEST_F(PresenterTest, AGameFolderThisUserCannotWriteIsExplainedAndEndsTheProgram
   if (!readOnly.ok()) GTEST_SKIP() << "the file system cannot make a folder read-only for root";
   p.mnueditInsert_Click();
   readOnly.Release();
-  EXPECT_EQ(view.ui.messages.back().text, "Quorlin cannot change the game's files in\n" + g.dir / "resource" +
-                                               "\nbecause this user may not create files in it (no permission to "
-                                               "write in the folder).\n\nGive this user permission to write "
-                                               "there, or run Quorlin as a user who has it.");
+  EXPECT_TRUE(view.ui.messages.back().text.ends_with("write in the folder).\n\nGive this user permission to write "
+                                                     "there, or run Quorlin as a user who has it."));
   EXPECT_TRUE(view.closed == 1 && p.ExitStatus() == 1 && !fs::exists(g.Textures() + "b"));
 }
 #endif
@@ -205,10 +192,8 @@ TEST_F(PresenterTest, TheTestAidsAnswerMessagesInsteadOfTheView) {
   Presenter& p = Started(nullptr, hooks);
   EXPECT_EQ(p.ShowAndStartTestAids(Picture("skin.bmp", test::PositionPicture())), "");  // given at start
   EXPECT_EQ(view.shown, 2);
-  const auto textures = ReadBytes(g.Textures());
-  p.mnueditRestore_Click();  // answered No, as the aid says: nothing done, nothing said
-  EXPECT_EQ(view.status, "Texture Loaded ready to insert");
-  EXPECT_TRUE(view.ui.messages.empty() && ReadBytes(g.Textures()) == textures);
+  p.mnueditRestore_Click();  // answered No, as the aid says: nothing done, nothing said (Yes: no backups to restore)
+  EXPECT_TRUE(view.status == "Texture Loaded ready to insert" && view.ui.messages.empty());
   EXPECT_EQ(hooks.AnswerMessage("t", "T", MessageIcon::None, MessageButtons::Ok), MessageAnswer::Ok);
 }
 
@@ -227,13 +212,10 @@ TEST_F(PresenterTest, WithNoGameFoundTheFolderIsChosenAndRememberedForTheNextSta
   };
   const std::string problem = "Problem getting Mechwarrior Path!",
                     question = "Do you want to choose the game's folder yourself?";
-  for (const auto& [answer, folder] : {std::pair{MessageAnswer::No, std::optional<std::string>(g.dir.str())},
-                                      {MessageAnswer::Yes, std::nullopt}}) {
-    EXPECT_EQ(start({answer}, {folder}), Outcome::EndProgram);
-    EXPECT_EQ(view.ui.MessageTexts(), (std::vector<std::string>{problem, question}));
-    EXPECT_TRUE(presenter->ExitStatus() == 1 && view.closed == 1 && view.shown == 0);
-    EXPECT_FALSE(fs::exists(settings / "settings.json") || fs::exists(g.Resource("textures.inx")));
-  }
+  EXPECT_EQ(start({MessageAnswer::No}, {g.dir.str()}), Outcome::EndProgram);  // (Yes, then Cancel: program_test)
+  EXPECT_EQ(view.ui.MessageTexts(), (std::vector<std::string>{problem, question}));
+  EXPECT_TRUE(presenter->ExitStatus() == 1 && view.closed == 1 && view.shown == 0 && view.folderDialogs.empty());
+  EXPECT_FALSE(fs::exists(settings / "settings.json") || fs::exists(g.Resource("textures.inx")));
   fs::create_directories(settings / "half/Resource");  // the folders chosen lie beside the settings file
   sample::WriteFile(settings / "half/Resource/TEXTURES.MW4", {1});  // letter case as Wine matches it
   ASSERT_EQ(start({MessageAnswer::Yes}, {settings / "nothing", settings / "half", g.dir.str()}), Outcome::Done);
@@ -249,8 +231,7 @@ TEST_F(PresenterTest, WithNoGameFoundTheFolderIsChosenAndRememberedForTheNextSta
   EXPECT_EQ(view.ui.messages[1].icon, MessageIcon::Question);
   EXPECT_EQ(Setting("game_folder"), g.dir.str());
 
-  // The next start: the remembered folder, no question. (Once it lost an archive: the search again, as
-  // the command line's suite finds.)
+  // The next start: the remembered folder, no question. (Once it lost an archive: the search again, cli_test.)
   EXPECT_EQ(start({}, {}), Outcome::Done);
   EXPECT_TRUE(view.ui.messages.empty() && view.folderDialogs.empty() && view.title == "Quorlin [1.1.18]");
 }
@@ -294,40 +275,34 @@ TEST_F(PresenterTest, TheSkinMenuShowsWhatEachSlotHoldsAndAnotherGameFolderKeeps
 
   test::TestGame second(test::SmallGame({12}));
   view.folders = {std::nullopt, second.dir.str()};
-  const auto textures = ReadBytes(g.Textures());
   p.mnufileGameFolder_Click();  // cancelled: nothing changes
-  std::string start = view.folderDialogs.back();  // the game's folder, with or without a last separator
-  if (start.back() == '\\') start.pop_back();
-  EXPECT_EQ(start, "Choose the Mechwarrior Vengeance folder at " + g.dir.str());
+  const std::string asked = "Choose the Mechwarrior Vengeance folder at " + g.dir.str();  // a last separator or not
+  EXPECT_THAT(view.folderDialogs.back(), ::testing::AnyOf(asked, asked + '\\'));
   view.ui.messages.clear();
   p.mnufileGameFolder_Click();
   EXPECT_EQ(view.ui.MessageTexts(), std::vector<std::string>{kIndexMissing});
-  EXPECT_EQ(view.status, "Texture Loaded ready to insert");
-  EXPECT_EQ(Setting("game_folder"), second.dir.str());
+  EXPECT_EQ(view.status, "Texture Loaded ready to insert");  // (the folder remembered: above)
   p.skinl_Click(12);
   p.mnueditInsert_Click();
   EXPECT_EQ(test::At(ReadBytes(second.Textures()), second.layout.Textures.at(ExpectedTextureName(12, 1))),
             test::LevelTarga(picture, 256, true));
-  EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), textures));
   view.smooth = false;
   Started();  // remembered at the next start
   EXPECT_TRUE(view.smooth);
 }
 
 TEST(WindowArguments, AGameOrAPrefixThenAPicture) {
-  const struct {
-    std::vector<std::string> args;
-    const char* parsed;  // game|prefix|picture; nullptr: refused with the usage
-  } cases[] = {{{}, "||"}, {{"skin.bmp"}, "||skin.bmp"}, {{"--game", "G", "skin.bmp"}, "G||skin.bmp"},
-               {{"--prefix", "P"}, "|P|"}, {{"--game", "G", "--prefix", "P"}, nullptr}, {{"--game"}, nullptr},
-               {{"a.bmp", "b.bmp"}, nullptr}, {{"--bogus"}, nullptr}};
-  for (const auto& c : cases) {
+  const std::pair<std::vector<std::string>, const char*> cases[] = {  // game|prefix|picture; nullptr: the usage
+      {{}, "||"}, {{"skin.bmp"}, "||skin.bmp"}, {{"--game", "G", "skin.bmp"}, "G||skin.bmp"},
+      {{"--prefix", "P"}, "|P|"}, {{"--game", "G", "--prefix", "P"}, nullptr}, {{"--game"}, nullptr},
+      {{"a.bmp", "b.bmp"}, nullptr}, {{"--bogus"}, nullptr}};
+  for (const auto& [args, parsed] : cases) {
     WindowArguments got;
     std::string usage;
-    EXPECT_EQ(ParseWindowArguments(c.args, got, usage)
+    EXPECT_EQ(ParseWindowArguments(args, got, usage)
                   ? got.Startup.GameDir.value_or("") + "|" + got.Startup.WinePrefix.value_or("") + "|" + got.Picture
                   : usage,
-              c.parsed ? c.parsed : "Usage: quorlin [--game DIR | --prefix DIR] [PICTURE]");
+              parsed ? parsed : "Usage: quorlin [--game DIR | --prefix DIR] [PICTURE]");
   }
 }
 

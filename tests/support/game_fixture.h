@@ -32,10 +32,9 @@ inline std::vector<uint8_t> ReadBytes(const std::string& path) {
 
 // Compares whole files, naming the first differing byte rather than printing megabytes.
 inline ::testing::AssertionResult SameBytes(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want) {
-  if (got.size() != want.size()) return ::testing::AssertionFailure() << got.size() << " bytes, not " << want.size();
-  const auto diff = std::mismatch(got.begin(), got.end(), want.begin());
-  if (diff.first == got.end()) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "byte " << (diff.first - got.begin()) << " differs";
+  if (got == want) return ::testing::AssertionSuccess();
+  const auto at = std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first - got.begin();
+  return ::testing::AssertionFailure() << got.size() << " bytes, not " << want.size() << "; byte " << at << " differs";
 }
 
 // The bytes at a place the generator recorded, and that place overwritten.
@@ -55,8 +54,7 @@ inline std::vector<uint8_t> With(std::vector<uint8_t> bytes, std::initializer_li
   return bytes;
 }
 
-// A square level as stored: an 18-byte Targa header, then picture pixel (x * step, y * step) or, with box,
-// the rounded average of its step x step block.
+// A square level as stored: a Targa header, then every step-th pixel or (box) its step x step block's rounded mean.
 inline std::vector<uint8_t> LevelTarga(const ImageBuffer& picture, int side, bool box = false) {
   const auto lo = static_cast<uint8_t>(side & 0xFF), hi = static_cast<uint8_t>(side >> 8);
   std::vector<uint8_t> out = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, lo, hi, lo, hi, 24, 0x20};
@@ -72,10 +70,7 @@ inline std::vector<uint8_t> LevelTarga(const ImageBuffer& picture, int side, boo
 
 // Every pixel telling its position (blue x, green y, red both with their high bits): a shift, flip or swap shows.
 inline ImageBuffer PositionPicture(int width = 512, int height = 0) {
-  ImageBuffer image;
-  image.Width = width;
-  image.Height = height > 0 ? height : width;
-  image.BitsPerPixel = 24;
+  ImageBuffer image{width, height > 0 ? height : width, 24, {}};
   for (int i = 0; i < image.Width * image.Height; ++i) {
     const int x = i % image.Width, y = i / image.Width;
     const auto mixed = static_cast<uint8_t>((x >> 8 | y >> 8 << 1) | (((x * 7) ^ (y * 13)) & 0xF8));
@@ -84,8 +79,7 @@ inline ImageBuffer PositionPicture(int width = 512, int height = 0) {
   return image;
 }
 
-// An uncompressed 24-bit Targa written byte by byte: rows in the order the descriptor's origin
-// bits say (0: bottom-up, left to right), after an image ID and a colour map.
+// An uncompressed 24-bit Targa, rows as the descriptor's origin bits say (0: bottom-up), after an ID and a colour map.
 inline std::vector<uint8_t> Targa(const ImageBuffer& image, uint8_t descriptor = 0, uint8_t idLength = 0,
                                   uint16_t mapEntries = 0) {
   std::vector<uint8_t> out(18, 0);
@@ -97,8 +91,7 @@ inline std::vector<uint8_t> Targa(const ImageBuffer& image, uint8_t descriptor =
   for (int k = 0; k < image.Width * image.Height; ++k) {  // the k-th pixel stored
     const int r = k / image.Width, i = k % image.Width;
     const int x = (descriptor & 0x10) ? image.Width - 1 - i : i, y = (descriptor & 0x20) ? r : image.Height - 1 - r;
-    const uint8_t* p = image.Pixels.data() + image.Offset(x, y);
-    out.insert(out.end(), p, p + 3);
+    for (int c = 0; c < 3; ++c) out.push_back(image.Pixels[image.Offset(x, y) + c]);
   }
   return out;
 }
@@ -119,8 +112,7 @@ inline std::set<std::string> Listing(const std::string& folder) {
 }
 
 #ifdef __linux__
-// A file or folder the kernel refuses to change, even for root (the immutable flag), until the
-// guard goes; ok() is false where the file system lacks it.
+// A file or folder even root cannot change (the immutable flag) until the guard goes; ok(): the flag was set.
 class Immutable {
  public:
   explicit Immutable(std::string path) : path_(std::move(path)), ok_(Chattr("+i")) {}
@@ -139,8 +131,7 @@ class Immutable {
 
 // A generated game in its own folder, its archives' layout, and a program state and recording ui over it.
 struct TestGame {
-  explicit TestGame(const sample::GameOptions& options = SmallGame())
-      : layout(sample::WriteSampleGame(dir.str(), options)) {}
+  explicit TestGame(const sample::GameOptions& o = SmallGame()) : layout(sample::WriteSampleGame(dir.str(), o)) {}
   Outcome Start() {
     state = ProgramState{};
     ui = RecordingFrontEnd{};
@@ -148,14 +139,12 @@ struct TestGame {
     options.GameDir = dir.str();
     return StartUp(state, ui, options).Outcome;
   }
-  // With the platform's separators, as the program prints paths.
-  std::string Resource(const std::string& name) const {
+  std::string Resource(const std::string& name) const {  // with the platform's separators, as the program prints
     return std::filesystem::path(dir / ("resource/" + name)).make_preferred().string();
   }
   std::string Textures() const { return Resource("textures.mw4"); }
   std::string Props() const { return Resource("props.mw4"); }
-  // A picture as a successful File > Open leaves it.
-  void LoadPicture(const ImageBuffer& picture) { state.LoadedImage = picture; }
+  void LoadPicture(const ImageBuffer& picture) { state.LoadedImage = picture; }  // as File > Open leaves it
   // A command as the window runs it: files opened afresh, closed when it ends.
   Outcome Run(auto command) {
     ui = RecordingFrontEnd{};
