@@ -73,9 +73,11 @@ class Game:
         """The files whole, a failure reported (exit 1, its cause on standard error); the next run finishes or
         discards what is left (saying what it finished; the slot and its history agreeing), then the command works."""
         self.whole(name, game, allowed)
-        if result is not None:
+        if result is not None:  # temporary files stay only with the journal they belong to (or when killed)
             check(name + ": exit 1, the message names the cause", result.returncode == 1 and
                   re.search(cause, result.stderr) is not None, f"status {result.returncode}: {result.stderr}")
+            temporary = [f for f in os.listdir(os.path.join(game, "resource")) if ".quorlin-" in f]
+            check(name + ": no temporary file left but a journal's", not temporary or pending(game), str(temporary))
         journal, after = pending(game), run(["status"], game)
         check(name + ": the next run starts", after.returncode == 0, after.stderr)
         if what and journal:
