@@ -172,9 +172,12 @@ TEST(ResampleInLinearLightDeathTest, RunningOutOfMemoryIsReportedNotACrash) {
     std::vector<char> warm(100 * 1024, 1);  // small allocations later come from memory the heap already has
     warm.clear();
     warm.shrink_to_fit();
-    size_t used = 0;  // the address space in use, in pages
-    std::ifstream("/proc/self/statm") >> used;
-    used *= static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    size_t used = 0;
+    while (std::getline(status, line)) {
+      if (line.rfind("VmSize:", 0) == 0) used = std::stoull(line.substr(7)) * 1024;
+    }
     const rlimit limit{used + headroom, used + headroom};
     if (used == 0 || setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(3);
     try {
