@@ -43,28 +43,36 @@ TEST(Journal, ReadsBackWhatWasWrittenAndNothingDamagedOrForeign) {
   }
 }
 
-// The next start discards, writing nothing, a journal whose archive has changed since; no journal or temporary file
-// stays. (A complete one finished, or one never finished writing: faults.py's kills; damaged: the lock test.)
-TEST(Journal, TheNextStartDiscardsOneWhoseArchivesChanged) {
+// The next start finishes a complete journal but discards, writing nothing, one whose archive has changed;
+// no journal or temporary file stays. (Damaged: the lock test; one never finished writing: the fault suite's kills.)
+TEST(Journal, TheNextStartFinishesACompleteOneUnlessItsArchivesChanged) {
   test::TestGame g;
   ASSERT_EQ(g.Start(), Outcome::Done);
   const ImageBuffer picture = test::PositionPicture();
   auto textures = ReadBytes(g.Textures()), props = ReadBytes(g.Props());
-  const Journal j{"Insert Skin into slot 12", {{kTexturesArchive, textures.size()}, {kPropsArchive, props.size()}},
-                  {{0, g.layout.Textures.at(ExpectedTextureName(12, 0)).Offset, test::LevelTarga(picture, 512)},
-                   {1, g.layout.Props.at(ExpectedLobbyName(12)).Offset, test::LevelTarga(picture, 32)}},
-                  {}, {}, {}};
-  props.push_back(0);  // props.mw4 a byte longer than the journal says
-  sample::WriteFile(g.Props(), props);
-  sample::WriteFile(g.Resource("quorlin.journal"), EncodeJournal(j));
-  sample::WriteFile(g.Resource("textures.mw4b.quorlin-Ab12Cd"), {1, 2});  // a backup copy cut short
-  ASSERT_EQ(g.Start(), Outcome::Done);
-  EXPECT_EQ(g.ui.statuses, std::vector<std::string>{"The journal of an interrupted Insert Skin into slot 12 no longer "
-                                                       "fits resource\\props.mw4, which has changed since; it was "
-                                                       "discarded and nothing was written."});
-  EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), textures) && test::SameBytes(ReadBytes(g.Props()), props));
-  EXPECT_EQ(test::Listing(g.dir / "resource"),
-            (std::set<std::string>{"textures.mw4", "props.mw4", "textures.inx", "props.inx"}));
+  Journal journal{
+      "Insert Skin into slot 12", {{kTexturesArchive, textures.size()}, {kPropsArchive, props.size()}}, {}, {}, {}, {}};
+  for (int level = 0; level < 6; ++level) {
+    const auto& place = g.layout.Textures.at(ExpectedTextureName(12, level));
+    journal.Writes.push_back({0, place.Offset, test::LevelTarga(picture, 512 >> level)});
+  }
+  journal.Writes.push_back({1, g.layout.Props.at(ExpectedLobbyName(12)).Offset, test::LevelTarga(picture, 32)});
+  const std::string finished = "The interrupted Insert Skin into slot 12 was finished from its journal.";
+  const std::string changed = "The journal of an interrupted Insert Skin into slot 12 no longer fits resource\\props"
+                              ".mw4, which has changed since; it was discarded and nothing was written.";
+  for (const bool longer : {true, false}) {  // props.mw4 a byte longer than the journal says, then as long
+    auto t = textures, p = props;
+    if (longer) p.push_back(0);
+    sample::WriteFile(g.Props(), p);
+    sample::WriteFile(g.Resource("quorlin.journal"), EncodeJournal(journal));
+    sample::WriteFile(g.Resource("textures.mw4b.quorlin-Ab12Cd"), {1, 2});  // a backup copy cut short
+    if (!longer) g.Inserted(t, p, 12, picture);
+    ASSERT_EQ(g.Start(), Outcome::Done);
+    EXPECT_EQ(g.ui.statuses, std::vector<std::string>{longer ? changed : finished});
+    EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), t) && test::SameBytes(ReadBytes(g.Props()), p));
+    EXPECT_EQ(test::Listing(g.dir / "resource"),
+              (std::set<std::string>{"textures.mw4", "props.mw4", "textures.inx", "props.inx"}));
+  }
 }
 
 TEST(Journal, WhileAnotherCopyHoldsTheLockNothingIsWrittenOrFinished) {
