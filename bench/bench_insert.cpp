@@ -1,4 +1,4 @@
-// The whole Insert Skin command (mnueditInsert_Click) on a generated game, through
+// The whole Insert Skin command (InsertIntoSelectedSlot, what mnueditInsert_Click runs) on a generated game, through
 // a FrontEnd that shows nothing.
 //
 // Before the timed loop: a sample game is written to a scratch folder (argument:
