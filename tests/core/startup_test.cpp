@@ -116,7 +116,7 @@ TEST(StartUp, WithoutAUsableKeyOrArchiveTheProgramEndsBeforeWritingAnything) {
   for (const auto& [values, message] : cases) {
     g.ui = test::RecordingFrontEnd{};
     StartupOptions options;
-    options.OpenKey = [&]() -> std::unique_ptr<RegistryKey> {
+    options.OpenKey = [&values = values]() -> std::unique_ptr<RegistryKey> {  // clang captures a binding only so
       auto key = values ? std::make_unique<MemoryRegistryKey>() : nullptr;
       for (const auto& [name, type, bytes] : values.value_or(Values{})) key->Set(name, type, bytes);
       return key;
