@@ -52,16 +52,12 @@ inline constexpr const char* kPropsNotPatched = "props.mw4 not patched!";
 // The steps Insert Skin goes through; only the failure report shows them.
 namespace step {
 inline constexpr const char* kBeforeCheckPatch = "Before Check Patch";
-inline constexpr const char* kAfterCheckPatch = "After Check Patch";
-inline constexpr const char* kAllocDirectory = "Alloc directory";
-inline constexpr const char* kAfterAllocDirectory = "after Alloc directory";
 inline std::string BeforeOpen(const std::string& path) { return "Before Open " + path; }
 inline std::string AfterOpen(const std::string& path) { return "After Open " + path; }
 inline std::string GettingSkin(int slot, int level) {
   return "Getting Skin " + std::to_string(slot) + " Length of File " + std::to_string(level);
 }
 inline std::string SaveTGA(int level) { return "SaveTGA " + std::to_string(level); }
-inline constexpr const char* kOutOfTGA5 = "Out of TGA 5";
 inline constexpr const char* kCheckingPatchedProps = "Checking Patched Props";
 inline constexpr const char* kClearingDirectory = "Clearing Directory";
 inline std::string OpenFile(const std::string& path) { return "Open File " + path; }

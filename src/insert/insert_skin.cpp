@@ -180,11 +180,7 @@ Outcome InsertSkin(const InsertJob& job, FrontEnd& ui) {
       known.Backups->Textures = IdentityOf(job.Game.NativeGamePath(texturesBackup));
       known.Backups->Props = IdentityOf(job.Game.NativeGamePath(propsBackup));
     }
-    CommitJournal(job.Game, journal, files, versions, [&](size_t i) {
-      if (i == kLevelCount) job.LastStep = text::step::kOutOfTGA5;
-      job.LastStep = writeSteps[i];
-    });
-    if (journal.Writes.size() == kLevelCount) job.LastStep = text::step::kOutOfTGA5;
+    CommitJournal(job.Game, journal, files, versions, [&](size_t i) { job.LastStep = writeSteps[i]; });
     RecordSlotChange(known, job.Slot, now, job.PictureName, identities, Identities(job, textures->File, propsFile));
     SaveSlotState(job.Game, known);
     return then();
@@ -192,11 +188,7 @@ Outcome InsertSkin(const InsertJob& job, FrontEnd& ui) {
   try {
     job.LastStep = text::step::kBeforeCheckPatch;
     textures.emplace(job, kTexturesArchive);
-    bool prepared = CheckPatch(textures->Dir, job.Index, job.Slot);
-    job.LastStep = text::step::kAfterCheckPatch;
-    job.LastStep = text::step::kAllocDirectory;
-    job.LastStep = text::step::kAfterAllocDirectory;
-    if (!prepared) return NotPatched(ui, text::kTexturesNotPatched);
+    if (!CheckPatch(textures->Dir, job.Index, job.Slot)) return NotPatched(ui, text::kTexturesNotPatched);
 
     ui.SetStatus(text::QuickPatching(kTexturesArchive), false);
     job.LastStep = text::step::BeforeOpen(textures->FullPath);
@@ -218,7 +210,7 @@ Outcome InsertSkin(const InsertJob& job, FrontEnd& ui) {
     ui.SetBusy(true);
     job.LastStep = text::step::kCheckingPatchedProps;
     props.emplace(job, kPropsArchive);
-    prepared = CheckPatchedProps(props->Dir, job.Index, job.Slot);
+    const bool prepared = CheckPatchedProps(props->Dir, job.Index, job.Slot);
     job.LastStep = text::step::kClearingDirectory;
     if (!prepared) return commit([&] { return NotPatched(ui, text::kPropsNotPatched); });
 
