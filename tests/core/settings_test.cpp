@@ -69,5 +69,19 @@ TEST(Settings, ADamagedUnreadableOrUnwritableFileIsPassedOverWithOneNotice) {
   }
 }
 
+// A folder whose name is not UTF-8 cannot be written as JSON text: one notice, and the
+// file stays as it was.
+TEST(Settings, AFolderNameJsonCannotHoldIsNotSavedAndTheFileIsKept) {
+  test::TempDir dir;
+  const std::string path = dir / "settings.json";
+  WriteText(path, R"({"smooth_levels":true})");
+  test::RecordingFrontEnd ui;
+  SettingsFile(path).Save({"/games/\xFF", std::nullopt, false}, ui);
+  ASSERT_EQ(ui.statuses.size(), 1u);
+  const std::string notice = "The settings could not be saved in " + path + " ([json.exception.type_error.316]";
+  EXPECT_EQ(ui.statuses[0].substr(0, notice.size()), notice);
+  EXPECT_EQ(Text(ReadBytes(path)), R"({"smooth_levels":true})");
+}
+
 }  // namespace
 }  // namespace quorlin
