@@ -255,6 +255,8 @@ TEST_F(CliTest, TheGameIsFoundInTheWinePrefixesOrTheChosenFolderOrTheCommandEnds
   EXPECT_EQ(Cli({"games"}).out.substr(0, 11 + g.dir.str().size()), "chosen  -  " + g.dir.str());
   fs::remove(g.Props());  // no longer the game's folder: looked for as before
   EXPECT_EQ(Cli({"status"}).all(), std::tuple(1, "", "Problem getting Mechwarrior Path!\n"));
+  fs::remove(g.Textures());  // still listed as chosen, without its archive
+  EXPECT_EQ(Json::parse(Cli({"games", "--json"}).out)["installations"][0]["textures"], false);
   fs::remove(file);
   test::SetEnvironment("WINEPREFIX", nullptr);
 }

@@ -159,6 +159,7 @@ TEST(SlotHistory, AVersionThatCannotBeUsedIsRefusedNamingItAndNothingIsWritten) 
     ASSERT_FALSE(g.ui.messages.empty());
     EXPECT_EQ(g.ui.messages.back().text, m.empty() ? g.ui.messages.front().text : m);
     EXPECT_EQ(g.ui.messages.front().title, "Continue?");  // the restores' question first
+    EXPECT_EQ(g.ui.messages.back().icon, c.message.starts_with('@') ? MessageIcon::Critical : MessageIcon::Information);
     EXPECT_TRUE(test::SameBytes(ReadBytes(g.Textures()), textures) && test::SameBytes(ReadBytes(g.Props()), props));
     EXPECT_TRUE(g.Versions() == versions && g.ui.statuses.empty());
   }
@@ -212,6 +213,12 @@ TEST(SlotHistory, DiffersFromBackupFollowsEveryChangeAndTheRestoresKeepWhatTheyR
   ASSERT_EQ(g.Answered(MessageAnswer::Yes, [&] { return RestoreSlot(g.state, g.ui, 9); }), Outcome::Done);
   EXPECT_TRUE(g.Slot(9) == HistoryGame().Slot(9) && differing().empty());
   EXPECT_EQ(VersionFile(g.Version(9, 4)).entries, a9);
+  // While the files are as they were the digests kept are believed: the backups are not read again.
+  SlotState kept = LoadSlotState(g.state.Game);
+  ASSERT_TRUE(kept.Backups.has_value());
+  kept.Backups->BySlot[10] = kept.Backups->BySlot[11];
+  SaveSlotState(g.state.Game, kept);
+  EXPECT_EQ(differing(), std::set<int>{10});
 }
 
 }  // namespace
